@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QWidget;
+
+// The main window's shared file dialog. Like the common dialog it stands in for, it keeps its settings
+// between uses: the filter ("description|pattern|description|pattern..."), the initial folder, and the
+// path chosen last, which stays when a later dialog is cancelled.
+class CommonDialog : public QObject {
+    Q_OBJECT
+public:
+    explicit CommonDialog(QWidget *owner);
+
+    QString Filter;
+    QString InitDir;
+    QString FileName; // the path chosen last in this run; empty until a choice is made
+
+    // Turns a path as the program shows it into one the file system can open (identity by default).
+    std::function<QString(const QString &)> ToLocalPath;
+
+    // Shows an open dialog for an existing file. True when the user chose one; FileName then holds it.
+    bool ShowOpen();
+
+    // Shows a save dialog; an existing file is replaced without asking. True when the user confirmed a
+    // name; FileName then holds it, exactly as typed (no extension is added).
+    bool ShowSave();
+
+    // The dialog's name filters for a "description|pattern|..." filter: each pair becomes
+    // "description (patterns)", with ";" between patterns turned into spaces. A trailing lone
+    // description without pattern is dropped.
+    static QStringList NameFilters(const QString &filter);
+
+private:
+    bool Show(bool save);
+    QWidget *owner_;
+};

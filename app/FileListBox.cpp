@@ -1,0 +1,42 @@
+#include "FileListBox.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+FileListBox::FileListBox(QObject *parent) : QObject(parent)
+{
+    setObjectName(QStringLiteral("flstFileName"));
+}
+
+bool FileListBox::SetPath(const QString &folder, Error *error)
+{
+    if (folder.isEmpty()) {
+        path_.clear();
+        items_.clear();
+        return true;
+    }
+    const QString local = ToLocalPath ? ToLocalPath(folder) : folder;
+    const QFileInfo info(local);
+    if (!info.exists() || !info.isDir()) {
+        *error = {76, QStringLiteral("Path not found: %1").arg(folder)};
+        return false;
+    }
+    QDir dir(local);
+    if (!info.isReadable() || !dir.isReadable()) {
+        *error = {75, QStringLiteral("Path/File access error: %1").arg(folder)};
+        return false;
+    }
+#ifdef Q_OS_WIN
+    const QDir::SortFlags order = QDir::Unsorted;
+    const QDir::Filters caseRule = {};
+#else
+    const QDir::SortFlags order = QDir::Name;
+    const QDir::Filters caseRule = QDir::CaseSensitive;
+#endif
+    dir.setFilter(QDir::Files | caseRule);
+    dir.setNameFilters({Pattern});
+    dir.setSorting(order);
+    path_ = folder;
+    items_ = dir.entryList();
+    return true;
+}

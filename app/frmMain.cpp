@@ -1,0 +1,317 @@
+#include "frmMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <exception>
+#include <new>
+
+#include "CommonDialog.h"
+#include "FileListBox.h"
+#include "PlatformPaths.h"
+#include "Twips.h"
+#include "WrapButton.h"
+#include "modRegistryTools.h"
+
+namespace {
+
+const QString kGameKey = QStringLiteral("SOFTWARE\\KestrelGames\\Evenfall");
+const QString kBrowseFilter =
+    QStringLiteral("Evenfall Chat Logs (client_chat_log_*.txt)|client_chat_log_*.txt|All Files (*.*)|*.*");
+
+// Message box styles of the original program: 16 = critical, 48 = warning; always one OK button.
+void ShowMessageBox(QWidget *parent, const QString &text, int style, const QString &title)
+{
+    QMessageBox box(style == 16 ? QMessageBox::Critical : QMessageBox::Warning, title, text, QMessageBox::Ok,
+                    parent);
+    box.exec();
+}
+
+QLabel *MakeHeaderLabel(QWidget *parent, const QString &name, const QString &caption)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    label->setAutoFillBackground(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, QColor(192, 192, 192));
+    palette.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(palette);
+    return label;
+}
+
+QPushButton *MakeButton(QWidget *parent, const QString &name, const QString &caption)
+{
+    auto *button = new WrapButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Evenfall Chat Log Reader"));
+    setFont(twips::DesignFont());
+    CreateControls();
+    CreateMenus();
+    SetTabOrder();
+    resize(twips::ToPixels(9420), twips::ToPixels(7395) + menuBar()->sizeHint().height());
+    cmdImportFile->setFocus();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::CreateControls()
+{
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("frmMain_client"));
+    setCentralWidget(client);
+
+    cmdChangeDirToLogs = MakeButton(client, QStringLiteral("cmdChangeDirToLogs"), QStringLiteral("Logs"));
+    twips::SetGeometry(cmdChangeDirToLogs, 240, 240, 1215, 255);
+    cmdChangeDirToLogs_Old = MakeButton(client, QStringLiteral("cmdChangeDirToLogs_Old"), QStringLiteral("Logs_Old"));
+    twips::SetGeometry(cmdChangeDirToLogs_Old, 1440, 240, 1215, 255);
+
+    flstFileName = new FileListBox(this);
+    flstFileName->ToLocalPath = platformpaths::ToLocalPath;
+
+    Label5 = MakeHeaderLabel(client, QStringLiteral("Label5"), QStringLiteral("Path:"));
+    twips::SetGeometry(Label5, 240, 480, 3495, 255);
+    Label2 = MakeHeaderLabel(client, QStringLiteral("Label2"), QStringLiteral("File:"));
+    twips::SetGeometry(Label2, 3720, 480, 3495, 255);
+
+    txtFileLocation = new QLineEdit(QStringLiteral("D:\\Kestrel Games\\Evenfall\\logs\\"), client);
+    txtFileLocation->setObjectName(QStringLiteral("txtFileLocation"));
+    twips::SetGeometry(txtFileLocation, 240, 720, 3495, 315);
+
+    cmbFileName = new QComboBox(client);
+    cmbFileName->setObjectName(QStringLiteral("cmbFileName"));
+    cmbFileName->setEditable(true);
+    cmbFileName->setInsertPolicy(QComboBox::NoInsert); // typing a name must not add it to the list
+    twips::SetGeometry(cmbFileName, 3720, 720, 3495, 315);
+
+    cmdBrowsPath = MakeButton(client, QStringLiteral("cmdBrowsPath"), QStringLiteral("..."));
+    twips::SetGeometry(cmdBrowsPath, 7200, 480, 495, 525);
+    cmdImportFile = MakeButton(client, QStringLiteral("cmdImportFile"), QStringLiteral("&Import File"));
+    twips::SetGeometry(cmdImportFile, 7800, 480, 1335, 495);
+
+    Label1 = MakeHeaderLabel(client, QStringLiteral("Label1"), QStringLiteral("List of Chats:"));
+    twips::SetGeometry(Label1, 240, 1200, 2655, 255);
+    lstChatNames = new QListWidget(client);
+    lstChatNames->setObjectName(QStringLiteral("lstChatNames"));
+    lstChatNames->setSelectionMode(QAbstractItemView::SingleSelection);
+    twips::SetGeometry(lstChatNames, 240, 1440, 2655, 1035);
+
+    Label4 = MakeHeaderLabel(client, QStringLiteral("Label4"), QStringLiteral("List of Merged Chats:"));
+    twips::SetGeometry(Label4, 3000, 1200, 3735, 255);
+    lstMergedChatNames = new QListWidget(client);
+    lstMergedChatNames->setObjectName(QStringLiteral("lstMergedChatNames"));
+    lstMergedChatNames->setSelectionMode(QAbstractItemView::SingleSelection);
+    twips::SetGeometry(lstMergedChatNames, 3000, 1440, 3735, 1035);
+
+    cmdAddMergedChat = MakeButton(client, QStringLiteral("cmdAddMergedChat"), QStringLiteral("&Add Merged Chat"));
+    twips::SetGeometry(cmdAddMergedChat, 6840, 1200, 1095, 615);
+    cmdAddMergedChat->setEnabled(false);
+    cmdClearList = MakeButton(client, QStringLiteral("cmdClearList"), QStringLiteral("Clear List"));
+    twips::SetGeometry(cmdClearList, 6840, 1800, 1095, 615);
+
+    lblChatLog = MakeHeaderLabel(client, QStringLiteral("lblChatLog"), QStringLiteral("Chat Log:"));
+    twips::SetGeometry(lblChatLog, 120, 2640, 9135, 255);
+
+    txtChat = new QPlainTextEdit(client);
+    txtChat->setObjectName(QStringLiteral("txtChat"));
+    txtChat->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtChat->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtChat->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtChat->setTabChangesFocus(true);
+    twips::SetGeometry(txtChat, 120, 2880, 9135, 3615);
+
+    cmdPagePrevious = MakeButton(client, QStringLiteral("cmdPagePrevious"), QStringLiteral("<- Previous"));
+    twips::SetGeometry(cmdPagePrevious, 120, 6480, 1095, 375);
+    cmdPagePrevious->setVisible(false);
+    cmdPageNext = MakeButton(client, QStringLiteral("cmdPageNext"), QStringLiteral("Next ->"));
+    twips::SetGeometry(cmdPageNext, 1200, 6480, 1095, 375);
+    cmdPageNext->setVisible(false);
+    lblPageLabel = new QLabel(QStringLiteral("Page"), client);
+    lblPageLabel->setObjectName(QStringLiteral("lblPageLabel"));
+    twips::SetGeometry(lblPageLabel, 2400, 6600, 1815, 255);
+    lblPageLabel->setVisible(false);
+
+    cmdCopyToClipboard = MakeButton(client, QStringLiteral("cmdCopyToClipboard"), QStringLiteral("Copy to Clipboard"));
+    twips::SetGeometry(cmdCopyToClipboard, 6240, 6480, 1575, 375);
+    cmdSaveLogToFile = MakeButton(client, QStringLiteral("cmdSaveLogToFile"), QStringLiteral("&Save Log to File..."));
+    twips::SetGeometry(cmdSaveLogToFile, 7800, 6480, 1455, 375);
+
+    cdgMainDialogs = new CommonDialog(this);
+    cdgMainDialogs->ToLocalPath = platformpaths::ToLocalPath;
+
+    connect(txtFileLocation, &QLineEdit::textChanged, this, &frmMain::txtFileLocation_Change);
+    connect(cmdBrowsPath, &QPushButton::clicked, this, &frmMain::cmdBrowsPath_Click);
+    connect(cmdChangeDirToLogs, &QPushButton::clicked, this, &frmMain::cmdChangeDirToLogs_Click);
+    connect(cmdChangeDirToLogs_Old, &QPushButton::clicked, this, &frmMain::cmdChangeDirToLogs_Old_Click);
+}
+
+void frmMain::CreateMenus()
+{
+    auto makeMenu = [](QMenu *menu, const QString &name) {
+        menu->setObjectName(name);
+        return menu;
+    };
+    auto makeAction = [this](QMenu *menu, const QString &name, const QString &caption, bool checkable, bool checked) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(name);
+        action->setParent(this);
+        action->setCheckable(checkable);
+        action->setChecked(checked);
+        return action;
+    };
+
+    mnuFile = makeMenu(menuBar()->addMenu(QStringLiteral("&File")), QStringLiteral("mnuFile"));
+    mnuFile_Exit = makeAction(mnuFile, QStringLiteral("mnuFile_Exit"), QStringLiteral("E&xit"), false, false);
+
+    // The Edit menu has no items and no action; it is shown greyed.
+    mnuEdit = makeMenu(menuBar()->addMenu(QStringLiteral("&Edit")), QStringLiteral("mnuEdit"));
+    mnuEdit->menuAction()->setEnabled(false);
+
+    mnuOptions = makeMenu(menuBar()->addMenu(QStringLiteral("&Options")), QStringLiteral("mnuOptions"));
+    mnuOptionsShowTimestamp = makeAction(mnuOptions, QStringLiteral("mnuOptionsShowTimestamp"),
+                                         QStringLiteral("&Show Timestamp"), true, false);
+    mnuOptions_PublicChannel =
+        makeMenu(mnuOptions->addMenu(QStringLiteral("Public Channel")), QStringLiteral("mnuOptions_PublicChannel"));
+    mnuOptions_PublicChannel_DisplayGameFeedback =
+        makeAction(mnuOptions_PublicChannel, QStringLiteral("mnuOptions_PublicChannel_DisplayGameFeedback"),
+                   QStringLiteral("Display Game Feedback"), true, true);
+    mnuOptions_PublicChannel_DisplaySystem =
+        makeAction(mnuOptions_PublicChannel, QStringLiteral("mnuOptions_PublicChannel_DisplaySystem"),
+                   QStringLiteral("Display System"), true, true);
+
+    mnuHelp = makeMenu(menuBar()->addMenu(QStringLiteral("&Help")), QStringLiteral("mnuHelp"));
+    mnuHelp_About = makeAction(mnuHelp, QStringLiteral("mnuHelp_About"), QStringLiteral("&About"), false, false);
+
+    connect(mnuFile_Exit, &QAction::triggered, this, &frmMain::mnuFile_Exit_Click);
+}
+
+void frmMain::SetTabOrder()
+{
+    // The designed tab indices, lowest first; labels and the hidden file list take no focus.
+    QWidget *const order[] = {
+        cmdImportFile,      // 0
+        lstChatNames,       // 1
+        txtChat,            // 2
+        txtFileLocation,    // 3
+        cmdBrowsPath,       // 5
+        cmdSaveLogToFile,   // 8
+        cmdCopyToClipboard, // 9
+        lstMergedChatNames, // 10
+        cmdAddMergedChat,   // 12
+        cmdClearList,       // 13
+        cmdChangeDirToLogs, // 16
+        cmdChangeDirToLogs_Old, // 17
+        cmbFileName,        // 18
+        cmdPageNext,        // 20
+        cmdPagePrevious,    // 21
+    };
+    for (size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void frmMain::ShowErrorTrap(int number, const QString &description, const QString &where)
+{
+    ShowMessageBox(this, description + QStringLiteral(" occured during ") + where, 16,
+                   QStringLiteral("Error Number: ") + QString::number(number));
+}
+
+void frmMain::Form_Load()
+{
+    try {
+        LastHeight = qRound(twips::FromPixels(height()));
+        LastWidth = qRound(twips::FromPixels(width()));
+        const QString currentFolder = QDir::currentPath();
+        if (currentFolder.isEmpty() || !QDir(currentFolder).exists()) {
+            ShowErrorTrap(76, QStringLiteral("Path not found: the current folder no longer exists"),
+                          QStringLiteral("Form_Load"));
+            return;
+        }
+        cdgMainDialogs->InitDir = QDir::toNativeSeparators(currentFolder);
+        txtFileLocation->setText(cdgMainDialogs->InitDir);
+        state_.Options.DisplayGameFeedback = true;
+        state_.Options.DisplaySystem = true;
+    } catch (const std::bad_alloc &) {
+        ShowErrorTrap(7, QStringLiteral("Out of memory"), QStringLiteral("Form_Load"));
+    } catch (const std::exception &e) {
+        ShowErrorTrap(51, QString::fromLocal8Bit(e.what()), QStringLiteral("Form_Load"));
+    }
+}
+
+void frmMain::mnuFile_Exit_Click()
+{
+    close();
+}
+
+bool frmMain::RefreshFileList(const QString &folder, FileListBox::Error *error)
+{
+    if (!flstFileName->SetPath(folder, error))
+        return false;
+    cmbFileName->clear();
+    cmbFileName->clearEditText();
+    cmbFileName->addItems(flstFileName->Items());
+    if (cmbFileName->count() > 0)
+        cmbFileName->setEditText(cmbFileName->itemText(0));
+    return true;
+}
+
+void frmMain::txtFileLocation_Change()
+{
+    FileListBox::Error error;
+    if (!RefreshFileList(txtFileLocation->text(), &error))
+        ShowErrorTrap(error.number, error.description, QStringLiteral("txtFileLocation_Change"));
+}
+
+void frmMain::cmdBrowsPath_Click()
+{
+    cdgMainDialogs->Filter = kBrowseFilter;
+    cdgMainDialogs->InitDir = txtFileLocation->text();
+    cdgMainDialogs->ShowOpen();
+    // A cancelled dialog still hands back the path chosen last (or nothing), as the original does.
+    const QString path = cdgMainDialogs->FileName;
+    const qsizetype cut = platformpaths::LastSeparator(path);
+    const QString folder = path.left(cut + 1);
+    const QString fileName = path.mid(cut + 1);
+    txtFileLocation->setText(folder);
+    // Refreshed again even when the folder box already showed this folder. A folder that vanished
+    // meanwhile is reported like the folder box's own errors.
+    FileListBox::Error error;
+    if (!RefreshFileList(folder, &error))
+        ShowErrorTrap(error.number, error.description, QStringLiteral("cmdBrowsPath_Click"));
+    cmbFileName->setEditText(fileName);
+}
+
+void frmMain::ChangeDirToGameFolder(const QString &subFolder)
+{
+    QString value;
+    if (!modRegistryTools::ReadRegistryValue(modRegistryTools::RootKey::LocalMachine, kGameKey, QString(), value))
+        return;
+    txtFileLocation->setText(value + subFolder);
+}
+
+void frmMain::cmdChangeDirToLogs_Click()
+{
+    ChangeDirToGameFolder(QStringLiteral("\\Logs\\"));
+}
+
+void frmMain::cmdChangeDirToLogs_Old_Click()
+{
+    ChangeDirToGameFolder(QStringLiteral("\\Logs_Old\\"));
+}

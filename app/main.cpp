@@ -1,0 +1,11 @@
+#include <QApplication>
+
+#include "frmMain.h"
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    frmMain window;
+    window.show();
+    return application.exec();
+}

@@ -1,0 +1,37 @@
+#include "MergedChats.h"
+
+void MergedChatTable::Reset()
+{
+    entries_.clear();
+    entries_.append(std::nullopt);
+}
+
+const QStringList *MergedChatTable::Entry(qsizetype index) const
+{
+    if (index < 0 || index >= entries_.size() || !entries_[index])
+        return nullptr;
+    return &*entries_[index];
+}
+
+bool MergedChatTable::Store(const QStringList &names)
+{
+    if (names.isEmpty())
+        return false;
+    if (entries_.isEmpty())
+        Reset();
+    if (!entries_.first())
+        entries_.first() = names;
+    else
+        entries_.append(names);
+    return true;
+}
+
+QStringList MergedChatTable::Labels() const
+{
+    QStringList labels;
+    for (const std::optional<QStringList> &entry : entries_) {
+        if (entry)
+            labels.append(entry->join(u'/'));
+    }
+    return labels;
+}

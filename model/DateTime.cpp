@@ -1,0 +1,284 @@
+#include "DateTime.h"
+
+#include <cmath>
+
+namespace modMain {
+namespace {
+
+// Howard Hinnant's days_from_civil / civil_from_days, counted from 1970-01-01.
+qint64 DaysFromCivil(qint64 y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const qint64 era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<qint64>(doe) - 719468;
+}
+
+void CivilFromDays(qint64 z, int *year, int *month, int *day)
+{
+    z += 719468;
+    const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const qint64 y = static_cast<qint64>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+    *year = static_cast<int>(y + (m <= 2));
+    *month = static_cast<int>(m);
+    *day = static_cast<int>(d);
+}
+
+const qint64 kEpochOffset = DaysFromCivil(1899, 12, 30);
+
+bool IsLeap(int y)
+{
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int DaysInMonth(int y, int m)
+{
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && IsLeap(y) ? 29 : days[m - 1];
+}
+
+bool IsDigit(QChar c)
+{
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
+
+int Digit(QChar c)
+{
+    return c.unicode() - u'0';
+}
+
+// A small cursor over the timestamp text for the general forms.
+struct Scanner {
+    QStringView s;
+    qsizetype i = 0;
+
+    bool AtEnd() const { return i >= s.size(); }
+    QChar Peek() const { return AtEnd() ? QChar() : s[i]; }
+    // Reads 1..maxDigits digits; returns the count read (0 when none).
+    int Number(int maxDigits, int *value)
+    {
+        int n = 0;
+        int v = 0;
+        while (n < maxDigits && !AtEnd() && IsDigit(s[i])) {
+            v = v * 10 + Digit(s[i]);
+            ++i;
+            ++n;
+        }
+        *value = v;
+        return n;
+    }
+    int SkipSpaces()
+    {
+        int n = 0;
+        while (!AtEnd() && s[i] == u' ') {
+            ++i;
+            ++n;
+        }
+        return n;
+    }
+};
+
+bool DateValid(int y, int m, int d)
+{
+    return y >= 100 && y <= 9999 && m >= 1 && m <= 12 && d >= 1 && d <= DaysInMonth(y, m);
+}
+
+// month/day/year; on success the scanner stands after the year.
+bool ScanDate(Scanner &sc, qint64 *serial)
+{
+    const qsizetype start = sc.i;
+    int m = 0, d = 0, y = 0;
+    if (sc.Number(2, &m) == 0)
+        return false;
+    const QChar sep = sc.Peek();
+    if (sep != u'/' && sep != u'-') {
+        sc.i = start;
+        return false;
+    }
+    ++sc.i;
+    if (sc.Number(2, &d) == 0 || sc.Peek() != sep) {
+        sc.i = start;
+        return false;
+    }
+    ++sc.i;
+    const int yearDigits = sc.Number(4, &y);
+    if ((yearDigits != 2 && yearDigits != 4) || IsDigit(sc.Peek())) {
+        sc.i = start;
+        return false;
+    }
+    if (yearDigits == 2)
+        y += y < 30 ? 2000 : 1900; // the usual two-digit year window, 1930 to 2029
+    if (!DateValid(y, m, d)) {
+        sc.i = start;
+        return false;
+    }
+    *serial = DaySerial(y, m, d);
+    return true;
+}
+
+bool MatchWordCI(Scanner &sc, char16_t a, char16_t b)
+{
+    if (sc.i + 2 > sc.s.size())
+        return false;
+    const QChar c0 = sc.s[sc.i].toUpper();
+    const QChar c1 = sc.s[sc.i + 1].toUpper();
+    if (c0 == QChar(a) && c1 == QChar(b)) {
+        sc.i += 2;
+        return true;
+    }
+    return false;
+}
+
+// H:mm[:ss] on the 24-hour clock, or h[:mm[:ss]] followed by AM or PM.
+bool ScanTime(Scanner &sc, int *seconds)
+{
+    int h = 0, mi = 0, se = 0;
+    if (sc.Number(2, &h) == 0)
+        return false;
+    bool hasMinutes = false;
+    if (sc.Peek() == u':') {
+        ++sc.i;
+        if (sc.Number(2, &mi) != 2)
+            return false;
+        hasMinutes = true;
+        if (sc.Peek() == u':') {
+            ++sc.i;
+            if (sc.Number(2, &se) != 2)
+                return false;
+        }
+    }
+    const qsizetype beforeSuffix = sc.i;
+    sc.SkipSpaces();
+    bool pm = false;
+    bool twelveHour = false;
+    if (MatchWordCI(sc, u'A', u'M')) {
+        twelveHour = true;
+    } else if (MatchWordCI(sc, u'P', u'M')) {
+        twelveHour = true;
+        pm = true;
+    } else {
+        sc.i = beforeSuffix;
+    }
+    if (!hasMinutes && !twelveHour)
+        return false;
+    if (mi > 59 || se > 59)
+        return false;
+    if (twelveHour) {
+        if (h < 1 || h > 12)
+            return false;
+        h = (h % 12) + (pm ? 12 : 0);
+    } else if (h > 23) {
+        return false;
+    }
+    *seconds = h * 3600 + mi * 60 + se;
+    return true;
+}
+
+bool ParseCommonForm(QStringView t, double *days)
+{
+    // MM/dd/yyyy HH:mm:ss
+    static const char kShape[] = "00/00/0000 00:00:00";
+    for (int k = 0; k < 19; ++k) {
+        const char16_t c = t[k].unicode();
+        if (kShape[k] == '0') {
+            if (c < u'0' || c > u'9')
+                return false;
+        } else if (c != static_cast<char16_t>(kShape[k])) {
+            return false;
+        }
+    }
+    auto two = [&](int k) { return Digit(t[k]) * 10 + Digit(t[k + 1]); };
+    const int month = two(0), day = two(3), year = two(6) * 100 + two(8);
+    const int hour = two(11), minute = two(14), second = two(17);
+    if (!DateValid(year, month, day) || hour > 23 || minute > 59 || second > 59)
+        return false;
+    *days = MakeDateTime(DaySerial(year, month, day), hour * 3600 + minute * 60 + second);
+    return true;
+}
+
+} // namespace
+
+qint64 DaySerial(int year, int month, int day)
+{
+    return DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kEpochOffset;
+}
+
+double MakeDateTime(qint64 daySerial, int secondsOfDay)
+{
+    const double fraction = secondsOfDay / 86400.0;
+    return daySerial >= 0 ? static_cast<double>(daySerial) + fraction : static_cast<double>(daySerial) - fraction;
+}
+
+bool ParseTimestamp(QStringView text, double *days)
+{
+    if (text.size() == 19 && ParseCommonForm(text, days))
+        return true;
+
+    Scanner sc{text};
+    sc.SkipSpaces();
+    qint64 serial = 0;
+    int seconds = 0;
+    if (ScanDate(sc, &serial)) {
+        // A time may follow the date after at least one space.
+        const int spaces = sc.SkipSpaces();
+        if (!sc.AtEnd() && (spaces == 0 || !ScanTime(sc, &seconds)))
+            return false;
+    } else if (!ScanTime(sc, &seconds)) {
+        return false;
+    }
+    sc.SkipSpaces();
+    if (!sc.AtEnd())
+        return false;
+    *days = MakeDateTime(serial, seconds);
+    return true;
+}
+
+void FormatTimestampTo(double days, char16_t *out)
+{
+    if (!std::isfinite(days) || std::fabs(days) > 3.0e6)
+        days = 0.0; // far outside any calendar a log can hold
+    double whole = std::trunc(days);
+    qint64 serial = static_cast<qint64>(whole);
+    qint64 seconds = std::llround(std::fabs(days - whole) * 86400.0);
+    if (seconds >= 86400) {
+        seconds -= 86400;
+        serial += 1;
+    }
+    int y = 0, m = 0, d = 0;
+    CivilFromDays(serial + kEpochOffset, &y, &m, &d);
+    const int h = static_cast<int>(seconds / 3600), mi = static_cast<int>(seconds / 60 % 60),
+              s = static_cast<int>(seconds % 60);
+    auto put2 = [&](int at, int v) {
+        out[at] = static_cast<char16_t>(u'0' + v / 10);
+        out[at + 1] = static_cast<char16_t>(u'0' + v % 10);
+    };
+    put2(0, m);
+    out[2] = u'/';
+    put2(3, d);
+    out[5] = u'/';
+    put2(6, y / 100 % 100);
+    put2(8, y % 100);
+    out[10] = u' ';
+    put2(11, h);
+    out[13] = u':';
+    put2(14, mi);
+    out[16] = u':';
+    put2(17, s);
+}
+
+QString FormatTimestamp(double days)
+{
+    QString s(19, Qt::Uninitialized);
+    FormatTimestampTo(days, reinterpret_cast<char16_t *>(s.data()));
+    return s;
+}
+
+} // namespace modMain

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+// Date-times are a count of days since 30 December 1899 00:00:00, the fraction being the time of day.
+// Zero means "no timestamp". Days before the epoch are negative; their fraction still counts forwards
+// from midnight (so -1.25 is 29 December 1899, 06:00).
+namespace modMain {
+
+// Days from 30 December 1899 to the given calendar date (proleptic Gregorian).
+qint64 DaySerial(int year, int month, int day);
+
+// Combines a day serial and the seconds since midnight into a date-time value.
+double MakeDateTime(qint64 daySerial, int secondsOfDay);
+
+// Converts a timestamp text as written in chat logs. Accepts month/day/year with one- or two-digit month
+// and day and a two- or four-digit year ("/" or "-" between), a 24-hour time "H:mm" or "H:mm:ss", or a
+// 12-hour time followed by AM or PM ("h AM" too); a date alone; or a time alone (then on 30 December
+// 1899). Surrounding spaces are ignored. Returns false, leaving *days alone, for anything else.
+// The common form "MM/dd/yyyy HH:mm:ss" takes a fast path.
+bool ParseTimestamp(QStringView text, double *days);
+
+// Writes "MM/dd/yyyy HH:mm:ss" (19 characters), rounded to the nearest second, to out.
+void FormatTimestampTo(double days, char16_t *out);
+QString FormatTimestamp(double days);
+
+} // namespace modMain

@@ -1,0 +1,150 @@
+#include "modMain.h"
+
+#include "LineParser.h"
+
+namespace modMain {
+namespace detail {
+namespace {
+
+constexpr QStringView kFeedbackTexts[] = {
+    u"You have gathered",
+    u"You are too far away from the resource node to gather resources from it.",
+    u"You have received",
+};
+
+QStringView TrimSpaces(QStringView s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s[b] == u' ')
+        ++b;
+    while (e > b && s[e - 1] == u' ')
+        --e;
+    return s.sliced(b, e - b);
+}
+
+} // namespace
+
+LineShape ShapeOfLine(QStringView line)
+{
+    LineShape shape;
+
+    // Timestamp: between the first "[" and the first "]" after it. A "]" without "[" still cuts the
+    // line after it. A bracketed text that is no date is not a timestamp: the line is then read whole,
+    // so a channel line written without a timestamp stays a channel line.
+    const qsizetype open = line.indexOf(u'[');
+    const qsizetype close = line.indexOf(u']', open >= 0 ? open + 1 : 0);
+    if (close >= 0) {
+        shape.textStart = close + 1;
+        if (open >= 0 && close > open + 1) {
+            if (!ParseTimestamp(line.sliced(open + 1, close - open - 1), &shape.timeStamp)) {
+                shape.timeStamp = 0.0;
+                shape.textStart = 0;
+            }
+        }
+    }
+
+    const QStringView work = line.sliced(shape.textStart);
+    const QStringView trimmed = TrimSpaces(work);
+    if (trimmed.isEmpty())
+        return shape; // nothing after the timestamp: a public line
+
+    if (trimmed.front() == u'[') {
+        shape.kind = LineKind::Channel;
+        // The first "[" of the working text is the one that opens the trimmed text.
+        const qsizetype cOpen = work.indexOf(u'[');
+        const qsizetype cClose = work.indexOf(u']', cOpen + 1);
+        if (cClose >= 0) {
+            const QStringView channel = work.sliced(cOpen + 1, cClose - cOpen - 1);
+            // The name ends at the first ":" from the channel text's second character on.
+            const qsizetype colon = channel.size() > 1 ? channel.indexOf(u':', 1) : -1;
+            if (colon >= 0)
+                shape.chatName = channel.first(colon);
+        }
+        return shape;
+    }
+
+    // Tokens 0 to 2 of the trimmed text split at single spaces; a tell needs at least three tokens.
+    const qsizetype s1 = trimmed.indexOf(u' ');
+    const qsizetype s2 = s1 >= 0 ? trimmed.indexOf(u' ', s1 + 1) : -1;
+    if (s2 >= 0) {
+        const QStringView token1 = trimmed.sliced(s1 + 1, s2 - s1 - 1);
+        if (token1 == u"tell") {
+            const qsizetype s3 = trimmed.indexOf(u' ', s2 + 1);
+            const QStringView token2 = trimmed.sliced(s2 + 1, (s3 >= 0 ? s3 : trimmed.size()) - s2 - 1);
+            if (!token2.isEmpty()) { // a tell to nobody is read as a public line
+                shape.kind = LineKind::Tell;
+                shape.chatName = token2.chopped(1);
+                return shape;
+            }
+        } else if (token1 == u"tells") {
+            shape.kind = LineKind::Tell;
+            shape.chatName = trimmed.first(s1);
+            return shape;
+        }
+    }
+
+    for (QStringView feedback : kFeedbackTexts) {
+        if (trimmed.startsWith(feedback)) {
+            shape.isGameFeedback = true;
+            break;
+        }
+    }
+    return shape;
+}
+
+} // namespace detail
+
+ChatLine ParseChatLine(const QString &line)
+{
+    const detail::LineShape shape = detail::ShapeOfLine(line);
+    ChatLine record;
+    record.TimeStamp = shape.timeStamp;
+    record.Text = line.mid(shape.textStart);
+    switch (shape.kind) {
+    case detail::LineKind::Channel:
+        record.IsChannel = true;
+        record.ChatName = shape.chatName.toString();
+        break;
+    case detail::LineKind::Tell:
+        record.IsTell = true;
+        record.ChatName = shape.chatName.toString();
+        break;
+    case detail::LineKind::Public:
+        record.ChatName = kPublicChatName;
+        record.IsGameFeedback = shape.isGameFeedback;
+        break;
+    }
+    return record;
+}
+
+QString ExtractDelimited(QString &text, const QString &openDelimiter, const QString &closeDelimiter, bool consume)
+{
+    const QString &closing = closeDelimiter.isEmpty() ? openDelimiter : closeDelimiter;
+    QString result;
+    qsizetype q = -1; // 0-based position of the closing delimiter
+    if (!openDelimiter.isEmpty()) {
+        const qsizetype p = text.indexOf(openDelimiter, 0, Qt::CaseInsensitive);
+        q = text.indexOf(closing, p >= 0 ? p + 1 : 0, Qt::CaseInsensitive);
+        if (p >= 0 && q >= 0)
+            result = text.mid(p + 1, q - p - 1);
+    } else {
+        q = text.size() > 1 ? text.indexOf(closing, 1, Qt::CaseInsensitive) : -1;
+        if (q >= 0)
+            result = text.left(q);
+    }
+    if (consume && q >= 0)
+        text = text.mid(q + 1);
+    return result;
+}
+
+QString AddTrailingBackslash(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return path.endsWith(u'\\') ? path : path + u'\\';
+#else
+    // Folders typed on other systems may end in either separator; the one added is the native one.
+    return path.endsWith(u'\\') || path.endsWith(u'/') ? path : path + u'/';
+#endif
+}
+
+} // namespace modMain

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include "DateTime.h"
+
+// The chat log model: parsing, loading, text assembly and the nearest-occurrence search.
+// Everything here is pure and GUI-free; callers decide what the user sees.
+namespace modMain {
+
+// One parsed line of a chat log. A plain value: copying it copies (shares) its strings.
+struct ChatLine {
+    double TimeStamp = 0.0; // days since 1899-12-30 00:00:00, fraction = time of day; 0 = none
+    QString ChatName;       // channel name, the other player of a tell, or "Public/Global"
+    bool IsChannel = false;
+    bool IsTell = false;
+    QString Text;           // the line after its timestamp, untrimmed
+    bool IsGameFeedback = false;
+    bool IsSystem = false;  // never set by the parser: no line counts as a system line
+};
+
+inline const QString kPublicChatName = QStringLiteral("Public/Global");
+
+// Classifies one line (without its terminator). Never fails: lines of unusual shape are parsed by the
+// documented fallbacks (a bracketed text that is no date is not a timestamp; a line with nothing after
+// its timestamp, or a tell to nobody, is public).
+ChatLine ParseChatLine(const QString &line);
+
+// Returns the text between the first openDelimiter and the first closeDelimiter after it (searches
+// ignore case). An empty closeDelimiter means openDelimiter closes too; an empty openDelimiter takes the
+// text up to the first closeDelimiter found from the second character on. With consume, text loses
+// everything up to and including the closing delimiter, when one was found.
+QString ExtractDelimited(QString &text, const QString &openDelimiter, const QString &closeDelimiter, bool consume);
+
+// The path with a separator appended unless it already ends with one; "" gives a lone separator. On
+// Windows the separator is "\"; elsewhere a path ending in "\" or "/" is kept and "/" is appended.
+QString AddTrailingBackslash(const QString &path);
+
+struct DisplayOptions {
+    bool ShowTimestamp = false;
+    bool DisplayGameFeedback = true;
+    bool DisplaySystem = true;
+};
+
+// The lines of the selected chats in file order (merged chats interleave), each followed by CR LF,
+// prefixed by "[mm/dd/yyyy hh:nn:ss]" when ShowTimestamp is set. Empty when nothing matches.
+QString BuildChatText(const QList<ChatLine> &chatLog, const QStringList &selection, const DisplayOptions &options);
+
+// The 1-based position of the occurrence of find nearest to position (clamped into the text), looking
+// at most range characters away (-1: the whole text); the earlier one wins a tie. -1 when find does not
+// occur in text, either is empty, or nothing lies within reach.
+qsizetype FindNearest(QStringView text, QStringView find, qsizetype position, qsizetype range);
+
+// One chat log read into memory.
+struct LoadedChatLog {
+    QList<ChatLine> ChatLog;  // one record per non-empty line after the first, in file order
+    QStringList ChatNames;    // distinct chat names in order of first appearance, compared exactly
+};
+
+enum class LoadStatus {
+    Loaded,     // log holds the file's records
+    NoLines,    // the file was read but holds no line after its first
+    FileError,  // the file could not be opened or read; errorText says why
+};
+
+struct LoadResult {
+    LoadStatus status = LoadStatus::FileError;
+    QString errorText;
+    LoadedChatLog log;
+};
+
+// Reads a whole chat log. The first line is a header and is skipped; empty lines are skipped. The bytes
+// are decoded as log files are written (see TextCodec.h) and lines end at CR LF, LF or a lone CR.
+LoadResult LoadChatLog(const QString &path);
+
+} // namespace modMain
+
+Q_DECLARE_TYPEINFO(modMain::ChatLine, Q_RELOCATABLE_TYPE);

@@ -1,0 +1,96 @@
+#pragma once
+
+// Helpers shared by the window tests: answering modal dialogs and message boxes from the event loop
+// they spin, and writing small files.
+
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <utility>
+
+// Answers the next modal widget with action, from inside the event loop that the modal widget spins.
+// The action is repeated while that widget stays up (a file dialog may refuse an answer while it is
+// still reading its folder), and the answer is scoped: one never needed does not linger into the next
+// test.
+class ModalAnswer {
+public:
+    explicit ModalAnswer(std::function<void(QWidget *)> action) : action_(std::move(action))
+    {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (acted_ && modal != answered_) {
+                timer_.stop();
+                return;
+            }
+            if (modal) {
+                acted_ = true;
+                answered_ = modal;
+                action_(modal);
+            }
+        });
+        timer_.start();
+    }
+
+    bool Answered() const { return acted_; }
+
+private:
+    std::function<void(QWidget *)> action_;
+    QPointer<QWidget> answered_;
+    bool acted_ = false;
+    QTimer timer_;
+};
+
+// Chooses path in a file dialog as a user would: types it into the file name box and confirms.
+inline void ChooseInFileDialog(QWidget *modal, const QString &path)
+{
+    auto *dialog = qobject_cast<QFileDialog *>(modal);
+    QVERIFY2(dialog, "expected a file dialog");
+    auto *nameBox = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    QVERIFY(nameBox);
+    nameBox->setText(path);
+    static_cast<QDialog *>(dialog)->accept(); // QFileDialog::accept checks the typed name
+}
+
+inline void CancelDialog(QWidget *modal)
+{
+    auto *dialog = qobject_cast<QDialog *>(modal);
+    QVERIFY2(dialog, "expected a dialog");
+    dialog->reject();
+}
+
+// What a message box showed before it was closed with OK.
+struct MessageSeen {
+    QString text;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int count = 0;
+};
+
+inline std::function<void(QWidget *)> AcceptMessage(MessageSeen *seen)
+{
+    return [seen](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY2(box, "expected a message box");
+        seen->text = box->text();
+        seen->title = box->windowTitle();
+        seen->icon = box->icon();
+        ++seen->count;
+        box->accept();
+    };
+}
+
+inline void WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    QCOMPARE(f.write(bytes), bytes.size());
+}

@@ -1,0 +1,293 @@
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+#include "CommonDialog.h"
+#include "GuiTestHelpers.h"
+#include "Twips.h"
+#include "frmMain.h"
+
+namespace {
+
+void Touch(const QString &path)
+{
+    WriteFile(path, "header\r\n");
+}
+
+// Makes the current directory a given folder for the lifetime of the object.
+struct CurrentDir {
+    QString previous = QDir::currentPath();
+    explicit CurrentDir(const QString &path) { QDir::setCurrent(path); }
+    ~CurrentDir() { QDir::setCurrent(previous); }
+};
+
+} // namespace
+
+class tst_MainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void controlsSitWhereDesigned_data();
+    void controlsSitWhereDesigned();
+    void startUpState();
+    void startUpListsLogsOfCurrentFolder();
+    void startUpInFolderWithoutLogs();
+    void startUpInVanishedFolderReportsIt();
+    void menusAndExit();
+    void tabOrderFollowsDesign();
+    void commonDialogFilters();
+    void commonDialogKeepsLastChoiceOnCancel();
+};
+
+void tst_MainWindow::controlsSitWhereDesigned_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QRect>("twipsRect");
+
+    auto row = [](const char *name, const char *caption, int l, int t, int w, int h) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(caption) << QRect(l, t, w, h);
+    };
+    row("cmdChangeDirToLogs", "Logs", 240, 240, 1215, 255);
+    row("cmdChangeDirToLogs_Old", "Logs_Old", 1440, 240, 1215, 255);
+    row("Label5", "Path:", 240, 480, 3495, 255);
+    row("Label2", "File:", 3720, 480, 3495, 255);
+    row("txtFileLocation", nullptr, 240, 720, 3495, 315);
+    row("cmbFileName", nullptr, 3720, 720, 3495, 315);
+    row("cmdBrowsPath", "...", 7200, 480, 495, 525);
+    row("cmdImportFile", "&Import File", 7800, 480, 1335, 495);
+    row("Label1", "List of Chats:", 240, 1200, 2655, 255);
+    row("lstChatNames", nullptr, 240, 1440, 2655, 1035);
+    row("Label4", "List of Merged Chats:", 3000, 1200, 3735, 255);
+    row("lstMergedChatNames", nullptr, 3000, 1440, 3735, 1035);
+    row("cmdAddMergedChat", "&Add Merged Chat", 6840, 1200, 1095, 615);
+    row("cmdClearList", "Clear List", 6840, 1800, 1095, 615);
+    row("lblChatLog", "Chat Log:", 120, 2640, 9135, 255);
+    row("txtChat", nullptr, 120, 2880, 9135, 3615);
+    row("cmdCopyToClipboard", "Copy to Clipboard", 6240, 6480, 1575, 375);
+    row("cmdSaveLogToFile", "&Save Log to File...", 7800, 6480, 1455, 375);
+    row("cmdPagePrevious", "<- Previous", 120, 6480, 1095, 375);
+    row("cmdPageNext", "Next ->", 1200, 6480, 1095, 375);
+    row("lblPageLabel", "Page", 2400, 6600, 1815, 255);
+}
+
+void tst_MainWindow::controlsSitWhereDesigned()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QRect, twipsRect);
+
+    frmMain window; // not shown: the places before any layout pass are the designed ones
+    auto *widget = window.findChild<QWidget *>(name);
+    QVERIFY2(widget, qPrintable(name));
+    QCOMPARE(widget->geometry(),
+             twips::ToRect(twipsRect.x(), twipsRect.y(), twipsRect.width(), twipsRect.height()));
+    if (auto *button = qobject_cast<QPushButton *>(widget))
+        QCOMPARE(button->text(), caption);
+    if (auto *label = qobject_cast<QLabel *>(widget)) {
+        QCOMPARE(label->text(), caption);
+        if (name != u"lblPageLabel")
+            QCOMPARE(label->palette().color(QPalette::Window), QColor(192, 192, 192));
+    }
+}
+
+void tst_MainWindow::startUpState()
+{
+    frmMain window;
+    QCOMPARE(window.windowTitle(), QStringLiteral("Evenfall Chat Log Reader"));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QCOMPARE(window.centralWidget()->size(), QSize(twips::ToPixels(9420), twips::ToPixels(7395)));
+
+    auto action = [&](const char *name) { return window.findChild<QAction *>(QLatin1String(name)); };
+    QVERIFY(!action("mnuOptionsShowTimestamp")->isChecked());
+    QVERIFY(action("mnuOptions_PublicChannel_DisplayGameFeedback")->isChecked());
+    QVERIFY(action("mnuOptions_PublicChannel_DisplaySystem")->isChecked());
+    QCOMPARE(window.State().Options.ShowTimestamp, false);
+    QCOMPARE(window.State().Options.DisplayGameFeedback, true);
+    QCOMPARE(window.State().Options.DisplaySystem, true);
+
+    QVERIFY(!window.findChild<QPushButton *>(QStringLiteral("cmdAddMergedChat"))->isEnabled());
+    for (const char *hidden : {"cmdPagePrevious", "cmdPageNext", "lblPageLabel"}) {
+        QWidget *w = window.findChild<QWidget *>(QLatin1String(hidden));
+        QVERIFY2(!w->isVisible(), hidden);
+        QVERIFY2(w->isEnabled(), hidden);
+    }
+    QVERIFY(window.findChild<QListWidget *>(QStringLiteral("lstChatNames"))->count() == 0);
+    QVERIFY(window.findChild<QPlainTextEdit *>(QStringLiteral("txtChat"))->toPlainText().isEmpty());
+    QTRY_COMPARE(QApplication::focusWidget(), window.findChild<QWidget *>(QStringLiteral("cmdImportFile")));
+
+    auto *chat = window.findChild<QPlainTextEdit *>(QStringLiteral("txtChat"));
+    QVERIFY(!chat->isReadOnly());
+    QCOMPARE(chat->lineWrapMode(), QPlainTextEdit::NoWrap);
+    QVERIFY(window.findChild<QComboBox *>(QStringLiteral("cmbFileName"))->isEditable());
+    QVERIFY(window.findChild<QObject *>(QStringLiteral("flstFileName")));
+    QVERIFY(window.findChild<CommonDialog *>(QStringLiteral("cdgMainDialogs")));
+}
+
+void tst_MainWindow::startUpListsLogsOfCurrentFolder()
+{
+    QTemporaryDir dir;
+    Touch(dir.filePath(QStringLiteral("client_chat_log_b.txt")));
+    Touch(dir.filePath(QStringLiteral("client_chat_log_a.txt")));
+    Touch(dir.filePath(QStringLiteral("other.txt")));
+    Touch(dir.filePath(QStringLiteral("client_chat_log_c.log")));
+    CurrentDir cwd(dir.path());
+
+    frmMain window;
+    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("txtFileLocation"))->text(),
+             QDir::toNativeSeparators(dir.path()));
+    auto *combo = window.findChild<QComboBox *>(QStringLiteral("cmbFileName"));
+    QCOMPARE(combo->count(), 2);
+    QCOMPARE(combo->itemText(0), QStringLiteral("client_chat_log_a.txt"));
+    QCOMPARE(combo->itemText(1), QStringLiteral("client_chat_log_b.txt"));
+    QCOMPARE(combo->currentText(), QStringLiteral("client_chat_log_a.txt"));
+}
+
+void tst_MainWindow::startUpInFolderWithoutLogs()
+{
+    QTemporaryDir dir;
+    CurrentDir cwd(dir.path());
+    bool messageShown = false;
+    ModalAnswer answer([&](QWidget *modal) {
+        messageShown = true;
+        modal->close();
+    });
+    frmMain window;
+    QCoreApplication::processEvents();
+    auto *combo = window.findChild<QComboBox *>(QStringLiteral("cmbFileName"));
+    QCOMPARE(combo->count(), 0);
+    QCOMPARE(combo->currentText(), QString());
+    QVERIFY(!messageShown);
+}
+
+void tst_MainWindow::startUpInVanishedFolderReportsIt()
+{
+    auto *dir = new QTemporaryDir;
+    const QString path = dir->path();
+    CurrentDir cwd(path);
+    delete dir; // the current folder is gone
+    if (QDir(path).exists())
+        QSKIP("could not remove the current folder");
+
+    MessageSeen seen;
+    ModalAnswer answer(AcceptMessage(&seen));
+    frmMain window;
+    QCOMPARE(seen.count, 1);
+    QCOMPARE(seen.icon, QMessageBox::Critical);
+    const QString text = seen.text, title = seen.title;
+    QVERIFY2(text.endsWith(QStringLiteral(" occured during Form_Load")), qPrintable(text));
+    QVERIFY2(title.startsWith(QStringLiteral("Error Number: ")), qPrintable(title));
+    bool ok = false;
+    title.mid(14).toInt(&ok);
+    QVERIFY(ok);
+    QVERIFY(window.State().Options.DisplayGameFeedback);
+}
+
+void tst_MainWindow::menusAndExit()
+{
+    frmMain window;
+    struct Item {
+        const char *name;
+        const char *caption;
+    };
+    for (const Item &m : {Item{"mnuFile", "&File"}, Item{"mnuEdit", "&Edit"}, Item{"mnuOptions", "&Options"},
+                          Item{"mnuOptions_PublicChannel", "Public Channel"}, Item{"mnuHelp", "&Help"}}) {
+        auto *menu = window.findChild<QMenu *>(QLatin1String(m.name));
+        QVERIFY2(menu, m.name);
+        QCOMPARE(menu->title(), QLatin1String(m.caption));
+    }
+    QVERIFY(!window.findChild<QMenu *>(QStringLiteral("mnuEdit"))->menuAction()->isEnabled());
+    for (const Item &a : {Item{"mnuFile_Exit", "E&xit"}, Item{"mnuOptionsShowTimestamp", "&Show Timestamp"},
+                          Item{"mnuOptions_PublicChannel_DisplayGameFeedback", "Display Game Feedback"},
+                          Item{"mnuOptions_PublicChannel_DisplaySystem", "Display System"},
+                          Item{"mnuHelp_About", "&About"}}) {
+        auto *action = window.findChild<QAction *>(QLatin1String(a.name));
+        QVERIFY2(action, a.name);
+        QCOMPARE(action->text(), QLatin1String(a.caption));
+        QVERIFY(action->shortcut().isEmpty());
+    }
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.findChild<QAction *>(QStringLiteral("mnuFile_Exit"))->trigger();
+    QTRY_VERIFY(!window.isVisible());
+}
+
+void tst_MainWindow::tabOrderFollowsDesign()
+{
+    frmMain window;
+    const QStringList expected = {
+        QStringLiteral("cmdImportFile"),      QStringLiteral("lstChatNames"),
+        QStringLiteral("txtChat"),            QStringLiteral("txtFileLocation"),
+        QStringLiteral("cmdBrowsPath"),       QStringLiteral("cmdSaveLogToFile"),
+        QStringLiteral("cmdCopyToClipboard"), QStringLiteral("lstMergedChatNames"),
+        QStringLiteral("cmdAddMergedChat"),   QStringLiteral("cmdClearList"),
+        QStringLiteral("cmdChangeDirToLogs"), QStringLiteral("cmdChangeDirToLogs_Old"),
+        QStringLiteral("cmbFileName"),        QStringLiteral("cmdPageNext"),
+        QStringLiteral("cmdPagePrevious")};
+    QWidget *w = window.findChild<QWidget *>(expected.first());
+    for (qsizetype i = 1; i < expected.size(); ++i) {
+        w = w->nextInFocusChain();
+        // Skip the inner parts of composite widgets (the combo's line edit, the view's viewport).
+        while (w->focusPolicy() == Qt::NoFocus || w->objectName().isEmpty() || w->objectName().startsWith(u"qt_"))
+            w = w->nextInFocusChain();
+        QCOMPARE(w->objectName(), expected[i]);
+    }
+}
+
+void tst_MainWindow::commonDialogFilters()
+{
+    QCOMPARE(CommonDialog::NameFilters(
+                 QStringLiteral("Evenfall Chat Logs (client_chat_log_*.txt)|client_chat_log_*.txt|All Files (*.*)|*.*")),
+             QStringList({QStringLiteral("Evenfall Chat Logs (client_chat_log_*.txt) (client_chat_log_*.txt)"),
+                          QStringLiteral("All Files (*.*) (*.*)")}));
+    QCOMPARE(CommonDialog::NameFilters(QStringLiteral("Text File (.txt)|*.txt")),
+             QStringList({QStringLiteral("Text File (.txt) (*.txt)")}));
+    QCOMPARE(CommonDialog::NameFilters(QStringLiteral("Logs|*.txt;*.log|dangling")),
+             QStringList({QStringLiteral("Logs (*.txt *.log)")}));
+    QCOMPARE(CommonDialog::NameFilters(QString()), QStringList());
+}
+
+void tst_MainWindow::commonDialogKeepsLastChoiceOnCancel()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("client_chat_log_1.txt"));
+    Touch(file);
+    QWidget owner;
+    CommonDialog dialog(&owner);
+    dialog.Filter = QStringLiteral("Evenfall Chat Logs (client_chat_log_*.txt)|client_chat_log_*.txt");
+    dialog.InitDir = dir.path();
+
+    QString shownFolder;
+    auto open = std::make_unique<ModalAnswer>([&](QWidget *modal) {
+        shownFolder = qobject_cast<QFileDialog *>(modal)->directory().absolutePath();
+        ChooseInFileDialog(modal, file);
+    });
+    QVERIFY(dialog.ShowOpen());
+    QCOMPARE(shownFolder, QDir(dir.path()).absolutePath());
+    QCOMPARE(dialog.FileName, QDir::toNativeSeparators(file));
+
+    open.reset();
+    ModalAnswer cancel(CancelDialog);
+    QVERIFY(!dialog.ShowSave());
+    QCOMPARE(dialog.FileName, QDir::toNativeSeparators(file));
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"
