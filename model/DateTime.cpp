@@ -200,7 +200,15 @@ bool ParseCommonForm(QStringView t, double *days)
     const int hour = two(11), minute = two(14), second = two(17);
     if (!DateValid(year, month, day) || hour > 23 || minute > 59 || second > 59)
         return false;
-    *days = MakeDateTime(DaySerial(year, month, day), hour * 3600 + minute * 60 + second);
+    // Lines of a log come day after day: remember the last date's serial.
+    thread_local int lastDateKey = -1;
+    thread_local qint64 lastSerial = 0;
+    const int dateKey = (year * 13 + month) * 32 + day;
+    if (dateKey != lastDateKey) {
+        lastSerial = DaySerial(year, month, day);
+        lastDateKey = dateKey;
+    }
+    *days = MakeDateTime(lastSerial, hour * 3600 + minute * 60 + second);
     return true;
 }
 

@@ -2,6 +2,8 @@
 
 #include <QStringView>
 
+#include <cstring>
+
 // The line classifier shared by ParseChatLine and the loader. It works on a view and allocates nothing,
 // so the loader can build records straight from its decode buffer.
 namespace modMain::detail {
@@ -17,5 +19,28 @@ struct LineShape {
 };
 
 LineShape ShapeOfLine(QStringView line);
+
+// Small inline searches and comparisons: the pieces of a line are a few characters long, where calling
+// out to the general string functions costs more than the work itself.
+inline qsizetype FindChar(QStringView s, char16_t c, qsizetype from = 0)
+{
+    const char16_t *p = s.utf16();
+    for (qsizetype i = from; i < s.size(); ++i) {
+        if (p[i] == c)
+            return i;
+    }
+    return -1;
+}
+
+inline bool Same(QStringView a, QStringView b)
+{
+    return a.size() == b.size() &&
+           (a.utf16() == b.utf16() || std::memcmp(a.utf16(), b.utf16(), a.size() * sizeof(char16_t)) == 0);
+}
+
+inline bool BeginsWith(QStringView s, QStringView prefix)
+{
+    return s.size() >= prefix.size() && Same(s.first(prefix.size()), prefix);
+}
 
 } // namespace modMain::detail

@@ -31,8 +31,8 @@ LineShape ShapeOfLine(QStringView line)
     // Timestamp: between the first "[" and the first "]" after it. A "]" without "[" still cuts the
     // line after it. A bracketed text that is no date is not a timestamp: the line is then read whole,
     // so a channel line written without a timestamp stays a channel line.
-    const qsizetype open = line.indexOf(u'[');
-    const qsizetype close = line.indexOf(u']', open >= 0 ? open + 1 : 0);
+    const qsizetype open = FindChar(line, u'[');
+    const qsizetype close = FindChar(line, u']', open >= 0 ? open + 1 : 0);
     if (close >= 0) {
         shape.textStart = close + 1;
         if (open >= 0 && close > open + 1) {
@@ -51,12 +51,12 @@ LineShape ShapeOfLine(QStringView line)
     if (trimmed.front() == u'[') {
         shape.kind = LineKind::Channel;
         // The first "[" of the working text is the one that opens the trimmed text.
-        const qsizetype cOpen = work.indexOf(u'[');
-        const qsizetype cClose = work.indexOf(u']', cOpen + 1);
+        const qsizetype cOpen = FindChar(work, u'[');
+        const qsizetype cClose = FindChar(work, u']', cOpen + 1);
         if (cClose >= 0) {
             const QStringView channel = work.sliced(cOpen + 1, cClose - cOpen - 1);
             // The name ends at the first ":" from the channel text's second character on.
-            const qsizetype colon = channel.size() > 1 ? channel.indexOf(u':', 1) : -1;
+            const qsizetype colon = FindChar(channel, u':', 1);
             if (colon >= 0)
                 shape.chatName = channel.first(colon);
         }
@@ -64,29 +64,31 @@ LineShape ShapeOfLine(QStringView line)
     }
 
     // Tokens 0 to 2 of the trimmed text split at single spaces; a tell needs at least three tokens.
-    const qsizetype s1 = trimmed.indexOf(u' ');
-    const qsizetype s2 = s1 >= 0 ? trimmed.indexOf(u' ', s1 + 1) : -1;
+    const qsizetype s1 = FindChar(trimmed, u' ');
+    const qsizetype s2 = s1 >= 0 ? FindChar(trimmed, u' ', s1 + 1) : -1;
     if (s2 >= 0) {
         const QStringView token1 = trimmed.sliced(s1 + 1, s2 - s1 - 1);
-        if (token1 == u"tell") {
-            const qsizetype s3 = trimmed.indexOf(u' ', s2 + 1);
+        if (Same(token1, u"tell")) {
+            const qsizetype s3 = FindChar(trimmed, u' ', s2 + 1);
             const QStringView token2 = trimmed.sliced(s2 + 1, (s3 >= 0 ? s3 : trimmed.size()) - s2 - 1);
             if (!token2.isEmpty()) { // a tell to nobody is read as a public line
                 shape.kind = LineKind::Tell;
                 shape.chatName = token2.chopped(1);
                 return shape;
             }
-        } else if (token1 == u"tells") {
+        } else if (Same(token1, u"tells")) {
             shape.kind = LineKind::Tell;
             shape.chatName = trimmed.first(s1);
             return shape;
         }
     }
 
-    for (QStringView feedback : kFeedbackTexts) {
-        if (trimmed.startsWith(feedback)) {
-            shape.isGameFeedback = true;
-            break;
+    if (trimmed.front() == u'Y') { // all three feedback texts begin so
+        for (QStringView feedback : kFeedbackTexts) {
+            if (BeginsWith(trimmed, feedback)) {
+                shape.isGameFeedback = true;
+                break;
+            }
         }
     }
     return shape;

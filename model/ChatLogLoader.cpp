@@ -1,0 +1,222 @@
+#include <QFile>
+#include <QHash>
+
+#include <bit>
+#include <memory>
+#include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "LineParser.h"
+#include "TextArena.h"
+#include "TextCodec.h"
+#include "modMain.h"
+
+namespace modMain {
+namespace {
+
+constexpr qsizetype kReadChunk = qsizetype(1) << 20; // bytes per read
+
+// Chat names as hash keys, with a cheap hash: names are short and hashed once per line.
+struct NameKey {
+    QStringView name;
+    friend bool operator==(NameKey a, NameKey b) { return detail::Same(a.name, b.name); }
+};
+
+size_t qHash(NameKey key, size_t seed)
+{
+    size_t h = seed ^ 1469598103934665603ULL;
+    for (QChar c : key.name) {
+        h ^= c.unicode();
+        h *= 1099511628211ULL;
+    }
+    return h;
+}
+
+// Builds the records of one log apart from any loaded one, so a failed load changes nothing.
+class LogBuilder {
+public:
+    LogBuilder() { publicIndex_ = Intern(kPublicChatName); }
+
+    void AddLine(QStringView line)
+    {
+        const detail::LineShape shape = detail::ShapeOfLine(line);
+        ChatLine &record = log_.ChatLog.emplace_back();
+        record.TimeStamp = shape.timeStamp;
+        record.Text = texts_.Append(line.sliced(shape.textStart));
+        qsizetype nameIndex = publicIndex_;
+        switch (shape.kind) {
+        case detail::LineKind::Channel:
+            record.IsChannel = true;
+            nameIndex = Intern(shape.chatName);
+            break;
+        case detail::LineKind::Tell:
+            record.IsTell = true;
+            nameIndex = Intern(shape.chatName);
+            break;
+        case detail::LineKind::Public:
+            record.IsGameFeedback = shape.isGameFeedback;
+            break;
+        }
+        record.ChatName = names_[nameIndex];
+        // Names are listed in order of first appearance, which is not the order of interning:
+        // "Public/Global" is known from the start but listed where its first line stands.
+        if (!listed_[nameIndex]) {
+            listed_[nameIndex] = true;
+            log_.ChatNames.append(names_[nameIndex]);
+        }
+    }
+
+    bool Empty() const { return log_.ChatLog.isEmpty(); }
+    LoadedChatLog Take() { return std::move(log_); }
+
+private:
+    // One shared string per distinct name; records copy it (a reference count, not the characters).
+    qsizetype Intern(QStringView name)
+    {
+        if (lastIndex_ >= 0 && detail::Same(names_[lastIndex_], name))
+            return lastIndex_;
+        auto it = index_.constFind(NameKey{name});
+        if (it != index_.cend()) {
+            lastIndex_ = *it;
+            return lastIndex_;
+        }
+        names_.append(name.toString());
+        listed_.append(false);
+        lastIndex_ = names_.size() - 1;
+        index_.insert(NameKey{names_.last()}, lastIndex_); // the characters do not move with the list
+        return lastIndex_;
+    }
+
+    LoadedChatLog log_;
+    detail::TextArena texts_;
+    QStringList names_;
+    QList<bool> listed_;
+    QHash<NameKey, qsizetype> index_;
+    qsizetype lastIndex_ = -1;
+    qsizetype publicIndex_ = -1;
+};
+
+// The first CR or LF in [p, end), or end.
+const char16_t *FindLineEnd(const char16_t *p, const char16_t *end)
+{
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi16(u'\r'), lf = _mm_set1_epi16(u'\n');
+    while (end - p >= 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)));
+        if (mask)
+            return p + std::countr_zero(unsigned(mask)) / 2;
+        p += 8;
+    }
+#endif
+    while (p < end && *p != u'\r' && *p != u'\n')
+        ++p;
+    return p;
+}
+
+// Splits decoded text into lines at CR LF, LF or a lone CR and hands them on; the first line is the
+// header and empty lines are skipped. A line cut by the end of a chunk waits for the next one.
+class LineSplitter {
+public:
+    explicit LineSplitter(LogBuilder &builder) : builder_(builder) {}
+
+    // Consumes the complete lines of text[0, size); returns how many characters were consumed.
+    qsizetype Feed(const char16_t *text, qsizetype size, bool atEnd)
+    {
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < size; ++i) {
+            i = FindLineEnd(text + i, text + size) - text;
+            if (i == size)
+                break;
+            const char16_t c = text[i];
+            if (c == u'\r' && i + 1 == size && !atEnd)
+                break; // an LF may follow in the next chunk
+            Line(QStringView(text + start, i - start));
+            if (c == u'\r' && i + 1 < size && text[i + 1] == u'\n')
+                ++i;
+            start = i + 1;
+        }
+        if (atEnd && start < size) {
+            Line(QStringView(text + start, size - start));
+            start = size;
+        }
+        return start;
+    }
+
+private:
+    void Line(QStringView line)
+    {
+        if (headerSeen_) {
+            if (!line.isEmpty())
+                builder_.AddLine(line);
+        } else {
+            headerSeen_ = true;
+        }
+    }
+
+    LogBuilder &builder_;
+    bool headerSeen_ = false;
+};
+
+QString ReadError(const QFile &file)
+{
+    return file.errorString();
+}
+
+} // namespace
+
+LoadResult LoadChatLog(const QString &path)
+{
+    LoadResult result;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.errorText = ReadError(file);
+        return result;
+    }
+
+    QByteArray chunk(kReadChunk, Qt::Uninitialized);
+    // Decoded characters: the unfinished line of the previous chunk, then the new chunk.
+    std::u16string pending;
+    qsizetype pendingSize = 0;
+    LogBuilder builder;
+    LineSplitter splitter(builder);
+    std::unique_ptr<LogDecoder> decoder;
+    bool firstChunk = true;
+
+    for (;;) {
+        const qint64 got = file.read(chunk.data(), chunk.size());
+        if (got < 0) {
+            result.errorText = ReadError(file);
+            return result;
+        }
+        const bool atEnd = got == 0;
+        QByteArrayView bytes(chunk.constData(), got);
+        if (firstChunk) {
+            qsizetype mark = 0;
+            decoder = std::make_unique<LogDecoder>(DetectEncoding(bytes, &mark));
+            bytes = bytes.sliced(mark);
+            firstChunk = false;
+        }
+        if (pending.size() < size_t(pendingSize + bytes.size() + 4))
+            pending.resize(pendingSize + bytes.size() + 4);
+        pendingSize += decoder->Decode(bytes, pending.data() + pendingSize);
+        const qsizetype used = splitter.Feed(pending.data(), pendingSize, atEnd);
+        std::copy(pending.begin() + used, pending.begin() + pendingSize, pending.begin());
+        pendingSize -= used;
+        if (atEnd)
+            break;
+    }
+
+    if (builder.Empty()) {
+        result.status = LoadStatus::NoLines;
+        return result;
+    }
+    result.status = LoadStatus::Loaded;
+    result.log = builder.Take();
+    return result;
+}
+
+} // namespace modMain

@@ -1,0 +1,136 @@
+#include "TextCodec.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace modMain {
+namespace {
+
+// windows-1252 bytes 0x80 to 0x9F; the five the code page leaves undefined map to the same code point.
+constexpr char16_t kHighControls[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+#ifndef Q_OS_WIN
+char16_t Windows1252ToUnicode(unsigned char b)
+{
+    return b >= 0x80 && b < 0xA0 ? kHighControls[b - 0x80] : char16_t(b);
+}
+
+char UnicodeToWindows1252(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<char>(c);
+    for (int i = 0; i < 32; ++i) {
+        if (kHighControls[i] == c)
+            return static_cast<char>(0x80 + i);
+    }
+    return '?';
+}
+
+qsizetype DecodeWindows1252(QByteArrayView bytes, char16_t *out)
+{
+    const auto *in = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    // Logs are almost all ASCII: widen sixteen bytes at a time, and only a block holding a byte with
+    // its high bit set goes through the table.
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
+        if (_mm_movemask_epi8(v)) {
+            for (int k = 0; k < 16; ++k)
+                out[i + k] = Windows1252ToUnicode(in[i + k]);
+            continue;
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i + 8), _mm_unpackhi_epi8(v, zero));
+    }
+#endif
+    for (; i < n; ++i)
+        out[i] = Windows1252ToUnicode(in[i]);
+    return n;
+}
+#endif
+
+QStringConverter::Encoding ConverterFor(LogEncoding encoding)
+{
+    switch (encoding) {
+    case LogEncoding::Utf8:
+        return QStringConverter::Utf8;
+    case LogEncoding::Utf16LE:
+        return QStringConverter::Utf16LE;
+    case LogEncoding::Utf16BE:
+        return QStringConverter::Utf16BE;
+    case LogEncoding::Ansi:
+        break;
+    }
+    return QStringConverter::System;
+}
+
+} // namespace
+
+LogEncoding DetectEncoding(QByteArrayView head, qsizetype *markLength)
+{
+    if (head.startsWith("\xEF\xBB\xBF")) {
+        *markLength = 3;
+        return LogEncoding::Utf8;
+    }
+    if (head.startsWith("\xFF\xFE")) {
+        *markLength = 2;
+        return LogEncoding::Utf16LE;
+    }
+    if (head.startsWith("\xFE\xFF")) {
+        *markLength = 2;
+        return LogEncoding::Utf16BE;
+    }
+    *markLength = 0;
+    return LogEncoding::Ansi;
+}
+
+// Stateful, since a character may be split between two chunks.
+LogDecoder::LogDecoder(LogEncoding encoding) : encoding_(encoding), decoder_(ConverterFor(encoding)) {}
+
+qsizetype LogDecoder::Decode(QByteArrayView bytes, char16_t *out)
+{
+#ifndef Q_OS_WIN
+    if (encoding_ == LogEncoding::Ansi)
+        return DecodeWindows1252(bytes, out);
+#endif
+    QChar *end = decoder_.appendToBuffer(reinterpret_cast<QChar *>(out), bytes);
+    return end - reinterpret_cast<QChar *>(out);
+}
+
+QByteArray EncodeAnsi(QStringView text)
+{
+#ifdef Q_OS_WIN
+    QStringEncoder encoder(QStringConverter::System);
+    return encoder.encode(text);
+#else
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        // A character outside the code page is one "?", even when it takes two UTF-16 units.
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode()))
+            ++i;
+        bytes.append(UnicodeToWindows1252(c));
+    }
+    return bytes;
+#endif
+}
+
+QString DecodeAnsi(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    LogDecoder decoder(LogEncoding::Ansi);
+    text.resize(decoder.Decode(bytes, reinterpret_cast<char16_t *>(text.data())));
+    return text;
+}
+
+} // namespace modMain

@@ -1,0 +1,226 @@
+#include <QRandomGenerator>
+#include <QTest>
+
+#include "modMain.h"
+
+using modMain::ChatLine;
+using modMain::DisplayOptions;
+
+namespace {
+
+ChatLine Record(const QString &name, const QString &text, double stamp = 0.0, bool feedback = false)
+{
+    ChatLine r;
+    r.ChatName = name;
+    r.Text = text;
+    r.TimeStamp = stamp;
+    r.IsGameFeedback = feedback;
+    return r;
+}
+
+DisplayOptions Options(bool timestamps, bool feedback, bool system)
+{
+    DisplayOptions o;
+    o.ShowTimestamp = timestamps;
+    o.DisplayGameFeedback = feedback;
+    o.DisplaySystem = system;
+    return o;
+}
+
+// The search as the rules describe it: two cursors moving out one character a pass, both compared in
+// every pass, the backward match assigned last.
+qsizetype ReferenceFindNearest(const QString &text, const QString &find, qsizetype position, qsizetype range)
+{
+    if (!(text.contains(find, Qt::CaseSensitive) && !text.isEmpty() && !find.isEmpty()))
+        return -1;
+    const qsizetype n = find.size(), L = text.size();
+    const qsizetype s = position < 1 ? 1 : (position > L ? L : position);
+    const qsizetype r = range == -1 ? L : range;
+    qsizetype f = s, b = s, result = -1;
+    bool forwardDone = false, backwardDone = false, found = false;
+    while (!found && !(forwardDone && backwardDone)) {
+        if (text.mid(f - 1, n).compare(find, Qt::CaseInsensitive) == 0) {
+            found = true;
+            result = f;
+        }
+        if (text.mid(b - 1, n).compare(find, Qt::CaseInsensitive) == 0) {
+            found = true;
+            result = b;
+        }
+        if (f - s < r && f < L)
+            ++f;
+        else
+            forwardDone = true;
+        if (s - b < r && b > 1)
+            --b;
+        else
+            backwardDone = true;
+    }
+    return found ? result : -1;
+}
+
+} // namespace
+
+class tst_ChatText : public QObject {
+    Q_OBJECT
+private slots:
+    void assembly_data();
+    void assembly();
+    void mergedChatsInterleaveInFileOrder();
+    void timestampsPrintBackTheParsedSecond();
+    void findNearest_data();
+    void findNearest();
+    void findNearestMatchesStepwiseSearch();
+};
+
+void tst_ChatText::assembly_data()
+{
+    QTest::addColumn<QList<ChatLine>>("log");
+    QTest::addColumn<QStringList>("selection");
+    QTest::addColumn<bool>("timestamps");
+    QTest::addColumn<bool>("feedback");
+    QTest::addColumn<bool>("system");
+    QTest::addColumn<QString>("expected");
+
+    const double march7 = modMain::MakeDateTime(modMain::DaySerial(2005, 3, 7), 14 * 3600 + 5 * 60 + 9);
+    const QString pub = QStringLiteral("Public/Global");
+    const QList<ChatLine> log = {
+        Record(pub, QStringLiteral(" hello"), march7),
+        Record(QStringLiteral("Trade"), QStringLiteral(" [Trade: Orrik] ore"), march7),
+        Record(pub, QStringLiteral(" You have gathered 3 iron ore."), march7, true),
+        Record(QStringLiteral("orrik"), QStringLiteral(" orrik tells you: lower"), march7),
+        Record(pub, QStringLiteral(" bye"), 0.0),
+    };
+    QTest::newRow("one chat, no timestamps") << log << QStringList{pub} << false << true << true
+                                             << " hello\r\n You have gathered 3 iron ore.\r\n bye\r\n";
+    QTest::newRow("timestamp directly before text") << log << QStringList{QStringLiteral("Trade")} << true << true
+                                                    << true << "[03/07/2005 14:05:09] [Trade: Orrik] ore\r\n";
+    QTest::newRow("no timestamp prints the epoch")
+        << log << QStringList{pub} << true << false << true
+        << "[03/07/2005 14:05:09] hello\r\n[12/30/1899 00:00:00] bye\r\n";
+    QTest::newRow("feedback hidden, others stay in order") << log << QStringList{pub} << false << false << true
+                                                           << " hello\r\n bye\r\n";
+    QTest::newRow("display system off changes nothing") << log << QStringList{pub} << false << true << false
+                                                         << " hello\r\n You have gathered 3 iron ore.\r\n bye\r\n";
+    QTest::newRow("names compare exactly") << log << QStringList{QStringLiteral("Orrik")} << false << true << true
+                                           << "";
+    QTest::newRow("no match is empty") << log << QStringList{QStringLiteral("Nobody")} << true << true << true
+                                       << "";
+    QTest::newRow("empty selection is empty") << log << QStringList{} << false << true << true << "";
+    QTest::newRow("no log is empty") << QList<ChatLine>{} << QStringList{pub} << false << true << true << "";
+    QTest::newRow("a name twice shows its lines twice")
+        << log << QStringList{QStringLiteral("Trade"), QStringLiteral("Trade")} << false << true << true
+        << " [Trade: Orrik] ore\r\n [Trade: Orrik] ore\r\n";
+
+    QList<ChatLine> systemLog = log;
+    systemLog[0].IsSystem = true;
+    QTest::newRow("system lines hidden when asked") << systemLog << QStringList{pub} << false << false << false
+                                                    << " bye\r\n";
+    QList<ChatLine> empties = {Record(pub, QString()), Record(pub, QStringLiteral("x"))};
+    QTest::newRow("empty text still ends its line") << empties << QStringList{pub} << false << true << true
+                                                    << "\r\nx\r\n";
+}
+
+void tst_ChatText::assembly()
+{
+    QFETCH(QList<ChatLine>, log);
+    QFETCH(QStringList, selection);
+    QFETCH(bool, timestamps);
+    QFETCH(bool, feedback);
+    QFETCH(bool, system);
+    QFETCH(QString, expected);
+    QCOMPARE(modMain::BuildChatText(log, selection, Options(timestamps, feedback, system)), expected);
+}
+
+void tst_ChatText::mergedChatsInterleaveInFileOrder()
+{
+    QList<ChatLine> log;
+    for (int i = 0; i < 6; ++i) {
+        const QString name = i % 2 ? QStringLiteral("Veyla") : QStringLiteral("Orrik");
+        log.append(Record(name, QStringLiteral("%1 %2").arg(name).arg(i)));
+        log.append(Record(QStringLiteral("Trade"), QStringLiteral("noise")));
+    }
+    const QString expected = QStringLiteral("Orrik 0\r\nVeyla 1\r\nOrrik 2\r\nVeyla 3\r\nOrrik 4\r\nVeyla 5\r\n");
+    const DisplayOptions o;
+    QCOMPARE(modMain::BuildChatText(log, {QStringLiteral("Orrik"), QStringLiteral("Veyla")}, o), expected);
+    QCOMPARE(modMain::BuildChatText(log, {QStringLiteral("Veyla"), QStringLiteral("Orrik")}, o), expected);
+}
+
+void tst_ChatText::timestampsPrintBackTheParsedSecond()
+{
+    QList<ChatLine> log;
+    QString expected;
+    QRandomGenerator rng(1899);
+    for (int i = 0; i < 5000; ++i) {
+        const QString stamp = QDate(1990, 1, 1).addDays(rng.bounded(20000)).toString(QStringLiteral("MM/dd/yyyy")) +
+                              QTime(0, 0).addSecs(rng.bounded(86400)).toString(QStringLiteral(" HH:mm:ss"));
+        const QString line = QStringLiteral("[%1] Orrik tells you: %2").arg(stamp).arg(i);
+        log.append(modMain::ParseChatLine(line));
+        expected += line + QStringLiteral("\r\n");
+    }
+    QCOMPARE(modMain::BuildChatText(log, {QStringLiteral("Orrik")}, Options(true, true, true)), expected);
+}
+
+void tst_ChatText::findNearest_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("find");
+    QTest::addColumn<qsizetype>("position");
+    QTest::addColumn<qsizetype>("range");
+    QTest::addColumn<qsizetype>("expected");
+
+    const QString t = QStringLiteral("ab\r\ncd\r\nef");
+    const QString crlf = QStringLiteral("\r\n");
+    QTest::newRow("empty text") << QString() << crlf << qsizetype(1) << qsizetype(-1) << qsizetype(-1);
+    QTest::newRow("empty find") << t << QString() << qsizetype(1) << qsizetype(-1) << qsizetype(-1);
+    QTest::newRow("absent find") << t << QStringLiteral("zz") << qsizetype(1) << qsizetype(-1) << qsizetype(-1);
+    QTest::newRow("tie goes to the earlier") << t << crlf << qsizetype(5) << qsizetype(-1) << qsizetype(3);
+    QTest::newRow("nearer after") << t << crlf << qsizetype(6) << qsizetype(-1) << qsizetype(7);
+    QTest::newRow("from the start") << t << crlf << qsizetype(1) << qsizetype(-1) << qsizetype(3);
+    QTest::newRow("zero is clamped to 1") << t << crlf << qsizetype(0) << qsizetype(-1) << qsizetype(3);
+    QTest::newRow("negative is clamped to 1") << t << crlf << qsizetype(-4) << qsizetype(-1) << qsizetype(3);
+    QTest::newRow("beyond the end is clamped") << t << crlf << qsizetype(100) << qsizetype(-1) << qsizetype(7);
+    QTest::newRow("out of reach") << t << crlf << qsizetype(1) << qsizetype(1) << qsizetype(-1);
+    QTest::newRow("just in reach") << t << crlf << qsizetype(1) << qsizetype(2) << qsizetype(3);
+    QTest::newRow("range 0 compares the start only") << t << crlf << qsizetype(4) << qsizetype(0) << qsizetype(-1);
+    QTest::newRow("range 0 at an occurrence") << t << crlf << qsizetype(3) << qsizetype(0) << qsizetype(3);
+    QTest::newRow("negative range at an occurrence") << t << crlf << qsizetype(7) << qsizetype(-5) << qsizetype(7);
+    QTest::newRow("negative range elsewhere") << t << crlf << qsizetype(6) << qsizetype(-5) << qsizetype(-1);
+    QTest::newRow("positions compare without case") << QStringLiteral("xBxb") << QStringLiteral("b") << qsizetype(1)
+                                                    << qsizetype(-1) << qsizetype(2);
+    QTest::newRow("presence is exact") << QStringLiteral("xBx") << QStringLiteral("b") << qsizetype(1)
+                                       << qsizetype(-1) << qsizetype(-1);
+    QTest::newRow("find longer than the rest") << QStringLiteral("abc\r") << crlf << qsizetype(4) << qsizetype(-1)
+                                               << qsizetype(-1);
+}
+
+void tst_ChatText::findNearest()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, find);
+    QFETCH(qsizetype, position);
+    QFETCH(qsizetype, range);
+    QFETCH(qsizetype, expected);
+    QCOMPARE(modMain::FindNearest(text, find, position, range), expected);
+}
+
+void tst_ChatText::findNearestMatchesStepwiseSearch()
+{
+    QRandomGenerator rng(65000);
+    const QStringList finds = {QStringLiteral("\r\n"), QStringLiteral("a"), QStringLiteral("Ab"),
+                               QStringLiteral("\r"), QStringLiteral("bA\r")};
+    const QString alphabet = QStringLiteral("aAbB\r\n x");
+    for (int i = 0; i < 20000; ++i) {
+        QString text;
+        const int length = rng.bounded(30);
+        for (int k = 0; k < length; ++k)
+            text += alphabet[rng.bounded(alphabet.size())];
+        const QString &find = finds[rng.bounded(finds.size())];
+        const qsizetype position = rng.bounded(-3, 35);
+        const qsizetype range = rng.bounded(-3, 12);
+        QCOMPARE(modMain::FindNearest(text, find, position, range), ReferenceFindNearest(text, find, position, range));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_ChatText)
+#include "tst_chattext.moc"

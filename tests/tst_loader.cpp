@@ -1,0 +1,259 @@
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+#include "TextCodec.h"
+#include "modMain.h"
+
+using modMain::LoadStatus;
+
+namespace {
+
+QString WriteLog(const QTemporaryDir &dir, const QByteArray &bytes, const QString &name = QStringLiteral("log.txt"))
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QStringList Texts(const modMain::LoadedChatLog &log)
+{
+    QStringList texts;
+    for (const modMain::ChatLine &r : log.ChatLog)
+        texts.append(r.Text);
+    return texts;
+}
+
+const QByteArray kHeader = "Chat log for Veyla started 06/14/2005 21:00:03\r\n";
+
+} // namespace
+
+class tst_Loader : public QObject {
+    Q_OBJECT
+private slots:
+    void filesWithoutLines_data();
+    void filesWithoutLines();
+    void lineEnds_data();
+    void lineEnds();
+    void namesInOrderOfFirstAppearance();
+    void decoding_data();
+    void decoding();
+    void unreadableFiles();
+    void recordsOutliveTheLoadAndDetach();
+    void largeFileMatchesLineByLineParse();
+    void encodeAnsiRoundTripsAndReplaces();
+};
+
+void tst_Loader::filesWithoutLines_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("header only") << QByteArray("header");
+    QTest::newRow("header with line end") << kHeader;
+    QTest::newRow("header and empty lines") << kHeader + "\r\n\r\n\n\r";
+}
+
+void tst_Loader::filesWithoutLines()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const modMain::LoadResult r = modMain::LoadChatLog(WriteLog(dir, bytes));
+    QCOMPARE(r.status, LoadStatus::NoLines);
+    QVERIFY(r.log.ChatLog.isEmpty());
+    QVERIFY(r.log.ChatNames.isEmpty());
+}
+
+void tst_Loader::lineEnds_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("texts");
+
+    const QStringList abc = {QStringLiteral(" a"), QStringLiteral(" b"), QStringLiteral(" c")};
+    QTest::newRow("CR LF") << QByteArray("h\r\n[1/1/2005 10:00] a\r\n[1/1/2005 10:00] b\r\n[1/1/2005 10:00] c\r\n")
+                           << abc;
+    QTest::newRow("LF only") << QByteArray("h\n[1/1/2005 10:00] a\n[1/1/2005 10:00] b\n[1/1/2005 10:00] c") << abc;
+    QTest::newRow("CR only") << QByteArray("h\r[1/1/2005 10:00] a\r[1/1/2005 10:00] b\r[1/1/2005 10:00] c\r")
+                             << abc;
+    QTest::newRow("mixed, blank lines between and after")
+        << QByteArray("h\r\n\r\n[1/1/2005 10:00] a\n\n\r[1/1/2005 10:00] b\r\r\n[1/1/2005 10:00] c\r\n\r\n\r\n") << abc;
+    QTest::newRow("a line of spaces is a line") << QByteArray("h\r\n   \r\n") << QStringList{QStringLiteral("   ")};
+    QTest::newRow("header without timestamp is skipped") << QByteArray("[1/1/2005 10:00] h\r\n[1/1/2005 10:00] a")
+                                                         << QStringList{QStringLiteral(" a")};
+}
+
+void tst_Loader::lineEnds()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, texts);
+    QTemporaryDir dir;
+    const modMain::LoadResult r = modMain::LoadChatLog(WriteLog(dir, bytes));
+    QCOMPARE(r.status, LoadStatus::Loaded);
+    QCOMPARE(Texts(r.log), texts);
+}
+
+void tst_Loader::namesInOrderOfFirstAppearance()
+{
+    QTemporaryDir dir;
+    const QByteArray body = "[06/14/2005 21:03:17] Veyla: hi all\r\n"
+                            "[06/14/2005 21:03:18] [Trade: Orrik] ore\r\n"
+                            "[06/14/2005 21:03:19] Orrik tells you: hi\r\n"
+                            "[06/14/2005 21:03:20] Veyla: again\r\n"
+                            "[06/14/2005 21:03:21] You tell Veyla: yes\r\n"
+                            "[06/14/2005 21:03:22] [Trade: Brannoc] more ore\r\n"
+                            "[06/14/2005 21:03:23] orrik tells you: lower case\r\n"
+                            "[06/14/2005 21:03:24] [Guild] no name\r\n";
+    const modMain::LoadResult r = modMain::LoadChatLog(WriteLog(dir, kHeader + body));
+    QCOMPARE(r.status, LoadStatus::Loaded);
+    QCOMPARE(r.log.ChatNames, QStringList({QStringLiteral("Public/Global"), QStringLiteral("Trade"),
+                                           QStringLiteral("Orrik"), QStringLiteral("Veyla"), QStringLiteral("orrik"),
+                                           QString()}));
+    QCOMPARE(r.log.ChatLog.size(), 8);
+    QCOMPARE(r.log.ChatLog[4].ChatName, QStringLiteral("Veyla"));
+    QVERIFY(r.log.ChatLog[4].IsTell);
+    QCOMPARE(r.log.ChatLog[5].Text, QStringLiteral(" [Trade: Brannoc] more ore"));
+    QCOMPARE(r.log.ChatLog[0].TimeStamp,
+             modMain::MakeDateTime(modMain::DaySerial(2005, 6, 14), 21 * 3600 + 3 * 60 + 17));
+}
+
+void tst_Loader::decoding_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+
+    const QString accents = QStringLiteral(" café “quoted” 5€ \u0081\u008D\u2019");
+    QTest::newRow("windows-1252") << QByteArray("h\r\n[1/1/2005 10:00] caf\xE9 \x93quoted\x94 5\x80 \x81\x8D\x92\r\n")
+                                  << accents;
+    QTest::newRow("UTF-8 mark") << QByteArray("\xEF\xBB\xBFh\r\n[1/1/2005 10:00]") + accents.toUtf8() << accents;
+    auto utf16 = [](const QString &s, bool little) {
+        QByteArray b;
+        for (QChar c : s) {
+            const char lo = char(c.unicode() & 0xFF), hi = char(c.unicode() >> 8);
+            b.append(little ? lo : hi).append(little ? hi : lo);
+        }
+        return b;
+    };
+    const QString line = QStringLiteral("h\r\n[1/1/2005 10:00]") + accents + QStringLiteral("\r\n");
+    QTest::newRow("UTF-16 LE mark") << QByteArray("\xFF\xFE") + utf16(line, true) << accents;
+    QTest::newRow("UTF-16 BE mark") << QByteArray("\xFE\xFF") + utf16(line, false) << accents;
+    QTest::newRow("mark-like bytes later are text") << QByteArray("h\r\n[1/1/2005 10:00] \xEF\xBB\xBF")
+                                                    << QStringLiteral(" \u00EF\u00BB\u00BF");
+}
+
+void tst_Loader::decoding()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QTemporaryDir dir;
+    const modMain::LoadResult r = modMain::LoadChatLog(WriteLog(dir, bytes));
+    QCOMPARE(r.status, LoadStatus::Loaded);
+    QCOMPARE(Texts(r.log), QStringList{text});
+}
+
+void tst_Loader::unreadableFiles()
+{
+    QTemporaryDir dir;
+    modMain::LoadResult missing = modMain::LoadChatLog(dir.filePath(QStringLiteral("nope.txt")));
+    QCOMPARE(missing.status, LoadStatus::FileError);
+    QVERIFY(!missing.errorText.isEmpty());
+
+    modMain::LoadResult folder = modMain::LoadChatLog(dir.path());
+    QCOMPARE(folder.status, LoadStatus::FileError);
+    QVERIFY(!folder.errorText.isEmpty());
+
+    const QString locked = WriteLog(dir, kHeader + "x\r\n");
+    QFile::setPermissions(locked, QFileDevice::WriteOwner);
+    if (geteuid() == 0)
+        QSKIP("running as root: permissions do not keep a file from being read");
+    modMain::LoadResult denied = modMain::LoadChatLog(locked);
+    QCOMPARE(denied.status, LoadStatus::FileError);
+    QVERIFY(!denied.errorText.isEmpty());
+}
+
+void tst_Loader::recordsOutliveTheLoadAndDetach()
+{
+    QTemporaryDir dir;
+    QList<modMain::ChatLine> kept;
+    {
+        modMain::LoadResult r =
+            modMain::LoadChatLog(WriteLog(dir, kHeader + "[1/1/2005 10:00] first\r\n[1/1/2005 10:00] second\r\n"));
+        QCOMPARE(r.status, LoadStatus::Loaded);
+        kept = r.log.ChatLog;
+    }
+    QCOMPARE(kept[0].Text, QStringLiteral(" first"));
+    QCOMPARE(kept[1].Text, QStringLiteral(" second"));
+    // Texts share storage; changing one must not touch its neighbour, and each reads as a C string.
+    kept[0].Text.append(QStringLiteral(" and more text than fits"));
+    QCOMPARE(kept[1].Text, QStringLiteral(" second"));
+    QCOMPARE(QString::fromUtf16(reinterpret_cast<const char16_t *>(kept[1].Text.utf16())), QStringLiteral(" second"));
+    QList<modMain::ChatLine> alone = {kept[1]};
+    kept.clear();
+    alone[0].Text.append(QStringLiteral("!"));
+    QCOMPARE(alone[0].Text, QStringLiteral(" second!"));
+}
+
+void tst_Loader::largeFileMatchesLineByLineParse()
+{
+    // Several read chunks of mixed lines and line ends, including line ends split between chunks.
+    QRandomGenerator rng(42);
+    const QStringList shapes = {
+        QStringLiteral("[06/14/2005 21:03:17] Veyla: anyone selling ore? café"),
+        QStringLiteral("[06/14/2005 21:03:18] [Trade: Orrik] selling iron ore “cheap”"),
+        QStringLiteral("[6/14/05 9:03 PM] [Guild] Orrik: hello"),
+        QStringLiteral("[06/14/2005 21:05:40] Orrik tells you: meet me at the gate"),
+        QStringLiteral("[06/14/2005 21:06:02] You tell Orrik: on my way 5€"),
+        QStringLiteral("[06/14/2005 21:07:15] You have gathered 3 iron ore."),
+        QStringLiteral("Orrik tells you: no timestamp"),
+        QStringLiteral("[Guild: Veyla] no timestamp either"),
+        QStringLiteral("   "),
+    };
+    const char *ends[] = {"\r\n", "\n", "\r"};
+    QByteArray bytes = kHeader;
+    QStringList lines;
+    while (bytes.size() < 3 * 1024 * 1024 + 100) {
+        QString line = shapes[rng.bounded(shapes.size())];
+        if (rng.bounded(50) == 0)
+            line = QString(rng.bounded(1, 70000), u'w'); // longer than any chunk boundary distance
+        lines.append(line);
+        bytes += modMain::EncodeAnsi(line);
+        // Put a CR LF exactly across the first chunk boundary.
+        const int end = bytes.size() == (1 << 20) - 1 ? 0 : rng.bounded(3);
+        bytes += ends[end];
+        if (rng.bounded(20) == 0)
+            bytes += "\r\n"; // an empty line
+        if (bytes.size() < (1 << 20) - 1 && bytes.size() > (1 << 20) - 80) {
+            const QByteArray pad((1 << 20) - 1 - bytes.size(), 'p');
+            lines.append(QString::fromLatin1(pad));
+            bytes += pad + "\r\n";
+        }
+    }
+    QTemporaryDir dir;
+    const modMain::LoadResult r = modMain::LoadChatLog(WriteLog(dir, bytes));
+    QCOMPARE(r.status, LoadStatus::Loaded);
+    QCOMPARE(r.log.ChatLog.size(), lines.size());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const modMain::ChatLine expected = modMain::ParseChatLine(lines[i]);
+        const modMain::ChatLine &got = r.log.ChatLog[i];
+        QVERIFY2(got.Text == expected.Text && got.ChatName == expected.ChatName &&
+                     got.TimeStamp == expected.TimeStamp && got.IsChannel == expected.IsChannel &&
+                     got.IsTell == expected.IsTell && got.IsGameFeedback == expected.IsGameFeedback,
+                 qPrintable(QStringLiteral("record %1").arg(i)));
+    }
+}
+
+void tst_Loader::encodeAnsiRoundTripsAndReplaces()
+{
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    QCOMPARE(modMain::EncodeAnsi(modMain::DecodeAnsi(all)), all);
+    QCOMPARE(modMain::EncodeAnsi(QStringLiteral("a\u4E2Db\U0001F600c\u0080")), QByteArray("a?b?c?"));
+}
+
+QTEST_GUILESS_MAIN(tst_Loader)
+#include "tst_loader.moc"
