@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 #include <exception>
 #include <new>
@@ -157,6 +158,14 @@ void frmMain::CreateControls()
     cdgMainDialogs = new CommonDialog(this);
     cdgMainDialogs->ToLocalPath = platformpaths::ToLocalPath;
 
+    // A list's handler runs when its selection changes, by mouse or keyboard; merely giving the list
+    // the focus (which makes a row current without selecting it) does not run it.
+    connect(lstChatNames, &QListWidget::itemSelectionChanged, this, &frmMain::lstChatNames_Click);
+    connect(lstMergedChatNames, &QListWidget::itemSelectionChanged, this, &frmMain::lstMergedChatNames_Click);
+    connect(cmdImportFile, &QPushButton::clicked, this, &frmMain::cmdImportFile_Click);
+    connect(cmdClearList, &QPushButton::clicked, this, &frmMain::cmdClearList_Click);
+    connect(cmdPageNext, &QPushButton::clicked, this, &frmMain::cmdPageNext_Click);
+    connect(cmdPagePrevious, &QPushButton::clicked, this, &frmMain::cmdPagePrevious_Click);
     connect(txtFileLocation, &QLineEdit::textChanged, this, &frmMain::txtFileLocation_Change);
     connect(cmdBrowsPath, &QPushButton::clicked, this, &frmMain::cmdBrowsPath_Click);
     connect(cmdChangeDirToLogs, &QPushButton::clicked, this, &frmMain::cmdChangeDirToLogs_Click);
@@ -201,6 +210,11 @@ void frmMain::CreateMenus()
     mnuHelp_About = makeAction(mnuHelp, QStringLiteral("mnuHelp_About"), QStringLiteral("&About"), false, false);
 
     connect(mnuFile_Exit, &QAction::triggered, this, &frmMain::mnuFile_Exit_Click);
+    connect(mnuOptionsShowTimestamp, &QAction::triggered, this, &frmMain::mnuOptionsShowTimestamp_Click);
+    connect(mnuOptions_PublicChannel_DisplayGameFeedback, &QAction::triggered, this,
+            &frmMain::mnuOptions_PublicChannel_DisplayGameFeedback_Click);
+    connect(mnuOptions_PublicChannel_DisplaySystem, &QAction::triggered, this,
+            &frmMain::mnuOptions_PublicChannel_DisplaySystem_Click);
 }
 
 void frmMain::SetTabOrder()
@@ -314,4 +328,153 @@ void frmMain::cmdChangeDirToLogs_Click()
 void frmMain::cmdChangeDirToLogs_Old_Click()
 {
     ChangeDirToGameFolder(QStringLiteral("\\Logs_Old\\"));
+}
+
+void frmMain::cmdImportFile_Click()
+{
+    if (cmbFileName->count() <= 0) {
+        ShowMessageBox(this, QStringLiteral("No valid chat log chosen, unable to load."), 48, QStringLiteral("Error"));
+        return;
+    }
+    if (cmbFileName->currentText().isEmpty())
+        cmbFileName->setEditText(cmbFileName->itemText(0));
+    const QString folder = txtFileLocation->text();
+    const QString path = modMain::AddTrailingBackslash(folder) + cmbFileName->currentText();
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    modMain::LoadResult result = modMain::LoadChatLog(platformpaths::ToLocalPath(path));
+    QApplication::restoreOverrideCursor();
+
+    switch (result.status) {
+    case modMain::LoadStatus::FileError:
+        ShowMessageBox(this, QStringLiteral("Cannot read file %1:\n%2.").arg(path, result.errorText), 48,
+                       QStringLiteral("Error"));
+        return;
+    case modMain::LoadStatus::NoLines:
+        ShowMessageBox(this, QStringLiteral("Errors found withing chat log, unable to load."), 48,
+                       QStringLiteral("Error"));
+        return;
+    case modMain::LoadStatus::Loaded:
+        break;
+    }
+    state_.ChatLog = std::move(result.log.ChatLog);
+    state_.ChatNames = std::move(result.log.ChatNames);
+    {
+        // Refilling the list is not a choice of chat: the view stays until the user picks one.
+        const QSignalBlocker blocker(lstChatNames);
+        lstChatNames->clear();
+        lstChatNames->addItems(state_.ChatNames);
+    }
+    cmdAddMergedChat->setEnabled(true);
+    cmdClearList_Click();
+}
+
+void frmMain::cmdClearList_Click()
+{
+    {
+        const QSignalBlocker blocker(lstMergedChatNames);
+        lstMergedChatNames->clear();
+    }
+    state_.MergedChats.Reset();
+}
+
+void frmMain::lstChatNames_Click()
+{
+    const QList<QListWidgetItem *> selected = lstChatNames->selectedItems();
+    if (selected.isEmpty())
+        return;
+    SelectedChats = {selected.first()->text()};
+    RefreshChatText();
+}
+
+void frmMain::lstMergedChatNames_Click()
+{
+    const QList<QListWidgetItem *> selected = lstMergedChatNames->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const QStringList *names = state_.MergedChats.Entry(lstMergedChatNames->row(selected.first()));
+    if (!names)
+        return; // no merged chat behind this row
+    SelectedChats = *names;
+    RefreshChatText();
+}
+
+void frmMain::RefreshChatText()
+{
+    txtChat->clear();
+    CurrentPage = 1;
+    ChatText = modMain::BuildChatText(state_.ChatLog, SelectedChats, state_.Options);
+    PageCount = int((ChatText.size() + kPageSize - 1) / kPageSize);
+    if (PageCount <= 1) {
+        // One page needs no paging; nothing to show (every line filtered out) does not either.
+        cmdPageNext->setVisible(false);
+        cmdPagePrevious->setVisible(false);
+        lblPageLabel->setVisible(false);
+    } else {
+        cmdPageNext->setVisible(true);
+        cmdPagePrevious->setVisible(true);
+        lblPageLabel->setVisible(true);
+        cmdPagePrevious->setEnabled(false);
+        cmdPageNext->setEnabled(true);
+    }
+    RefreshChatPage();
+}
+
+void frmMain::RefreshChatPage()
+{
+    lblPageLabel->setText(QStringLiteral("Page %1 of %2").arg(CurrentPage).arg(PageCount));
+    const QString lineEnd = QStringLiteral("\r\n");
+    qsizetype start = 1;
+    if (CurrentPage != 1) {
+        const qsizetype cut = modMain::FindNearest(ChatText, lineEnd, qsizetype(CurrentPage - 1) * kPageSize, -1);
+        start = cut == -1 ? 1 : cut + 2;
+    }
+    qsizetype end = modMain::FindNearest(ChatText, lineEnd, qsizetype(CurrentPage) * kPageSize, -1);
+    if (end == -1)
+        end = ChatText.size();
+    // A line longer than a page can put both cuts at the same line end: then the rest of the text shows.
+    const QString page = start < end ? ChatText.mid(start - 1, end - start) : ChatText.mid(start - 1);
+    txtChat->setPlainText(page);
+}
+
+void frmMain::cmdPageNext_Click()
+{
+    if (CurrentPage != PageCount) {
+        ++CurrentPage;
+        RefreshChatPage();
+    }
+    if (CurrentPage == PageCount)
+        cmdPageNext->setEnabled(false);
+    if (CurrentPage > 1)
+        cmdPagePrevious->setEnabled(true);
+}
+
+void frmMain::cmdPagePrevious_Click()
+{
+    if (CurrentPage != 1) {
+        --CurrentPage;
+        RefreshChatPage();
+    }
+    if (CurrentPage == 1)
+        cmdPagePrevious->setEnabled(false);
+    if (CurrentPage < PageCount)
+        cmdPageNext->setEnabled(true);
+}
+
+void frmMain::mnuOptionsShowTimestamp_Click()
+{
+    state_.Options.ShowTimestamp = mnuOptionsShowTimestamp->isChecked();
+    RefreshChatText();
+}
+
+void frmMain::mnuOptions_PublicChannel_DisplayGameFeedback_Click()
+{
+    state_.Options.DisplayGameFeedback = mnuOptions_PublicChannel_DisplayGameFeedback->isChecked();
+    RefreshChatText();
+}
+
+void frmMain::mnuOptions_PublicChannel_DisplaySystem_Click()
+{
+    state_.Options.DisplaySystem = mnuOptions_PublicChannel_DisplaySystem->isChecked();
+    RefreshChatText();
 }

@@ -30,6 +30,14 @@ public:
     int LastHeight = 0;
     int LastWidth = 0;
 
+    // The chat view: the chats on view, their whole text and the page shown (from 1).
+    QStringList SelectedChats;
+    QString ChatText;
+    int CurrentPage = 0;
+    int PageCount = 0;
+
+    static constexpr int kPageSize = 65000; // characters; pages are cut at the nearest line end
+
     // Points the hidden file list at folder and refills the file combo, choosing the first log. False
     // with the error when the folder cannot be listed; the combo then keeps what it had.
     bool RefreshFileList(const QString &folder, FileListBox::Error *error);
@@ -43,6 +51,22 @@ public slots:
     void cmdBrowsPath_Click();
     void cmdChangeDirToLogs_Click();
     void cmdChangeDirToLogs_Old_Click();
+
+    // Import and the merged-chat table.
+    void cmdImportFile_Click();
+    void cmdClearList_Click();
+
+    // Chat view and paging.
+    void RefreshChatText();
+    void RefreshChatPage();
+    void lstChatNames_Click();
+    void lstMergedChatNames_Click();
+    void cmdPageNext_Click();
+    void cmdPagePrevious_Click();
+    // The option handlers run after their menu item has flipped its check mark.
+    void mnuOptionsShowTimestamp_Click();
+    void mnuOptions_PublicChannel_DisplayGameFeedback_Click();
+    void mnuOptions_PublicChannel_DisplaySystem_Click();
 
 private:
     void CreateControls();
