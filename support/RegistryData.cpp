@@ -10,7 +10,9 @@ bool ValueFromData(quint32 type, QByteArrayView data, QString &value)
     if (data.isEmpty())
         return true;
 
-    const auto byteAt = [data](qsizetype i) { return i < data.size() ? static_cast<uchar>(data[i]) : uchar(0); };
+    const auto byteAt = [data](qsizetype i) {
+        return i < data.size() ? static_cast<uchar>(data[i]) : uchar(0);
+    };
     switch (type) {
     case RegSz: {
         // Neither the terminating zero nor an even size is guaranteed: a lone last byte reads as a

@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace modRegistryTools {
@@ -50,6 +51,10 @@ bool ReadHex(QByteArrayView text, qsizetype &pos, int maxDigits, quint32 &number
     return digits > 0;
 }
 
+// The C-style single-letter escapes Wine writes for control characters.
+constexpr std::string_view kEscapeLetters = "abefnrtv";
+constexpr char16_t kEscapedControls[] = u"\a\b\x1b\f\n\r\t\v";
+
 // Reads an escaped name or string from pos up to its unescaped closing character, which it consumes.
 // Plain bytes are Latin-1, as Wine reads them; Wine writes every other character as an escape.
 bool ReadEscaped(QByteArrayView text, qsizetype &pos, char close, QString &out)
@@ -66,29 +71,18 @@ bool ReadEscaped(QByteArrayView text, qsizetype &pos, char close, QString &out)
         if (pos == text.size())
             return false;
         const char escaped = text[pos++];
-        switch (escaped) {
-        case 'a': out += u'\a'; break;
-        case 'b': out += u'\b'; break;
-        case 'e': out += QChar(0x1b); break;
-        case 'f': out += u'\f'; break;
-        case 'n': out += u'\n'; break;
-        case 'r': out += u'\r'; break;
-        case 't': out += u'\t'; break;
-        case 'v': out += u'\v'; break;
-        case 'x': {
+        if (const size_t letter = kEscapeLetters.find(escaped); letter != std::string_view::npos) {
+            out += kEscapedControls[letter];
+        } else if (escaped == 'x') {
             quint32 unit = 0;
             out += ReadHex(text, pos, 4, unit) ? QChar(static_cast<char16_t>(unit)) : QChar(u'x');
-            break;
-        }
-        default:
-            if (IsOctalDigit(escaped)) {
-                int unit = escaped - '0';
-                for (int more = 0; more < 2 && pos < text.size() && IsOctalDigit(text[pos]); ++more)
-                    unit = unit * 8 + (text[pos++] - '0');
-                out += QChar(static_cast<char16_t>(unit));
-            } else {
-                out += QLatin1Char(escaped); // "\\", "\"", "\[", "\]" and anything unknown
-            }
+        } else if (IsOctalDigit(escaped)) {
+            int unit = escaped - '0';
+            for (int more = 0; more < 2 && pos < text.size() && IsOctalDigit(text[pos]); ++more)
+                unit = unit * 8 + (text[pos++] - '0');
+            out += QChar(static_cast<char16_t>(unit));
+        } else {
+            out += QLatin1Char(escaped); // "\\", "\"", "\[", "\]" and anything unknown
         }
     }
     return false;
@@ -166,7 +160,8 @@ public:
         if (m_pos >= m_text.size())
             return false;
         const char *start = m_text.data() + m_pos;
-        const auto *newline = static_cast<const char *>(std::memchr(start, '\n', size_t(m_text.size() - m_pos)));
+        const auto *newline =
+            static_cast<const char *>(std::memchr(start, '\n', size_t(m_text.size() - m_pos)));
         const qsizetype length = newline ? newline - start : m_text.size() - m_pos;
         m_pos += length + 1;
         line = QByteArrayView(start, length).trimmed();

@@ -53,8 +53,8 @@ bool ReadFromView(HKEY root, const QString &keyPath, const QString &valueName, R
     QByteArray data(kMaxValueBytes, '\0');
     DWORD type = REG_NONE;
     DWORD size = static_cast<DWORD>(data.size());
-    const LONG status = RegQueryValueExW(key, name.c_str(), nullptr, &type,
-                                         reinterpret_cast<LPBYTE>(data.data()), &size);
+    const LONG status =
+        RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(data.data()), &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS)
         return false;
@@ -72,8 +72,8 @@ bool ReadRegistryValue(RootKey root, const QString &keyPath, const QString &valu
 #ifdef Q_OS_WIN
     // The game's 32-bit installer writes into the 32-bit view, which a 64-bit build must ask for.
     const HKEY rootKey = RootHandle(root);
-    return ReadFromView(rootKey, keyPath, valueName, KEY_WOW64_32KEY, value)
-           || ReadFromView(rootKey, keyPath, valueName, 0, value);
+    return ReadFromView(rootKey, keyPath, valueName, KEY_WOW64_32KEY, value) ||
+           ReadFromView(rootKey, keyPath, valueName, 0, value);
 #else
     return ReadWineRegistryValue(platformpaths::WinePrefix(), root, keyPath, valueName, value);
 #endif
