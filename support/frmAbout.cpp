@@ -48,8 +48,8 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About the Evenfall Chat Log Reader"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowIcon(AppIcon());
     setFont(twips::DesignFont());
     CreateControls();
@@ -100,9 +100,9 @@ void frmAbout::Form_Load()
                             .arg(EVENFALL_VERSION_MINOR)
                             .arg(EVENFALL_VERSION_PATCH));
     lblTitle->setText(QStringLiteral(EVENFALL_APP_TITLE));
-    lblDescription->setText(QStringLiteral("Written by the Evenfall Chat Log Reader developers.") +
-                            QStringLiteral("\r\n\r\n") +
-                            QStringLiteral("Thanks to the players who asked for a way to read their chat logs."));
+    lblDescription->setText(
+        QStringLiteral("Written by the Evenfall Chat Log Reader developers.") + QStringLiteral("\r\n\r\n") +
+        QStringLiteral("Thanks to the players who asked for a way to read their chat logs."));
 }
 
 void frmAbout::cmdOK_Click()

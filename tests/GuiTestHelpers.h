@@ -51,7 +51,8 @@ private:
 
 // Runs dialog with exec() and, once it is up, hands it to action. Whatever modal widget the action leaves
 // open is closed so that the test can go on; *leftOpen then tells one was.
-inline int ExecAnswered(QDialog &dialog, const std::function<void(QDialog *)> &action, bool *leftOpen = nullptr)
+inline int ExecAnswered(QDialog &dialog, const std::function<void(QDialog *)> &action,
+                        bool *leftOpen = nullptr)
 {
     bool open = false;
     ModalAnswer answer([&](QWidget *modal) {

@@ -47,9 +47,10 @@ void tst_About::designedBox()
         const char *name;
         int l, t, w, h;
     };
-    for (const Control &c : {Control{"lblTitle", 1050, 240, 3885, 480}, Control{"lblVersion", 1050, 780, 3885, 225},
-                             Control{"lblDescription", 1050, 1125, 3885, 1170},
-                             Control{"lblDisclaimer", 255, 2625, 3870, 825}, Control{"cmdOK", 4245, 3120, 1260, 345}}) {
+    for (const Control &c :
+         {Control{"lblTitle", 1050, 240, 3885, 480}, Control{"lblVersion", 1050, 780, 3885, 225},
+          Control{"lblDescription", 1050, 1125, 3885, 1170}, Control{"lblDisclaimer", 255, 2625, 3870, 825},
+          Control{"cmdOK", 4245, 3120, 1260, 345}}) {
         auto *widget = box.findChild<QWidget *>(QLatin1String(c.name));
         QVERIFY2(widget, c.name);
         QCOMPARE(widget->geometry(), twips::ToRect(c.l, c.t, c.w, c.h));
@@ -107,12 +108,15 @@ void tst_About::closes()
     QFETCH(int, key);
     frmAbout box;
     bool leftOpen = true;
-    ExecAnswered(box, [&](QDialog *shown) {
-        if (key)
-            QTest::keyClick(shown->focusWidget(), Qt::Key(key));
-        else
-            shown->close();
-    }, &leftOpen);
+    ExecAnswered(
+        box,
+        [&](QDialog *shown) {
+            if (key)
+                QTest::keyClick(shown->focusWidget(), Qt::Key(key));
+            else
+                shown->close();
+        },
+        &leftOpen);
     QVERIFY(!leftOpen);
 }
 

@@ -10,8 +10,8 @@
 
 namespace {
 
-const QStringList kChats = {QStringLiteral("Public/Global"), QStringLiteral("[Trade]"), QStringLiteral("Alyra"),
-                            QStringLiteral("alyra"), QStringLiteral("[Guild]")};
+const QStringList kChats = {QStringLiteral("Public/Global"), QStringLiteral("[Trade]"),
+                            QStringLiteral("Alyra"), QStringLiteral("alyra"), QStringLiteral("[Guild]")};
 
 QListWidget *List(QDialog *dialog, const char *name)
 {
@@ -98,12 +98,14 @@ void tst_MergeDialog::designedWindow()
     QCOMPARE(dialog.size(), QSize(twips::ToPixels(6375), twips::ToPixels(3180)));
     QVERIFY(dialog.maximumSize().width() > dialog.width()); // resizable
     QTRY_COMPARE(QApplication::focusWidget(), List(&dialog, "lstMergedChatNames"));
-    const char *const tabOrder[] = {"lstChatNames", "cmdAddToMerge", "cmdRemoveFromMerge", "cmdApply", "cmdCancel"};
+    const char *const tabOrder[] = {"lstChatNames", "cmdAddToMerge", "cmdRemoveFromMerge", "cmdApply",
+                                    "cmdCancel"};
     QWidget *w = List(&dialog, "lstMergedChatNames");
     for (const char *next : tabOrder) {
         do
             w = w->nextInFocusChain();
-        while (w->focusPolicy() == Qt::NoFocus || w->objectName().isEmpty() || w->objectName().startsWith(u"qt_"));
+        while (w->focusPolicy() == Qt::NoFocus || w->objectName().isEmpty() ||
+               w->objectName().startsWith(u"qt_"));
         QCOMPARE(w->objectName(), QLatin1String(next));
     }
 }
@@ -116,7 +118,8 @@ void tst_MergeDialog::listsToggleOneItemPerClickOrSpace()
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QListWidget *left = List(&dialog, "lstChatNames");
     auto clickRow = [&](int row) {
-        QTest::mouseClick(left->viewport(), Qt::LeftButton, {}, left->visualItemRect(left->item(row)).center());
+        QTest::mouseClick(left->viewport(), Qt::LeftButton, {},
+                          left->visualItemRect(left->item(row)).center());
     };
     clickRow(0);
     clickRow(2);
@@ -138,13 +141,16 @@ void tst_MergeDialog::eachOpeningStartsAfresh()
     for (int opening = 0; opening < 2; ++opening) {
         frmMergeChats dialog(kChats, table);
         bool leftOpen = true;
-        ExecAnswered(dialog, [&](QDialog *shown) {
-            QCOMPARE(Texts(List(shown, "lstChatNames")), kChats);
-            QVERIFY(List(shown, "lstChatNames")->selectedItems().isEmpty());
-            QCOMPARE(List(shown, "lstMergedChatNames")->count(), 0);
-            Add(shown, {0, 1});
-            Click(shown, "cmdCancel");
-        }, &leftOpen);
+        ExecAnswered(
+            dialog,
+            [&](QDialog *shown) {
+                QCOMPARE(Texts(List(shown, "lstChatNames")), kChats);
+                QVERIFY(List(shown, "lstChatNames")->selectedItems().isEmpty());
+                QCOMPARE(List(shown, "lstMergedChatNames")->count(), 0);
+                Add(shown, {0, 1});
+                Click(shown, "cmdCancel");
+            },
+            &leftOpen);
         QVERIFY(!leftOpen);
     }
     QCOMPARE(table.Labels(), QStringList());
@@ -224,15 +230,18 @@ void tst_MergeDialog::applyOnlyWithSomethingToMerge()
     frmMergeChats dialog(kChats, table);
     auto *apply = dialog.findChild<QPushButton *>(QStringLiteral("cmdApply"));
     bool leftOpen = false;
-    ExecAnswered(dialog, [&](QDialog *shown) {
-        QVERIFY(!apply->isEnabled());
-        Add(shown, {0, 1});
-        QVERIFY(apply->isEnabled());
-        List(shown, "lstMergedChatNames")->selectAll();
-        Click(shown, "cmdRemoveFromMerge");
-        QVERIFY(!apply->isEnabled());
-        static_cast<frmMergeChats *>(shown)->cmdApply_Click(); // even when called directly
-    }, &leftOpen);
+    ExecAnswered(
+        dialog,
+        [&](QDialog *shown) {
+            QVERIFY(!apply->isEnabled());
+            Add(shown, {0, 1});
+            QVERIFY(apply->isEnabled());
+            List(shown, "lstMergedChatNames")->selectAll();
+            Click(shown, "cmdRemoveFromMerge");
+            QVERIFY(!apply->isEnabled());
+            static_cast<frmMergeChats *>(shown)->cmdApply_Click(); // even when called directly
+        },
+        &leftOpen);
     QVERIFY(leftOpen);
     QCOMPARE(table.Count(), 1);
     QVERIFY(!table.Entry(0));
@@ -255,19 +264,22 @@ void tst_MergeDialog::leavingWithoutApplyChangesNothing()
     table.Store({QStringLiteral("[Trade]")});
     frmMergeChats dialog(kChats, table);
     bool leftOpen = false;
-    const int result = ExecAnswered(dialog, [&](QDialog *shown) {
-        Add(shown, {0, 2});
-        if (how == u"cancel") {
-            Click(shown, "cmdCancel");
-        } else if (how == u"close") {
-            shown->close();
-        } else {
-            const auto key = how == u"esc" ? Qt::Key_Escape : Qt::Key_Return;
-            QTest::keyClick(List(shown, "lstMergedChatNames"), key);
-            shown->findChild<QPushButton *>(QStringLiteral("cmdApply"))->setFocus();
-            QTest::keyClick(shown->focusWidget(), key);
-        }
-    }, &leftOpen);
+    const int result = ExecAnswered(
+        dialog,
+        [&](QDialog *shown) {
+            Add(shown, {0, 2});
+            if (how == u"cancel") {
+                Click(shown, "cmdCancel");
+            } else if (how == u"close") {
+                shown->close();
+            } else {
+                const auto key = how == u"esc" ? Qt::Key_Escape : Qt::Key_Return;
+                QTest::keyClick(List(shown, "lstMergedChatNames"), key);
+                shown->findChild<QPushButton *>(QStringLiteral("cmdApply"))->setFocus();
+                QTest::keyClick(shown->focusWidget(), key);
+            }
+        },
+        &leftOpen);
     QCOMPARE(leftOpen, how == u"enter");
     QCOMPARE(result, int(QDialog::Rejected));
     QCOMPARE(table.Labels(), QStringList{"[Trade]"});
