@@ -17,10 +17,10 @@
 #include <new>
 
 #include "CommonDialog.h"
+#include "DesignedControls.h"
 #include "FileListBox.h"
 #include "PlatformPaths.h"
 #include "Twips.h"
-#include "WrapButton.h"
 #include "modRegistryTools.h"
 
 namespace {
@@ -35,26 +35,6 @@ void ShowMessageBox(QWidget *parent, const QString &text, int style, const QStri
     QMessageBox box(style == 16 ? QMessageBox::Critical : QMessageBox::Warning, title, text, QMessageBox::Ok,
                     parent);
     box.exec();
-}
-
-QLabel *MakeHeaderLabel(QWidget *parent, const QString &name, const QString &caption)
-{
-    auto *label = new QLabel(caption, parent);
-    label->setObjectName(name);
-    label->setAutoFillBackground(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, QColor(192, 192, 192));
-    palette.setColor(QPalette::WindowText, Qt::black);
-    label->setPalette(palette);
-    return label;
-}
-
-QPushButton *MakeButton(QWidget *parent, const QString &name, const QString &caption)
-{
-    auto *button = new WrapButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
 }
 
 } // namespace

@@ -49,6 +49,25 @@ private:
     QTimer timer_;
 };
 
+// Runs dialog with exec() and, once it is up, hands it to action. Whatever modal widget the action leaves
+// open is closed so that the test can go on; *leftOpen then tells one was.
+inline int ExecAnswered(QDialog &dialog, const std::function<void(QDialog *)> &action,
+                        bool *leftOpen = nullptr)
+{
+    bool open = false;
+    ModalAnswer answer([&](QWidget *modal) {
+        if (modal == &dialog)
+            action(&dialog);
+        open = modal->isVisible();
+        if (open)
+            modal->close();
+    });
+    const int result = dialog.exec();
+    if (leftOpen)
+        *leftOpen = open;
+    return result;
+}
+
 // Chooses path in a file dialog as a user would: types it into the file name box and confirms.
 inline void ChooseInFileDialog(QWidget *modal, const QString &path)
 {

@@ -1,0 +1,144 @@
+#include "frmMergeChats.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "DesignedControls.h"
+#include "Twips.h"
+
+frmMergeChats::frmMergeChats(const QStringList &chatNames, MergedChatTable &mergedChats, QWidget *parent)
+    : QDialog(parent), chatNames_(chatNames), mergedChats_(mergedChats)
+{
+    setObjectName(QStringLiteral("frmMergeChats"));
+    setWindowTitle(QStringLiteral("Merge Chats"));
+    // An ordinary sizable window with all caption buttons, not the bare close box of a dialog.
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(twips::DesignFont());
+    CreateControls();
+    SetTabOrder();
+    // No layout: the controls keep their designed places when the window is resized.
+    resize(twips::ToPixels(6375), twips::ToPixels(3180));
+    lstMergedChatNames->setFocus();
+    Form_Load();
+}
+
+void frmMergeChats::CreateControls()
+{
+    Label2 = MakeHeaderLabel(this, QStringLiteral("Label2"), QStringLiteral("List of Available Chats:"));
+    twips::SetGeometry(Label2, 120, 120, 2655, 255);
+    lstChatNames = new QListWidget(this);
+    lstChatNames->setObjectName(QStringLiteral("lstChatNames"));
+    lstChatNames->setSelectionMode(QAbstractItemView::MultiSelection);
+    twips::SetGeometry(lstChatNames, 120, 360, 2655, 2205);
+
+    cmdAddToMerge = MakeButton(this, QStringLiteral("cmdAddToMerge"), QStringLiteral(">>"));
+    twips::SetGeometry(cmdAddToMerge, 2880, 840, 615, 375);
+    cmdRemoveFromMerge = MakeButton(this, QStringLiteral("cmdRemoveFromMerge"), QStringLiteral("<<"));
+    twips::SetGeometry(cmdRemoveFromMerge, 2880, 1320, 615, 375);
+
+    Label4 = MakeHeaderLabel(this, QStringLiteral("Label4"), QStringLiteral("List of Chats to be Merged:"));
+    twips::SetGeometry(Label4, 3600, 120, 2655, 255);
+    lstMergedChatNames = new QListWidget(this);
+    lstMergedChatNames->setObjectName(QStringLiteral("lstMergedChatNames"));
+    lstMergedChatNames->setSelectionMode(QAbstractItemView::MultiSelection);
+    twips::SetGeometry(lstMergedChatNames, 3600, 360, 2655, 2205);
+
+    // Neither button is a default button, so Enter never applies by accident.
+    cmdApply = MakeButton(this, QStringLiteral("cmdApply"), QStringLiteral("&Apply"));
+    twips::SetGeometry(cmdApply, 3600, 2760, 1215, 375);
+    cmdCancel = MakeButton(this, QStringLiteral("cmdCancel"), QStringLiteral("&Cancel"));
+    twips::SetGeometry(cmdCancel, 4920, 2760, 1215, 375);
+
+    connect(cmdAddToMerge, &QPushButton::clicked, this, &frmMergeChats::cmdAddToMerge_Click);
+    connect(cmdRemoveFromMerge, &QPushButton::clicked, this, &frmMergeChats::cmdRemoveFromMerge_Click);
+    connect(cmdApply, &QPushButton::clicked, this, &frmMergeChats::cmdApply_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmMergeChats::cmdCancel_Click);
+
+    // A merged chat needs at least one name, so Apply follows whether the merge list has any.
+    QAbstractItemModel *merged = lstMergedChatNames->model();
+    connect(merged, &QAbstractItemModel::rowsInserted, this, &frmMergeChats::UpdateApplyEnabled);
+    connect(merged, &QAbstractItemModel::rowsRemoved, this, &frmMergeChats::UpdateApplyEnabled);
+    connect(merged, &QAbstractItemModel::modelReset, this, &frmMergeChats::UpdateApplyEnabled);
+    UpdateApplyEnabled();
+}
+
+void frmMergeChats::SetTabOrder()
+{
+    // The designed tab indices, lowest first; the header labels take no focus.
+    QWidget *const order[] = {
+        lstMergedChatNames, // 0
+        lstChatNames,       // 1
+        cmdAddToMerge,      // 3
+        cmdRemoveFromMerge, // 5
+        cmdApply,           // 6
+        cmdCancel,          // 7
+    };
+    for (size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void frmMergeChats::UpdateApplyEnabled()
+{
+    cmdApply->setEnabled(lstMergedChatNames->count() > 0);
+}
+
+void frmMergeChats::Form_Load()
+{
+    lstChatNames->clear();
+    lstChatNames->addItems(chatNames_);
+}
+
+void frmMergeChats::cmdAddToMerge_Click()
+{
+    const int count = lstChatNames->count();
+    for (int i = 0; i < count; ++i) {
+        const QListWidgetItem *item = lstChatNames->item(i);
+        if (!item->isSelected())
+            continue;
+        // Names added earlier in this same click take part, so a name is never in the list twice.
+        // Chat names that differ only in case are different chats.
+        bool found = false;
+        for (int j = 0; j < lstMergedChatNames->count() && !found; ++j)
+            found = lstMergedChatNames->item(j)->text() == item->text();
+        if (!found)
+            lstMergedChatNames->addItem(item->text());
+    }
+}
+
+void frmMergeChats::cmdRemoveFromMerge_Click()
+{
+    // From the bottom up, so that removing an item does not shift those still to be looked at.
+    for (int i = lstMergedChatNames->count() - 1; i >= 0; --i) {
+        if (lstMergedChatNames->item(i)->isSelected())
+            delete lstMergedChatNames->takeItem(i);
+    }
+}
+
+void frmMergeChats::cmdApply_Click()
+{
+    QStringList names;
+    names.reserve(lstMergedChatNames->count());
+    for (int i = 0; i < lstMergedChatNames->count(); ++i)
+        names.append(lstMergedChatNames->item(i)->text());
+    if (!mergedChats_.Store(names))
+        return; // nothing to merge: stay open
+    accept();
+}
+
+void frmMergeChats::cmdCancel_Click()
+{
+    reject();
+}
+
+void frmMergeChats::keyPressEvent(QKeyEvent *event)
+{
+    // Esc is the Cancel button's key; the close box ends up in reject() as Cancel does.
+    if (event->matches(QKeySequence::Cancel)) {
+        cmdCancel->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

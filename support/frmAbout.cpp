@@ -1,0 +1,121 @@
+#include "frmAbout.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+#include "AppIcon.h"
+#include "DesignedControls.h"
+#include "Twips.h"
+
+namespace {
+
+QLabel *MakeLabel(QWidget *parent, const QString &name, const QString &text)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setWordWrap(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(palette);
+    return label;
+}
+
+// One line of the separator: a solid strip from x1 up to (not including) x2, thickness pixels high.
+QFrame *MakeLine(QWidget *parent, const QString &name, const QColor &color, double x1, double x2, double y,
+                 int thickness)
+{
+    auto *line = new QFrame(parent);
+    line->setObjectName(name);
+    line->setFrameShape(QFrame::NoFrame);
+    line->setAutoFillBackground(true);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::Window, color);
+    line->setPalette(palette);
+    const int left = twips::ToPixels(x1);
+    line->setGeometry(left, twips::ToPixels(y), twips::ToPixels(x2) - left, thickness);
+    return line;
+}
+
+} // namespace
+
+frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("About the Evenfall Chat Log Reader"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(AppIcon());
+    setFont(twips::DesignFont());
+    CreateControls();
+
+    // The box opens at its designed place on the screen, not centred over its owner.
+    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const QPoint origin = screen ? screen->geometry().topLeft() : QPoint();
+    setGeometry(twips::ToRect(2340, 1935, 5730, 3555).translated(origin));
+    setFixedSize(size());
+
+    cmdOK->setFocus();
+    Form_Load();
+}
+
+void frmAbout::CreateControls()
+{
+    picIcon = new QLabel(this);
+    picIcon->setObjectName(QStringLiteral("picIcon"));
+    picIcon->setPixmap(AppIcon().pixmap(QSize(32, 32), devicePixelRatio()));
+    // Designed 540 twips square, but it sizes itself to its 32-pixel picture.
+    picIcon->setGeometry(twips::ToPixels(240), twips::ToPixels(240), 32, 32);
+
+    lblTitle = MakeLabel(this, QStringLiteral("lblTitle"), QStringLiteral("Application Title"));
+    twips::SetGeometry(lblTitle, 1050, 240, 3885, 480);
+    lblVersion = MakeLabel(this, QStringLiteral("lblVersion"), QStringLiteral("Version"));
+    twips::SetGeometry(lblVersion, 1050, 780, 3885, 225);
+    lblDescription = MakeLabel(this, QStringLiteral("lblDescription"), QStringLiteral("App Description"));
+    twips::SetGeometry(lblDescription, 1050, 1125, 3885, 1170);
+
+    // An etched rule: a grey line with a white one just under it.
+    Line1[0] = MakeLine(this, QStringLiteral("Line1_0"), Qt::white, 105, 5654, 2460, 2);
+    Line1[1] = MakeLine(this, QStringLiteral("Line1_1"), QColor(128, 128, 128), 90, 5654, 2445, 1);
+
+    lblDisclaimer = MakeLabel(this, QStringLiteral("lblDisclaimer"), QString());
+    twips::SetGeometry(lblDisclaimer, 255, 2625, 3870, 825);
+
+    cmdOK = MakeButton(this, QStringLiteral("cmdOK"), QStringLiteral("OK"));
+    twips::SetGeometry(cmdOK, 4245, 3120, 1260, 345);
+    cmdOK->setAutoDefault(true);
+    cmdOK->setDefault(true);
+    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+}
+
+void frmAbout::Form_Load()
+{
+    lblVersion->setText(QStringLiteral("Version %1.%2.%3")
+                            .arg(EVENFALL_VERSION_MAJOR)
+                            .arg(EVENFALL_VERSION_MINOR)
+                            .arg(EVENFALL_VERSION_PATCH));
+    lblTitle->setText(QStringLiteral(EVENFALL_APP_TITLE));
+    lblDescription->setText(
+        QStringLiteral("Written by the Evenfall Chat Log Reader developers.") + QStringLiteral("\r\n\r\n") +
+        QStringLiteral("Thanks to the players who asked for a way to read their chat logs."));
+}
+
+void frmAbout::cmdOK_Click()
+{
+    accept();
+}
+
+void frmAbout::keyPressEvent(QKeyEvent *event)
+{
+    // Esc is OK's key too: the box has nothing to cancel.
+    if (event->matches(QKeySequence::Cancel)) {
+        cmdOK->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

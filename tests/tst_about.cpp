@@ -1,0 +1,133 @@
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include "AppIcon.h"
+#include "GuiTestHelpers.h"
+#include "Twips.h"
+#include "frmAbout.h"
+
+namespace {
+
+QString Text(QDialog *box, const char *label)
+{
+    return box->findChild<QLabel *>(QLatin1String(label))->text();
+}
+
+// Whether an image holds a picture: some pixels drawn, some left clear.
+bool HasPicture(const QImage &image)
+{
+    bool opaque = false, clear = false;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            (qAlpha(image.pixel(x, y)) == 255 ? opaque : clear) = true;
+    }
+    return opaque && clear;
+}
+
+} // namespace
+
+class tst_About : public QObject {
+    Q_OBJECT
+private slots:
+    void designedBox();
+    void sameTextsAtEveryOpening();
+    void closes_data();
+    void closes();
+    void iconIsPainted();
+};
+
+void tst_About::designedBox()
+{
+    frmAbout box;
+    QCOMPARE(box.windowTitle(), QStringLiteral("About the Evenfall Chat Log Reader"));
+    QVERIFY(!(box.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    struct Control {
+        const char *name;
+        int l, t, w, h;
+    };
+    for (const Control &c :
+         {Control{"lblTitle", 1050, 240, 3885, 480}, Control{"lblVersion", 1050, 780, 3885, 225},
+          Control{"lblDescription", 1050, 1125, 3885, 1170}, Control{"lblDisclaimer", 255, 2625, 3870, 825},
+          Control{"cmdOK", 4245, 3120, 1260, 345}}) {
+        auto *widget = box.findChild<QWidget *>(QLatin1String(c.name));
+        QVERIFY2(widget, c.name);
+        QCOMPARE(widget->geometry(), twips::ToRect(c.l, c.t, c.w, c.h));
+    }
+    QCOMPARE(box.findChild<QPushButton *>(QStringLiteral("cmdOK"))->text(), QStringLiteral("OK"));
+    QCOMPARE(Text(&box, "lblDisclaimer"), QString());
+    auto *icon = box.findChild<QLabel *>(QStringLiteral("picIcon"));
+    QCOMPARE(icon->geometry(), QRect(16, 16, 32, 32)); // sized to its picture
+    QCOMPARE(icon->pixmap().deviceIndependentSize(), QSizeF(32, 32));
+
+    // The etched rule: grey from (90, 2445) and white, 2 pixels, from (105, 2460) twips, both to 5654.
+    auto *grey = box.findChild<QFrame *>(QStringLiteral("Line1_1"));
+    auto *white = box.findChild<QFrame *>(QStringLiteral("Line1_0"));
+    QCOMPARE(grey->geometry(), QRect(6, 163, 371, 1));
+    QCOMPARE(white->geometry(), QRect(7, 164, 370, 2));
+    QCOMPARE(grey->palette().color(QPalette::Window), QColor(128, 128, 128));
+    QCOMPARE(white->palette().color(QPalette::Window), QColor(Qt::white));
+
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QCOMPARE(box.geometry(), twips::ToRect(2340, 1935, 5730, 3555));
+    QCOMPARE(box.minimumSize(), box.maximumSize()); // not resizable
+    QTRY_COMPARE(QApplication::focusWidget(), box.findChild<QWidget *>(QStringLiteral("cmdOK")));
+}
+
+void tst_About::sameTextsAtEveryOpening()
+{
+    QStringList seen[2];
+    for (QStringList &texts : seen) {
+        frmAbout box;
+        ExecAnswered(box, [&](QDialog *shown) {
+            for (const char *label : {"lblTitle", "lblVersion", "lblDescription"})
+                texts.append(Text(shown, label));
+            QTest::mouseClick(shown->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+        });
+    }
+    QCOMPARE(seen[1], seen[0]);
+    QCOMPARE(seen[0][0], QStringLiteral("Evenfall_Chat_Log_Reader"));
+    QCOMPARE(seen[0][1], QStringLiteral("Version " EVENFALL_VERSION_STRING)); // the version CMake declares
+    const QStringList description = seen[0][2].split(QStringLiteral("\r\n"));
+    QCOMPARE(description.size(), 3);
+    QVERIFY(!description[0].isEmpty() && description[1].isEmpty() && !description[2].isEmpty());
+}
+
+void tst_About::closes_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Enter") << int(Qt::Key_Return);
+    QTest::newRow("Esc") << int(Qt::Key_Escape);
+    QTest::newRow("close box") << 0;
+}
+
+void tst_About::closes()
+{
+    QFETCH(int, key);
+    frmAbout box;
+    bool leftOpen = true;
+    ExecAnswered(
+        box,
+        [&](QDialog *shown) {
+            if (key)
+                QTest::keyClick(shown->focusWidget(), Qt::Key(key));
+            else
+                shown->close();
+        },
+        &leftOpen);
+    QVERIFY(!leftOpen);
+}
+
+void tst_About::iconIsPainted()
+{
+    const QIcon icon = AppIcon();
+    for (int size : {16, 32}) {
+        QVERIFY(icon.availableSizes().contains(QSize(size, size)));
+        QVERIFY2(HasPicture(icon.pixmap(size, size).toImage()), qPrintable(QString::number(size)));
+    }
+}
+
+QTEST_MAIN(tst_About)
+#include "tst_about.moc"

@@ -1,0 +1,268 @@
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include "GuiTestHelpers.h"
+#include "MergedChats.h"
+#include "Twips.h"
+#include "frmMergeChats.h"
+
+namespace {
+
+const QStringList kChats = {QStringLiteral("Public/Global"), QStringLiteral("[Trade]"),
+                            QStringLiteral("Alyra"), QStringLiteral("alyra"), QStringLiteral("[Guild]")};
+
+QListWidget *List(QDialog *dialog, const char *name)
+{
+    return dialog->findChild<QListWidget *>(QLatin1String(name));
+}
+
+QStringList Texts(const QListWidget *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts.append(list->item(i)->text());
+    return texts;
+}
+
+void Click(QDialog *dialog, const char *button)
+{
+    QTest::mouseClick(dialog->findChild<QPushButton *>(QLatin1String(button)), Qt::LeftButton);
+}
+
+// Selects exactly the given rows of list; with a button, clicks it.
+void Select(QDialog *dialog, const char *list, const QList<int> &rows, const char *button = nullptr)
+{
+    List(dialog, list)->clearSelection();
+    for (int row : rows)
+        List(dialog, list)->item(row)->setSelected(true);
+    if (button)
+        Click(dialog, button);
+}
+
+// Adds the given rows of the available chats to the merge list.
+void Add(QDialog *dialog, const QList<int> &rows)
+{
+    Select(dialog, "lstChatNames", rows, "cmdAddToMerge");
+}
+
+} // namespace
+
+class tst_MergeDialog : public QObject {
+    Q_OBJECT
+private slots:
+    void designedWindow();
+    void listsToggleOneItemPerClickOrSpace();
+    void eachOpeningStartsAfresh();
+    void addKeepsLeftOrderAndNeverDuplicates();
+    void removeTakesOnlySelected_data();
+    void removeTakesOnlySelected();
+    void applyFillsEntryZeroThenAppends();
+    void leavingWithoutApplyChangesNothing_data();
+    void leavingWithoutApplyChangesNothing();
+};
+
+void tst_MergeDialog::designedWindow()
+{
+    MergedChatTable table;
+    frmMergeChats dialog(kChats, table);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Merge Chats"));
+    struct Control {
+        const char *name, *caption;
+        int l, t, w, h;
+    };
+    for (const Control &c : {Control{"Label2", "List of Available Chats:", 120, 120, 2655, 255},
+                             Control{"lstChatNames", nullptr, 120, 360, 2655, 2205},
+                             Control{"cmdAddToMerge", ">>", 2880, 840, 615, 375},
+                             Control{"cmdRemoveFromMerge", "<<", 2880, 1320, 615, 375},
+                             Control{"Label4", "List of Chats to be Merged:", 3600, 120, 2655, 255},
+                             Control{"lstMergedChatNames", nullptr, 3600, 360, 2655, 2205},
+                             Control{"cmdApply", "&Apply", 3600, 2760, 1215, 375},
+                             Control{"cmdCancel", "&Cancel", 4920, 2760, 1215, 375}}) {
+        auto *widget = dialog.findChild<QWidget *>(QLatin1String(c.name));
+        QVERIFY2(widget, c.name);
+        QCOMPARE(widget->geometry(), twips::ToRect(c.l, c.t, c.w, c.h));
+        if (auto *button = qobject_cast<QPushButton *>(widget)) {
+            QCOMPARE(button->text(), QLatin1String(c.caption));
+            QVERIFY2(!button->autoDefault() && !button->isDefault(), c.name);
+        }
+        if (auto *label = qobject_cast<QLabel *>(widget)) {
+            QCOMPARE(label->text(), QLatin1String(c.caption));
+            QCOMPARE(label->palette().color(QPalette::Window), QColor(192, 192, 192));
+        }
+    }
+
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QCOMPARE(dialog.size(), QSize(twips::ToPixels(6375), twips::ToPixels(3180)));
+    QVERIFY(dialog.maximumSize().width() > dialog.width()); // resizable
+    QTRY_COMPARE(QApplication::focusWidget(), List(&dialog, "lstMergedChatNames"));
+    const char *const tabOrder[] = {"lstChatNames", "cmdAddToMerge", "cmdRemoveFromMerge", "cmdApply",
+                                    "cmdCancel"};
+    QWidget *w = List(&dialog, "lstMergedChatNames");
+    for (const char *next : tabOrder) {
+        do
+            w = w->nextInFocusChain();
+        while (w->focusPolicy() == Qt::NoFocus || w->objectName().isEmpty() ||
+               w->objectName().startsWith(u"qt_"));
+        QCOMPARE(w->objectName(), QLatin1String(next));
+    }
+}
+
+void tst_MergeDialog::listsToggleOneItemPerClickOrSpace()
+{
+    MergedChatTable table;
+    frmMergeChats dialog(kChats, table);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QListWidget *left = List(&dialog, "lstChatNames");
+    auto clickRow = [&](int row) {
+        QTest::mouseClick(left->viewport(), Qt::LeftButton, {},
+                          left->visualItemRect(left->item(row)).center());
+    };
+    clickRow(0);
+    clickRow(2);
+    QCOMPARE(left->selectedItems().size(), 2);
+    clickRow(0);
+    QCOMPARE(left->selectedItems(), QList<QListWidgetItem *>{left->item(2)});
+    left->setCurrentRow(3, QItemSelectionModel::NoUpdate);
+    QTest::keyClick(left, Qt::Key_Space);
+    QTest::keyClick(left, Qt::Key_Down); // moving does not select
+    QCOMPARE(left->selectedItems().size(), 2);
+    QVERIFY(left->item(3)->isSelected());
+}
+
+void tst_MergeDialog::eachOpeningStartsAfresh()
+{
+    // As the main window opens it: a fresh dialog on the same names and table each time.
+    MergedChatTable table;
+    table.Reset();
+    for (int opening = 0; opening < 2; ++opening) {
+        frmMergeChats dialog(kChats, table);
+        bool leftOpen = true;
+        ExecAnswered(
+            dialog,
+            [&](QDialog *shown) {
+                QCOMPARE(Texts(List(shown, "lstChatNames")), kChats);
+                QVERIFY(List(shown, "lstChatNames")->selectedItems().isEmpty());
+                QCOMPARE(List(shown, "lstMergedChatNames")->count(), 0);
+                Add(shown, {0, 1});
+                Click(shown, "cmdCancel");
+            },
+            &leftOpen);
+        QVERIFY(!leftOpen);
+    }
+    QCOMPARE(table.Labels(), QStringList());
+}
+
+void tst_MergeDialog::addKeepsLeftOrderAndNeverDuplicates()
+{
+    MergedChatTable table;
+    frmMergeChats dialog(kChats + QStringList{QStringLiteral("[Trade]")}, table);
+    QListWidget *left = List(&dialog, "lstChatNames");
+    QListWidget *right = List(&dialog, "lstMergedChatNames");
+
+    // Picked out of order, clicked twice; the last row repeats row 1 and goes in once within one click.
+    Add(&dialog, {4, 1, 2, 5});
+    Click(&dialog, "cmdAddToMerge");
+    QCOMPARE(Texts(right), (QStringList{"[Trade]", "Alyra", "[Guild]"}));
+    QCOMPARE(left->selectedItems().size(), 4); // left selection kept
+
+    // Only the new names are appended; one differing only in case is a chat of its own.
+    Add(&dialog, {0, 2, 3});
+    QCOMPARE(Texts(right), (QStringList{"[Trade]", "Alyra", "[Guild]", "Public/Global", "alyra"}));
+}
+
+void tst_MergeDialog::removeTakesOnlySelected_data()
+{
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<QStringList>("remaining");
+    QTest::newRow("two adjacent") << QList<int>{1, 2} << QStringList{"Public/Global", "alyra", "[Guild]"};
+    QTest::newRow("first and last") << QList<int>{0, 4} << QStringList{"[Trade]", "Alyra", "alyra"};
+    QTest::newRow("all") << QList<int>{0, 1, 2, 3, 4} << QStringList();
+}
+
+void tst_MergeDialog::removeTakesOnlySelected()
+{
+    QFETCH(QList<int>, selected);
+    QFETCH(QStringList, remaining);
+    MergedChatTable table;
+    frmMergeChats dialog(kChats, table);
+    auto *apply = dialog.findChild<QPushButton *>(QStringLiteral("cmdApply"));
+    QVERIFY(!apply->isEnabled());
+    Add(&dialog, {0, 1, 2, 3, 4});
+    QVERIFY(apply->isEnabled());
+    Select(&dialog, "lstMergedChatNames", selected, "cmdRemoveFromMerge");
+    QCOMPARE(Texts(List(&dialog, "lstMergedChatNames")), remaining);
+
+    // Apply follows the merge list; with nothing to merge it stores nothing, even when called directly.
+    QCOMPARE(apply->isEnabled(), !remaining.isEmpty());
+    if (remaining.isEmpty()) {
+        dialog.cmdApply_Click();
+        QCOMPARE(table.Count(), 0);
+    }
+}
+
+void tst_MergeDialog::applyFillsEntryZeroThenAppends()
+{
+    MergedChatTable table;
+    table.Reset();
+    frmMergeChats first(kChats, table);
+    const int firstResult = ExecAnswered(first, [](QDialog *shown) {
+        Add(shown, {2});
+        Click(shown, "cmdApply");
+    });
+    QCOMPARE(firstResult, int(QDialog::Accepted));
+    QCOMPARE(table.Count(), 1);
+    QCOMPARE(*table.Entry(0), QStringList{"Alyra"});
+
+    frmMergeChats second(kChats, table);
+    ExecAnswered(second, [](QDialog *shown) {
+        Add(shown, {4, 0});
+        List(shown, "lstMergedChatNames")->item(1)->setSelected(true); // selection plays no part
+        Click(shown, "cmdApply");
+    });
+    QCOMPARE(table.Labels(), (QStringList{"Alyra", "Public/Global/[Guild]"}));
+}
+
+void tst_MergeDialog::leavingWithoutApplyChangesNothing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Cancel") << "cancel";
+    QTest::newRow("Esc") << "esc";
+    QTest::newRow("close box") << "close";
+    QTest::newRow("Enter does not apply") << "enter";
+}
+
+void tst_MergeDialog::leavingWithoutApplyChangesNothing()
+{
+    QFETCH(QString, how);
+    MergedChatTable table;
+    table.Reset();
+    table.Store({QStringLiteral("[Trade]")});
+    frmMergeChats dialog(kChats, table);
+    bool leftOpen = false;
+    const int result = ExecAnswered(
+        dialog,
+        [&](QDialog *shown) {
+            Add(shown, {0, 2});
+            if (how == u"cancel") {
+                Click(shown, "cmdCancel");
+            } else if (how == u"close") {
+                shown->close();
+            } else {
+                const auto key = how == u"esc" ? Qt::Key_Escape : Qt::Key_Return;
+                QTest::keyClick(List(shown, "lstMergedChatNames"), key);
+                shown->findChild<QPushButton *>(QStringLiteral("cmdApply"))->setFocus();
+                QTest::keyClick(shown->focusWidget(), key);
+            }
+        },
+        &leftOpen);
+    QCOMPARE(leftOpen, how == u"enter");
+    QCOMPARE(result, int(QDialog::Rejected));
+    QCOMPARE(table.Labels(), QStringList{"[Trade]"});
+}
+
+QTEST_MAIN(tst_MergeDialog)
+#include "tst_mergedialog.moc"
