@@ -1,5 +1,7 @@
 #include "TextCodec.h"
 
+#include <QSaveFile>
+
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -131,6 +133,22 @@ QString DecodeAnsi(QByteArrayView bytes)
     LogDecoder decoder(LogEncoding::Ansi);
     text.resize(decoder.Decode(bytes, reinterpret_cast<char16_t *>(text.data())));
     return text;
+}
+
+bool WriteTextFile(const QString &path, QStringView text, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    const QByteArray bytes = EncodeAnsi(text);
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
 }
 
 } // namespace modMain

@@ -35,4 +35,8 @@ private:
 QByteArray EncodeAnsi(QStringView text);
 QString DecodeAnsi(QByteArrayView bytes);
 
+// Writes text to path in the ANSI encoding, replacing the file atomically: on any failure the old file
+// is left as it was and false is returned with the system's reason in *error.
+bool WriteTextFile(const QString &path, QStringView text, QString *error);
+
 } // namespace modMain

@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -48,6 +49,7 @@ private slots:
     void recordsOutliveTheLoadAndDetach();
     void largeFileMatchesLineByLineParse();
     void encodeAnsiRoundTripsAndReplaces();
+    void writeTextFileReplacesOrKeepsOld();
 };
 
 void tst_Loader::filesWithoutLines_data()
@@ -253,6 +255,26 @@ void tst_Loader::encodeAnsiRoundTripsAndReplaces()
         all.append(char(b));
     QCOMPARE(modMain::EncodeAnsi(modMain::DecodeAnsi(all)), all);
     QCOMPARE(modMain::EncodeAnsi(QStringLiteral("a\u4E2Db\U0001F600c\u0080")), QByteArray("a?b?c?"));
+}
+
+void tst_Loader::writeTextFileReplacesOrKeepsOld()
+{
+    QTemporaryDir dir;
+    const QString path = WriteLog(dir, "old content");
+    QString error;
+    QVERIFY(modMain::WriteTextFile(path, QStringLiteral("caf\u00E9 \u20AC\r\n"), &error));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("caf\xE9 \x80\r\n"));
+    f.close();
+
+    // A folder in the way cannot be replaced: the call fails with a reason and writes nothing.
+    const QString blocked = dir.filePath(QStringLiteral("sub"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    QVERIFY(!modMain::WriteTextFile(blocked, QStringLiteral("x"), &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(QFileInfo(blocked).isDir());
+    QVERIFY(!modMain::WriteTextFile(dir.filePath(QStringLiteral("missing/x.txt")), QStringLiteral("x"), &error));
 }
 
 QTEST_GUILESS_MAIN(tst_Loader)
