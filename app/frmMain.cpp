@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -16,14 +17,22 @@
 #include <exception>
 #include <new>
 
+#include "AppIcon.h"
 #include "CommonDialog.h"
 #include "DesignedControls.h"
 #include "FileListBox.h"
 #include "PlatformPaths.h"
+#include "TextCodec.h"
 #include "Twips.h"
+#include "frmAbout.h"
+#include "frmMergeChats.h"
 #include "modRegistryTools.h"
 
 namespace {
+
+// Designed places (twips) of the chat view and of the controls that follow its bottom edge.
+constexpr double kChatLeft = 120, kChatTop = 2880, kChatWidth = 9135, kChatHeight = 3615;
+constexpr double kPageLabelGap = 120;
 
 const QString kGameKey = QStringLiteral("SOFTWARE\\KestrelGames\\Evenfall");
 const QString kBrowseFilter =
@@ -44,12 +53,16 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Evenfall Chat Log Reader"));
     setFont(twips::DesignFont());
+    setWindowIcon(AppIcon());
     CreateControls();
     CreateMenus();
     SetTabOrder();
     resize(twips::ToPixels(9420), twips::ToPixels(7395) + menuBar()->sizeHint().height());
     cmdImportFile->setFocus();
+    chatHeight_ = kChatHeight;
+    chatWidth_ = kChatWidth;
     Form_Load();
+    layoutReady_ = true;
 }
 
 frmMain::~frmMain() = default;
@@ -117,7 +130,7 @@ void frmMain::CreateControls()
     txtChat->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtChat->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtChat->setTabChangesFocus(true);
-    twips::SetGeometry(txtChat, 120, 2880, 9135, 3615);
+    twips::SetGeometry(txtChat, kChatLeft, kChatTop, kChatWidth, kChatHeight);
 
     cmdPagePrevious = MakeButton(client, QStringLiteral("cmdPagePrevious"), QStringLiteral("<- Previous"));
     twips::SetGeometry(cmdPagePrevious, 120, 6480, 1095, 375);
@@ -146,6 +159,9 @@ void frmMain::CreateControls()
     connect(cmdClearList, &QPushButton::clicked, this, &frmMain::cmdClearList_Click);
     connect(cmdPageNext, &QPushButton::clicked, this, &frmMain::cmdPageNext_Click);
     connect(cmdPagePrevious, &QPushButton::clicked, this, &frmMain::cmdPagePrevious_Click);
+    connect(cmdAddMergedChat, &QPushButton::clicked, this, &frmMain::cmdAddMergedChat_Click);
+    connect(cmdCopyToClipboard, &QPushButton::clicked, this, &frmMain::cmdCopyToClipboard_Click);
+    connect(cmdSaveLogToFile, &QPushButton::clicked, this, &frmMain::cmdSaveLogToFile_Click);
     connect(txtFileLocation, &QLineEdit::textChanged, this, &frmMain::txtFileLocation_Change);
     connect(cmdBrowsPath, &QPushButton::clicked, this, &frmMain::cmdBrowsPath_Click);
     connect(cmdChangeDirToLogs, &QPushButton::clicked, this, &frmMain::cmdChangeDirToLogs_Click);
@@ -190,6 +206,7 @@ void frmMain::CreateMenus()
     mnuHelp_About = makeAction(mnuHelp, QStringLiteral("mnuHelp_About"), QStringLiteral("&About"), false, false);
 
     connect(mnuFile_Exit, &QAction::triggered, this, &frmMain::mnuFile_Exit_Click);
+    connect(mnuHelp_About, &QAction::triggered, this, &frmMain::mnuHelp_About_Click);
     connect(mnuOptionsShowTimestamp, &QAction::triggered, this, &frmMain::mnuOptionsShowTimestamp_Click);
     connect(mnuOptions_PublicChannel_DisplayGameFeedback, &QAction::triggered, this,
             &frmMain::mnuOptions_PublicChannel_DisplayGameFeedback_Click);
@@ -457,4 +474,82 @@ void frmMain::mnuOptions_PublicChannel_DisplaySystem_Click()
 {
     state_.Options.DisplaySystem = mnuOptions_PublicChannel_DisplaySystem->isChecked();
     RefreshChatText();
+}
+
+void frmMain::cmdAddMergedChat_Click()
+{
+    {
+        frmMergeChats dialog(state_.ChatNames, state_.MergedChats, this);
+        dialog.exec();
+    }
+    // Rebuilt whatever the dialog's outcome: row k always shows merged chat k.
+    const QSignalBlocker blocker(lstMergedChatNames);
+    lstMergedChatNames->clear();
+    lstMergedChatNames->addItems(state_.MergedChats.Labels());
+}
+
+QString frmMain::ChatViewText(const QString &lineEnd) const
+{
+    QString text = txtChat->toPlainText();
+    if (lineEnd != u"\n")
+        text.replace(u'\n', lineEnd);
+    return text;
+}
+
+void frmMain::cmdCopyToClipboard_Click()
+{
+    QClipboard *clipboard = QApplication::clipboard();
+    clipboard->clear();
+#ifdef Q_OS_WIN
+    clipboard->setText(ChatViewText(QStringLiteral("\r\n")));
+#else
+    clipboard->setText(ChatViewText(QStringLiteral("\n"))); // plain text in the system's own line ends
+#endif
+}
+
+void frmMain::cmdSaveLogToFile_Click()
+{
+    cdgMainDialogs->Filter = QStringLiteral("Text File (.txt)|*.txt");
+    if (!cdgMainDialogs->ShowSave())
+        return;
+    const QString path = cdgMainDialogs->FileName;
+    QString error;
+    if (!modMain::WriteTextFile(path, ChatViewText(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), &error))
+        ShowMessageBox(this, QStringLiteral("Cannot write file %1:\n%2.").arg(path, error), 48, QStringLiteral("Error"));
+}
+
+void frmMain::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (layoutReady_)
+        Form_Resize();
+}
+
+void frmMain::Form_Resize()
+{
+    const int height = qRound(twips::FromPixels(this->height()));
+    const int width = qRound(twips::FromPixels(this->width()));
+    const double dH = double(height) - LastHeight;
+    const double dW = double(width) - LastWidth;
+    LastHeight = height;
+    LastWidth = width;
+    chatHeight_ += dH;
+    chatWidth_ += dW;
+
+    const double shownHeight = std::max(0.0, chatHeight_);
+    const double shownWidth = std::max(0.0, chatWidth_);
+    twips::SetGeometry(txtChat, kChatLeft, kChatTop, shownWidth, shownHeight);
+    const double bottom = kChatTop + shownHeight;
+    for (QWidget *button : {static_cast<QWidget *>(cmdCopyToClipboard), static_cast<QWidget *>(cmdSaveLogToFile),
+                            static_cast<QWidget *>(cmdPageNext), static_cast<QWidget *>(cmdPagePrevious)})
+        button->move(button->x(), twips::ToPixels(bottom));
+    lblPageLabel->move(lblPageLabel->x(), twips::ToPixels(bottom + kPageLabelGap));
+    lblChatLog->resize(twips::ToPixels(shownWidth), lblChatLog->height());
+}
+
+void frmMain::mnuHelp_About_Click()
+{
+    // Owned by the main window so that it stays out of the task bar and centred on its owner's screen.
+    frmAbout box(this);
+    box.exec();
 }

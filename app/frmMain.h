@@ -68,6 +68,16 @@ public slots:
     void mnuOptions_PublicChannel_DisplayGameFeedback_Click();
     void mnuOptions_PublicChannel_DisplaySystem_Click();
 
+    // Merged chats, copy and save, layout, About.
+    void cmdAddMergedChat_Click();
+    void cmdCopyToClipboard_Click();
+    void cmdSaveLogToFile_Click();
+    void Form_Resize();
+    void mnuHelp_About_Click();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     void CreateControls();
     void CreateMenus();
@@ -75,6 +85,15 @@ private:
     // The message of a handler's error trap: "<description> occured during <where>".
     void ShowErrorTrap(int number, const QString &description, const QString &where);
     void ChangeDirToGameFolder(const QString &subFolder);
+    // The text on view as it stands, user's edits included, with lineEnd between its lines.
+    QString ChatViewText(const QString &lineEnd) const;
+
+    // The chat view's size in twips as the resize rule computes it. It may fall below zero while the
+    // window is very small; the view itself then stops at zero, and growing the window back restores
+    // exactly the earlier layout.
+    double chatHeight_ = 0;
+    double chatWidth_ = 0;
+    bool layoutReady_ = false;
 
     ReaderState state_;
 

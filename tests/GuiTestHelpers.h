@@ -22,7 +22,9 @@
 // test.
 class ModalAnswer {
 public:
-    explicit ModalAnswer(std::function<void(QWidget *)> action) : action_(std::move(action))
+    // With accepts given, only a modal widget it accepts is answered; others are left to other answers.
+    explicit ModalAnswer(std::function<void(QWidget *)> action, std::function<bool(QWidget *)> accepts = {})
+        : action_(std::move(action)), accepts_(std::move(accepts))
     {
         timer_.setInterval(10);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
@@ -31,7 +33,7 @@ public:
                 timer_.stop();
                 return;
             }
-            if (modal) {
+            if (modal && (!accepts_ || accepts_(modal))) {
                 acted_ = true;
                 answered_ = modal;
                 action_(modal);
@@ -44,6 +46,7 @@ public:
 
 private:
     std::function<void(QWidget *)> action_;
+    std::function<bool(QWidget *)> accepts_;
     QPointer<QWidget> answered_;
     bool acted_ = false;
     QTimer timer_;
@@ -105,6 +108,17 @@ inline std::function<void(QWidget *)> AcceptMessage(MessageSeen *seen)
         ++seen->count;
         box->accept();
     };
+}
+
+// Answers only message boxes, recording what they showed.
+inline std::function<bool(QWidget *)> IsMessageBox()
+{
+    return [](QWidget *modal) { return qobject_cast<QMessageBox *>(modal) != nullptr; };
+}
+
+inline std::function<bool(QWidget *)> IsFileDialog()
+{
+    return [](QWidget *modal) { return qobject_cast<QFileDialog *>(modal) != nullptr; };
 }
 
 inline void WriteFile(const QString &path, const QByteArray &bytes)
