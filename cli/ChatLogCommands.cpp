@@ -1,0 +1,344 @@
+#include "ChatLogCommands.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QHash>
+#include <QSet>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "TextCodec.h"
+#include "TextOutput.h"
+#include "modMain.h"
+
+namespace chatlogcli {
+namespace {
+
+const QString kProgram = QStringLiteral("evenfall-chatlog");
+
+enum class Command { None, List, Show };
+
+struct Options {
+    QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Show this help and exit.")};
+    QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version and exit.")};
+    QCommandLineOption kind{
+        QStringLiteral("kind"),
+        QStringLiteral("Add a last column with the chat's kind: channel, tell, public, or "
+                       "mixed when its lines are of more than one kind.")};
+    QCommandLineOption timestamps{QStringLiteral("timestamps"),
+                                  QStringLiteral("Begin every line with its timestamp in brackets.")};
+    QCommandLineOption noGameFeedback{
+        QStringLiteral("no-game-feedback"),
+        QStringLiteral("Leave out the game's feedback lines of the public chat.")};
+    QCommandLineOption noSystem{QStringLiteral("no-system"), QStringLiteral("Leave out system lines.")};
+    QCommandLineOption allowMissing{QStringLiteral("allow-missing"),
+                                    QStringLiteral("Skip names that match no chat instead of failing.")};
+    QCommandLineOption output{QStringLiteral("output"),
+                              QStringLiteral("Write the text to <path> as the reader's Save does (the log's "
+                                             "encoding, CR LF line ends), replacing the file in one step, "
+                                             "instead of to standard output."),
+                              QStringLiteral("path")};
+};
+
+const QString kListHelp =
+    QStringLiteral("One row per chat, in order of first appearance: name, number of lines, first and last\n"
+                   "timestamp (of the chat's first and last line that has one; empty when none has),\n"
+                   "separated by tabs. The chat of the channels without a name is an empty first field.");
+
+const QString kShowHelp = QStringLiteral(
+    "The text of the chats as the reader shows it, whole, merged in file order when several.\n"
+    "Names are matched exactly, as list prints them: \"\" is the chat of the channels without\n"
+    "a name; put -- before a name that starts with -.");
+
+QString Description(Command command)
+{
+    switch (command) {
+    case Command::List:
+        return kListHelp;
+    case Command::Show:
+        return kShowHelp;
+    case Command::None:
+        break;
+    }
+    QString text = QStringLiteral("Reads an Evenfall chat log as the Chat Log Reader does.\n\nCommands:\n");
+    for (const auto &[name, help] : {std::pair{QStringLiteral("list FILE"), kListHelp},
+                                     std::pair{QStringLiteral("show FILE CHAT..."), kShowHelp}}) {
+        text += QStringLiteral("  %1\n").arg(name);
+        for (const QString &line : help.split(u'\n'))
+            text += QStringLiteral("      %1\n").arg(line);
+    }
+    return text + QStringLiteral("\nRun '%1 list --help' or '%1 show --help' for the options of a command.")
+                      .arg(kProgram);
+}
+
+void Configure(QCommandLineParser &parser, const Options &options, Command command, bool allOptions)
+{
+    parser.setApplicationDescription(Description(command));
+    parser.addOption(options.help);
+    parser.addOption(options.version);
+    if (allOptions || command == Command::List)
+        parser.addOption(options.kind);
+    if (allOptions || command == Command::Show) {
+        parser.addOptions({options.timestamps, options.noGameFeedback, options.noSystem, options.allowMissing,
+                           options.output});
+    }
+    switch (command) {
+    case Command::None:
+        parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list or show."),
+                                     QStringLiteral("command [arguments]"));
+        break;
+    case Command::List:
+        parser.addPositionalArgument(QStringLiteral("list"), QStringLiteral("List the chats of the log."));
+        parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The chat log to read."));
+        break;
+    case Command::Show:
+        parser.addPositionalArgument(QStringLiteral("show"), QStringLiteral("Print the text of chats."));
+        parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The chat log to read."));
+        parser.addPositionalArgument(QStringLiteral("chat"),
+                                     QStringLiteral("The chats to show, merged in file order."),
+                                     QStringLiteral("chat [chat...]"));
+        break;
+    }
+}
+
+// Where output and messages go: text to out, messages and usage errors to err.
+class Terminal {
+public:
+    Terminal(std::FILE *out, std::FILE *err) : out_(out), err_(err) {}
+
+    void Message(const QString &text) const
+    {
+        std::fputs((kProgram + QStringLiteral(": ") + text + u'\n').toUtf8().constData(), err_);
+        std::fflush(err_);
+    }
+
+    int UsageError(const QString &text) const
+    {
+        Message(text);
+        std::fputs(QStringLiteral("Try '%1 --help'.\n").arg(kProgram).toUtf8().constData(), err_);
+        return kUsage;
+    }
+
+    // Text with CR LF line ends, as the model builds it.
+    int Print(QStringView text) const
+    {
+        const int error = WriteText(out_, text);
+        if (error == 0)
+            return kSuccess;
+        if (error == EPIPE)
+            return kBrokenPipe; // nobody is left to read a message about it either
+        Message(QStringLiteral("cannot write to standard output: %1")
+                    .arg(QString::fromLocal8Bit(std::strerror(error))));
+        return kFailure;
+    }
+
+    // Qt's help text ends its lines with LF alone.
+    int PrintLines(QString text) const { return Print(text.replace(u'\n', QStringLiteral("\r\n"))); }
+
+private:
+    std::FILE *out_;
+    std::FILE *err_;
+};
+
+// Loads a log as the window's import does; on failure reports it in one line naming the file.
+bool Load(const Terminal &terminal, const QString &path, modMain::LoadedChatLog *log)
+{
+    modMain::LoadResult result = modMain::LoadChatLog(path);
+    switch (result.status) {
+    case modMain::LoadStatus::Loaded:
+        *log = std::move(result.log);
+        return true;
+    case modMain::LoadStatus::NoLines:
+        terminal.Message(QStringLiteral("%1: no chat lines").arg(path));
+        return false;
+    case modMain::LoadStatus::FileError:
+        break;
+    }
+    terminal.Message(QStringLiteral("%1: %2").arg(path, result.errorText));
+    return false;
+}
+
+enum KindBit : unsigned { kChannel = 1, kTell = 2, kPublic = 4 };
+
+struct ChatSummary {
+    qsizetype lines = 0;
+    double first = 0.0; // 0: no line of the chat had a timestamp
+    double last = 0.0;
+    unsigned kinds = 0;
+};
+
+QString KindName(unsigned kinds)
+{
+    switch (kinds) {
+    case kChannel:
+        return QStringLiteral("channel");
+    case kTell:
+        return QStringLiteral("tell");
+    case kPublic:
+        return QStringLiteral("public");
+    default:
+        // A name used both ways, say a channel and a player both called Orrik: the window shows them
+        // as one chat, so the list does too, and says so rather than pick one.
+        return QStringLiteral("mixed");
+    }
+}
+
+QString Timestamp(double days)
+{
+    return days != 0.0 ? modMain::FormatTimestamp(days) : QString();
+}
+
+int List(const Terminal &terminal, const QString &path, bool withKind)
+{
+    modMain::LoadedChatLog log;
+    if (!Load(terminal, path, &log))
+        return kFailure;
+
+    QHash<QString, qsizetype> indexOf;
+    indexOf.reserve(log.ChatNames.size());
+    for (qsizetype i = 0; i < log.ChatNames.size(); ++i)
+        indexOf.insert(log.ChatNames[i], i);
+    // The loader keeps one copy of each name and the records share it, so a name is found by where its
+    // characters are (same place, same length: same name) without hashing them; the characters are
+    // the fallback for a record that holds a copy of its own.
+    QHash<std::pair<const QChar *, qsizetype>, qsizetype> indexAt;
+    QList<ChatSummary> chats(log.ChatNames.size());
+    for (const modMain::ChatLine &record : log.ChatLog) {
+        const std::pair place(record.ChatName.constData(), record.ChatName.size());
+        auto at = indexAt.constFind(place);
+        if (at == indexAt.cend())
+            at = indexAt.insert(place, indexOf.value(record.ChatName));
+        ChatSummary &chat = chats[*at];
+        ++chat.lines;
+        chat.kinds |= record.IsChannel ? kChannel : record.IsTell ? kTell : kPublic;
+        if (record.TimeStamp != 0.0) {
+            if (chat.first == 0.0)
+                chat.first = record.TimeStamp;
+            chat.last = record.TimeStamp;
+        }
+    }
+
+    QString rows;
+    for (qsizetype i = 0; i < chats.size(); ++i) {
+        // A tab inside a name would shift the columns; the empty name stays an empty field.
+        QString name = log.ChatNames[i];
+        rows += name.replace(u'\t', u' ') + u'\t' + QString::number(chats[i].lines) + u'\t' +
+                Timestamp(chats[i].first) + u'\t' + Timestamp(chats[i].last);
+        if (withKind)
+            rows += u'\t' + KindName(chats[i].kinds);
+        rows += QStringLiteral("\r\n");
+    }
+    return terminal.Print(rows);
+}
+
+QString Quoted(const QString &name)
+{
+    return u'"' + name + u'"';
+}
+
+int Show(const Terminal &terminal, const QCommandLineParser &parser, const Options &options,
+         const QString &path, const QStringList &names)
+{
+    modMain::LoadedChatLog log;
+    if (!Load(terminal, path, &log))
+        return kFailure;
+
+    // A name given twice counts once: the window's merged chats never hold a name twice either.
+    const QSet<QString> known(log.ChatNames.cbegin(), log.ChatNames.cend());
+    QStringList selection, missing;
+    for (const QString &name : names) {
+        QStringList &into = known.contains(name) ? selection : missing;
+        if (!into.contains(name))
+            into.append(name);
+    }
+    if (!missing.isEmpty() && !parser.isSet(options.allowMissing)) {
+        QStringList quoted;
+        for (const QString &name : missing)
+            quoted.append(Quoted(name));
+        QString message = QStringLiteral("%1: no chat named %2; the chats in it are:")
+                              .arg(path, quoted.join(QStringLiteral(", ")));
+        for (const QString &name : std::as_const(log.ChatNames))
+            message += QStringLiteral("\n  ") + Quoted(name);
+        terminal.Message(message);
+        return kFailure;
+    }
+
+    modMain::DisplayOptions display;
+    display.ShowTimestamp = parser.isSet(options.timestamps);
+    display.DisplayGameFeedback = !parser.isSet(options.noGameFeedback);
+    display.DisplaySystem = !parser.isSet(options.noSystem);
+    const QString text = modMain::BuildChatText(log.ChatLog, selection, display);
+
+    if (!parser.isSet(options.output))
+        return terminal.Print(text);
+    // Exactly the assembled text, so an empty chat gives an empty file. The window's save adds one
+    // CR LF after the text on view; for an export that would be an empty line no chat ever had, and
+    // files joined end to end would gain blank lines between them.
+    const QString target = parser.value(options.output);
+    QString error;
+    if (!modMain::WriteTextFile(target, text, &error)) {
+        terminal.Message(QStringLiteral("%1: %2").arg(target, error));
+        return kFailure;
+    }
+    return kSuccess;
+}
+
+Command CommandNamed(const QString &name)
+{
+    if (name == QLatin1String("list"))
+        return Command::List;
+    if (name == QLatin1String("show"))
+        return Command::Show;
+    return Command::None;
+}
+
+} // namespace
+
+int Run(const QStringList &arguments, std::FILE *out, std::FILE *err)
+{
+    const Terminal terminal(out, err);
+    const Options options;
+
+    // First pass knows every option, so that an option's value is never taken for the command.
+    QCommandLineParser first;
+    Configure(first, options, Command::None, true);
+    if (!first.parse(arguments))
+        return terminal.UsageError(first.errorText());
+    if (first.isSet(options.version))
+        return terminal.PrintLines(
+            QStringLiteral("%1 %2\n").arg(kProgram, QStringLiteral(EVENFALL_VERSION_STRING)));
+    const QStringList words = first.positionalArguments();
+    if (words.isEmpty()) {
+        if (!first.isSet(options.help))
+            return terminal.UsageError(QStringLiteral("no command given"));
+        QCommandLineParser general;
+        Configure(general, options, Command::None, false);
+        return terminal.PrintLines(general.helpText());
+    }
+    const Command command = CommandNamed(words.first());
+    if (command == Command::None)
+        return terminal.UsageError(QStringLiteral("unknown command '%1'").arg(words.first()));
+
+    // Second pass with the command's own options: one meant for the other command is an error here.
+    QCommandLineParser parser;
+    Configure(parser, options, command, false);
+    if (!parser.parse(arguments))
+        return terminal.UsageError(parser.errorText());
+    if (parser.isSet(options.help))
+        return terminal.PrintLines(parser.helpText());
+    if (words.size() < 2)
+        return terminal.UsageError(QStringLiteral("%1: no log file given").arg(words.first()));
+    if (command == Command::List) {
+        if (words.size() > 2)
+            return terminal.UsageError(QStringLiteral("list: unexpected argument '%1'").arg(words[2]));
+        return List(terminal, words[1], parser.isSet(options.kind));
+    }
+    if (words.size() < 3)
+        return terminal.UsageError(QStringLiteral("show: no chat name given"));
+    return Show(terminal, parser, options, words[1], words.mid(2));
+}
+
+} // namespace chatlogcli

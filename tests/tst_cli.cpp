@@ -1,0 +1,509 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+#include "LogGenerator.h"
+#include "TextCodec.h"
+#include "modMain.h"
+
+using modMain::DisplayOptions;
+
+namespace {
+
+struct Run {
+    int status = -1; // -1 when the program crashed or had to be killed
+    QByteArray out;
+    QByteArray err;
+};
+
+Run RunCli(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(EVENFALL_CLI), arguments);
+    Run run;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    if (process.exitStatus() == QProcess::NormalExit)
+        run.status = process.exitCode();
+    return run;
+}
+
+// Text as the model assembles it (CR LF) as the tool prints it: UTF-8 with the platform's line ends.
+QByteArray Printed(const QString &text)
+{
+    QByteArray bytes = text.toUtf8();
+#ifndef Q_OS_WIN
+    bytes.replace("\r\n", "\n");
+#endif
+    return bytes;
+}
+
+QByteArray Lf(const char *text)
+{
+    return Printed(QString::fromUtf8(text).replace(u'\n', QStringLiteral("\r\n")));
+}
+
+QString WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+// Command-line words from one string split at spaces.
+QStringList Args(const char *words)
+{
+    return QString::fromUtf8(words).split(u' ', Qt::SkipEmptyParts);
+}
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// windows-1252, CR LF. Lines without a timestamp, a name used as a tell and as a channel, the nameless
+// channel, a name holding a tab, feedback, and names and texts outside ASCII.
+const QByteArray kHandLog = "Chat log for Veyla started 06/14/2005 21:00:03\r\n"
+                            "[06/14/2005 21:00:10] [Trade: Orrik] selling ore\r\n"
+                            "[06/14/2005 21:00:20] Orrik tells you: caf\xE9?\r\n"
+                            "Kestin: no clock on this one\r\n"
+                            "\r\n"
+                            "[06/14/2005 21:00:30] You have gathered 3 iron ore.\r\n"
+                            "[06/14/2005 21:00:40] [Orrik: Veyla] a channel called Orrik\r\n"
+                            "[06/14/2005 21:00:50] [Guild] Veyla: hi\r\n"
+                            "\xC9lodie tells you: untimed\r\n"
+                            "[06/14/2005 21:01:00] [Trade: Veyla] it\x92s cheap\r\n"
+                            "[06/14/2005 21:01:10] Veyla: bye\r\n"
+                            "[06/14/2005 21:01:20] [Lo\tre: Orrik] old tales\r\n"
+                            "Kestin: untimed again\r\n";
+
+} // namespace
+
+class tst_Cli : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void listRows_data();
+    void listRows();
+    void listOfTheExamples();
+    void showText_data();
+    void showText();
+    void showMatchesTheWindowsAssembly_data();
+    void showMatchesTheWindowsAssembly();
+    void missingNames_data();
+    void missingNames();
+    void outputWritesWhatTheWindowSaves_data();
+    void outputWritesWhatTheWindowSaves();
+    void outputThatCannotBeWrittenFails();
+    void unreadableLogs_data();
+    void unreadableLogs();
+    void usageErrors_data();
+    void usageErrors();
+    void versionAndHelp();
+    void anyBytesEndWithoutCrash_data();
+    void anyBytesEndWithoutCrash();
+    void closedPipeEndsTheRun();
+
+private:
+    QTemporaryDir dir_;
+    QString hand_;
+    QString generated_;
+    QString example_;
+};
+
+void tst_Cli::initTestCase()
+{
+    QVERIFY(dir_.isValid());
+    hand_ = WriteFile(dir_.filePath(QStringLiteral("hand.txt")), kHandLog);
+    const std::string log = loggen::GenerateToString({1024 * 1024, 7});
+    generated_ = WriteFile(dir_.filePath(QStringLiteral("generated.txt")), QByteArray::fromStdString(log));
+    example_ = QStringLiteral(EVENFALL_EXAMPLES "/client_chat_log_2005-06-14_2100.txt");
+}
+
+void tst_Cli::listRows_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("expected");
+    // Public/Global: first and last are its first and last line with a timestamp; Élodie has none.
+    QTest::newRow("names, counts, first and last timestamps")
+        << QStringList()
+        << Lf("Trade\t2\t06/14/2005 21:00:10\t06/14/2005 21:01:00\n"
+              "Orrik\t2\t06/14/2005 21:00:20\t06/14/2005 21:00:40\n"
+              "Public/Global\t4\t06/14/2005 21:00:30\t06/14/2005 21:01:10\n"
+              "\t1\t06/14/2005 21:00:50\t06/14/2005 21:00:50\n"
+              "Élodie\t1\t\t\n"
+              "Lo re\t1\t06/14/2005 21:01:20\t06/14/2005 21:01:20\n");
+    QTest::newRow("--kind adds a last column, mixed for a tell and channel name")
+        << Args("--kind")
+        << Lf("Trade\t2\t06/14/2005 21:00:10\t06/14/2005 21:01:00\tchannel\n"
+              "Orrik\t2\t06/14/2005 21:00:20\t06/14/2005 21:00:40\tmixed\n"
+              "Public/Global\t4\t06/14/2005 21:00:30\t06/14/2005 21:01:10\tpublic\n"
+              "\t1\t06/14/2005 21:00:50\t06/14/2005 21:00:50\tchannel\n"
+              "Élodie\t1\t\t\ttell\n"
+              "Lo re\t1\t06/14/2005 21:01:20\t06/14/2005 21:01:20\tchannel\n");
+}
+
+void tst_Cli::listRows()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, expected);
+    const Run run = RunCli(QStringList{QStringLiteral("list"), hand_} + options);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, expected);
+}
+
+void tst_Cli::listOfTheExamples()
+{
+    const QRegularExpression stamp(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$"));
+    for (const QString &name : QDir(QStringLiteral(EVENFALL_EXAMPLES)).entryList({QStringLiteral("*.txt")})) {
+        const QString path = QStringLiteral(EVENFALL_EXAMPLES "/") + name;
+        const modMain::LoadResult loaded = modMain::LoadChatLog(path);
+        QCOMPARE(loaded.status, modMain::LoadStatus::Loaded);
+        const Run run = RunCli({QStringLiteral("list"), path});
+        QCOMPARE(run.status, 0);
+        QStringList rows = QString::fromUtf8(run.out).split(QStringLiteral("\n"));
+        QCOMPARE(rows.takeLast(), QString()); // after the last line end
+        QCOMPARE(rows.size(), loaded.log.ChatNames.size());
+        qsizetype total = 0;
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const QStringList fields = rows[i].remove(u'\r').split(u'\t');
+            QCOMPARE(fields.size(), 4);
+            QCOMPARE(fields[0], loaded.log.ChatNames[i]);
+            total += fields[1].toLongLong();
+            QVERIFY2(stamp.match(fields[2]).hasMatch() && stamp.match(fields[3]).hasMatch(),
+                     qPrintable(rows[i]));
+        }
+        QCOMPARE(total, loaded.log.ChatLog.size());
+    }
+}
+
+void tst_Cli::showText_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("one chat, decoded to UTF-8, a tell and a channel of the same name")
+        << Args("Orrik") << Lf(" Orrik tells you: café?\n [Orrik: Veyla] a channel called Orrik\n");
+    QTest::newRow("merged chats come in file order, not argument order")
+        << Args("Trade Élodie")
+        << Lf(" [Trade: Orrik] selling ore\nÉlodie tells you: untimed\n [Trade: Veyla] it’s cheap\n");
+    QTest::newRow("a name given twice shows its lines once")
+        << Args("Trade Trade") << Lf(" [Trade: Orrik] selling ore\n [Trade: Veyla] it’s cheap\n");
+    QTest::newRow("the nameless channel is the empty name")
+        << QStringList{QString()} << Lf(" [Guild] Veyla: hi\n");
+    QTest::newRow("game feedback shows by default")
+        << Args("Public/Global")
+        << Lf("Kestin: no clock on this one\n You have gathered 3 iron ore.\n Veyla: bye\nKestin: untimed "
+              "again\n");
+    QTest::newRow("--no-game-feedback leaves it out")
+        << Args("--no-game-feedback Public/Global")
+        << Lf("Kestin: no clock on this one\n Veyla: bye\nKestin: untimed again\n");
+    QTest::newRow("--timestamps, a line without one shows the zero date")
+        << Args("Élodie Trade --timestamps")
+        << Lf("[06/14/2005 21:00:10] [Trade: Orrik] selling ore\n[12/30/1899 00:00:00]Élodie tells you: "
+              "untimed\n"
+              "[06/14/2005 21:01:00] [Trade: Veyla] it’s cheap\n");
+    QTest::newRow("a name after -- may start with a dash")
+        << Args("--allow-missing -- -x Trade")
+        << Lf(" [Trade: Orrik] selling ore\n [Trade: Veyla] it’s cheap\n");
+}
+
+void tst_Cli::showText()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, expected);
+    const Run run = RunCli(QStringList{QStringLiteral("show"), hand_} + arguments);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, expected);
+}
+
+void tst_Cli::showMatchesTheWindowsAssembly_data()
+{
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<QStringList>("chats");
+    QTest::addColumn<QStringList>("flags");
+
+    for (const QString &log : {example_, generated_}) {
+        const QString tag = log == example_ ? QStringLiteral("example: ") : QStringLiteral("generated: ");
+        auto row = [&](const char *name, const QStringList &chats, const char *flags) {
+            QTest::newRow(qPrintable(tag + QLatin1String(name))) << log << chats << Args(flags);
+        };
+        row("one channel", Args("Trade"), "");
+        row("a tell partner", Args("Orrik"), "");
+        row("public chat", Args("Public/Global"), "");
+        row("three merged", Args("Orrik Trade") << QString(), "");
+        row("--timestamps", Args("Public/Global"), "--timestamps");
+        row("--no-game-feedback", Args("Public/Global"), "--no-game-feedback");
+        row("--no-system", Args("Public/Global"), "--no-system");
+        row("all flags, merged", Args("Public/Global Trade"), "--timestamps --no-game-feedback --no-system");
+    }
+}
+
+void tst_Cli::showMatchesTheWindowsAssembly()
+{
+    QFETCH(QString, log);
+    QFETCH(QStringList, chats);
+    QFETCH(QStringList, flags);
+    DisplayOptions options;
+    options.ShowTimestamp = flags.contains(QStringLiteral("--timestamps"));
+    options.DisplayGameFeedback = !flags.contains(QStringLiteral("--no-game-feedback"));
+    options.DisplaySystem = !flags.contains(QStringLiteral("--no-system"));
+    const modMain::LoadResult loaded = modMain::LoadChatLog(log);
+    QCOMPARE(loaded.status, modMain::LoadStatus::Loaded);
+    const QString text = modMain::BuildChatText(loaded.log.ChatLog, chats, options);
+    QVERIFY(!text.isEmpty());
+
+    const Run run = RunCli(QStringList{QStringLiteral("show"), log} + chats + flags);
+    QCOMPARE(run.status, 0);
+    QVERIFY(run.out == Printed(text)); // megabytes: QCOMPARE would print them all on failure
+}
+
+void tst_Cli::missingNames_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::newRow("an unknown name fails and lists the chats") << Args("Trade Nobody") << 1 << QByteArray();
+    QTest::newRow("names differing in case are unknown") << Args("trade") << 1 << QByteArray();
+    QTest::newRow("--allow-missing shows the names found")
+        << Args("--allow-missing Nobody Trade") << 0
+        << Lf(" [Trade: Orrik] selling ore\n [Trade: Veyla] it’s cheap\n");
+    QTest::newRow("--allow-missing with no name found prints nothing")
+        << Args("Nobody --allow-missing") << 0 << QByteArray();
+}
+
+void tst_Cli::missingNames()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    const Run run = RunCli(QStringList{QStringLiteral("show"), hand_} + arguments);
+    QCOMPARE(run.status, status);
+    QCOMPARE(run.out, out);
+    if (status == 0) {
+        QCOMPARE(run.err, QByteArray());
+        return;
+    }
+    const QString err = QString::fromUtf8(run.err);
+    QVERIFY2(err.contains(hand_) && err.contains(u'"' + arguments.last() + u'"'), qPrintable(err));
+    for (const char *known :
+         {"\"Trade\"", "\"Orrik\"", "\"Public/Global\"", "\"\"", "\"Élodie\"", "\"Lo\tre\""})
+        QVERIFY2(err.contains(QString::fromUtf8(known)), known);
+}
+
+void tst_Cli::outputWritesWhatTheWindowSaves_data()
+{
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("expected"); // empty: the model's text in the log encoding
+    QTest::newRow("the log encoding with CR LF")
+        << hand_ << Args("Trade Orrik")
+        << QByteArray(" [Trade: Orrik] selling ore\r\n Orrik tells you: caf\xE9?\r\n"
+                      " [Orrik: Veyla] a channel called Orrik\r\n [Trade: Veyla] it\x92s cheap\r\n");
+    QTest::newRow("a generated chat whole, with timestamps")
+        << generated_ << Args("Public/Global --timestamps") << QByteArray();
+    // Not the lone CR LF the window writes for an empty view: an export of nothing is an empty file.
+    QTest::newRow("nothing shown writes an empty file")
+        << hand_ << Args("Nobody --allow-missing") << QByteArray("");
+}
+
+void tst_Cli::outputWritesWhatTheWindowSaves()
+{
+    QFETCH(QString, log);
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, expected);
+    if (expected.isNull()) {
+        const modMain::LoadResult loaded = modMain::LoadChatLog(log);
+        DisplayOptions options;
+        options.ShowTimestamp = true;
+        expected = modMain::EncodeAnsi(modMain::BuildChatText(loaded.log.ChatLog, {arguments[0]}, options));
+        QVERIFY(expected.size() > 100000);
+    }
+    const QString target = WriteFile(dir_.filePath(QStringLiteral("saved.txt")), "old content to replace");
+    const Run run =
+        RunCli(QStringList{QStringLiteral("show"), log, QStringLiteral("--output"), target} + arguments);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, QByteArray());
+    QVERIFY(ReadFile(target) == expected);
+}
+
+void tst_Cli::outputThatCannotBeWrittenFails()
+{
+    const QString target = dir_.filePath(QStringLiteral("no such folder/saved.txt"));
+    const Run run =
+        RunCli({QStringLiteral("show"), hand_, QStringLiteral("Trade"), QStringLiteral("--output"), target});
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.out, QByteArray());
+    QVERIFY2(QString::fromUtf8(run.err).contains(target), run.err.constData());
+    QVERIFY(!QFile::exists(target));
+}
+
+void tst_Cli::unreadableLogs_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes"); // null: no file at all
+    QTest::addColumn<QString>("reason");   // empty: whatever the system says
+    QTest::newRow("missing file") << QStringLiteral("missing.txt") << QByteArray() << QString();
+    QTest::newRow("a folder") << QStringLiteral(".") << QByteArray() << QString();
+    QTest::newRow("empty file") << QStringLiteral("empty.txt") << QByteArray("")
+                                << QStringLiteral("no chat lines");
+    QTest::newRow("header only") << QStringLiteral("header.txt")
+                                 << QByteArray("Chat log for Veyla started\r\n")
+                                 << QStringLiteral("no chat lines");
+    QTest::newRow("header and empty lines")
+        << QStringLiteral("blank.txt") << QByteArray("Chat log\r\n\r\n\n\r\n")
+        << QStringLiteral("no chat lines");
+}
+
+void tst_Cli::unreadableLogs()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+    QTemporaryDir logs;
+    const QString path = logs.filePath(name);
+    if (!bytes.isNull())
+        WriteFile(path, bytes);
+    const QString saved = logs.filePath(QStringLiteral("out.txt"));
+    for (const QStringList &arguments : {Args("list") << path, Args("show") << path << "Trade"
+                                                                            << "--output" << saved}) {
+        const Run run = RunCli(arguments);
+        QCOMPARE(run.status, 1);
+        QCOMPARE(run.out, QByteArray());
+        QVERIFY(!QFile::exists(saved));
+        const QString err = QString::fromUtf8(run.err);
+        QVERIFY2(err.endsWith(u'\n') && err.count(u'\n') == 1 && err.contains(path), qPrintable(err));
+        QVERIFY2(err.contains(reason) && err.size() > path.size() + 25, qPrintable(err));
+    }
+}
+
+void tst_Cli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    const QString file = QStringLiteral(EVENFALL_EXAMPLES "/client_chat_log_2005-06-14_2100.txt");
+    QTest::newRow("no command") << QStringList();
+    QTest::newRow("unknown command") << (Args("cat") << file);
+    QTest::newRow("list without a file") << Args("list");
+    QTest::newRow("list with an extra argument") << (Args("list") << file << "Trade");
+    QTest::newRow("show without a file") << Args("show");
+    QTest::newRow("show without a chat") << (Args("show") << file);
+    QTest::newRow("unknown option") << (Args("list --colour") << file);
+    QTest::newRow("an option of the other command") << (Args("list --timestamps") << file);
+    QTest::newRow("--output without its path") << (Args("show") << file << "Trade"
+                                                                << "--output");
+}
+
+void tst_Cli::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    const Run run = RunCli(arguments);
+    QCOMPARE(run.status, 2);
+    QCOMPARE(run.out, QByteArray());
+    QVERIFY(run.err.startsWith("evenfall-chatlog: "));
+}
+
+void tst_Cli::versionAndHelp()
+{
+    Run run = RunCli({QStringLiteral("--version")});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, Lf("evenfall-chatlog " EVENFALL_VERSION_STRING "\n"));
+
+    const struct {
+        QStringList arguments;
+        QStringList mentions;
+        QString absent;
+    } helps[] = {
+        {{QStringLiteral("--help")},
+         {QStringLiteral("list FILE"), QStringLiteral("show FILE CHAT")},
+         "--output"},
+        {{QStringLiteral("list"), QStringLiteral("-h")}, {QStringLiteral("--kind")}, "--output"},
+        {{QStringLiteral("show"), QStringLiteral("--help")},
+         {QStringLiteral("--timestamps"), QStringLiteral("--no-game-feedback"), QStringLiteral("--no-system"),
+          QStringLiteral("--allow-missing"), QStringLiteral("--output")},
+         "--kind"},
+    };
+    for (const auto &help : helps) {
+        run = RunCli(help.arguments);
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.err, QByteArray());
+        const QString out = QString::fromUtf8(run.out);
+        for (const QString &mention : help.mentions)
+            QVERIFY2(out.contains(mention), qPrintable(mention));
+        QVERIFY(!out.contains(help.absent));
+    }
+}
+
+void tst_Cli::anyBytesEndWithoutCrash_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QRandomGenerator random(5);
+    QByteArray noise(300000, Qt::Uninitialized);
+    random.fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+    QTest::newRow("random bytes") << noise;
+    QTest::newRow("zero bytes") << QByteArray(70000, '\0');
+    QTest::newRow("a UTF-16 mark and an odd byte") << QByteArray("\xFF\xFEh\0\r\0\n\0[\0x", 11);
+    QTest::newRow("a UTF-8 mark and a cut sequence") << QByteArray("\xEF\xBB\xBFh\r\n[1/1/2005] \xE2\x82");
+    QTest::newRow("a megabyte without a line end") << QByteArray("h\r\n") + QByteArray(1 << 20, '[');
+    QTest::newRow("brackets and colons") << QByteArray("h\r\n]\r\n[\r\n[:]\r\n[]\r\n [ : \r\n :] tell\r\n");
+}
+
+void tst_Cli::anyBytesEndWithoutCrash()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir logs;
+    const QString path = WriteFile(logs.filePath(QStringLiteral("odd.txt")), bytes);
+    const Run list = RunCli({QStringLiteral("list"), path, QStringLiteral("--kind")});
+    QVERIFY2(list.status == 0 || list.status == 1, list.err.constData());
+    const Run show = RunCli({QStringLiteral("show"), path, QStringLiteral("Public/Global"), QString(),
+                             QStringLiteral("--allow-missing"), QStringLiteral("--timestamps")});
+    QVERIFY2(show.status == 0 || show.status == 1, show.err.constData());
+}
+
+void tst_Cli::closedPipeEndsTheRun()
+{
+#ifdef Q_OS_UNIX
+    // A pipe of our own as the program's output (QProcess drains a closed channel instead of closing
+    // it), carrying far more text than a pipe holds, so the program is still writing when we go away.
+    int ends[2];
+    QCOMPARE(pipe(ends), 0);
+    QProcess process;
+    process.setChildProcessModifier([ends] {
+        dup2(ends[1], STDOUT_FILENO);
+        close(ends[0]);
+        close(ends[1]);
+    });
+    process.start(QStringLiteral(EVENFALL_CLI),
+                  {QStringLiteral("show"), generated_, QStringLiteral("Public/Global")});
+    close(ends[1]);
+    char head[100];
+    const bool readSome = read(ends[0], head, sizeof head) > 0;
+    close(ends[0]);
+    QVERIFY(readSome);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit); // not killed by SIGPIPE
+    QCOMPARE(process.exitCode(), 141);
+    QCOMPARE(process.readAllStandardError(), QByteArray());
+#else
+    QSKIP("a closed pipe is a POSIX signal matter");
+#endif
+}
+
+QTEST_GUILESS_MAIN(tst_Cli)
+#include "tst_cli.moc"
