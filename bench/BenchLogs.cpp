@@ -36,7 +36,8 @@ QString BaseFolder()
     // Never the repository: a temporary folder that goes with the process.
     static std::unique_ptr<QTemporaryDir> temporary;
     if (!temporary) {
-        temporary = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/evenfall-bench-XXXXXX"));
+        temporary =
+            std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/evenfall-bench-XXXXXX"));
         if (!temporary->isValid()) {
             std::fprintf(stderr, "bench: cannot create a temporary folder\n");
             std::exit(2);

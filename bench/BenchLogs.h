@@ -14,7 +14,7 @@ namespace benchlogs {
 inline constexpr std::uint64_t kSeed = 42;
 
 struct LogSize {
-    QString label;        // as written: "10M", "100M", "1G"
+    QString label; // as written: "10M", "100M", "1G"
     std::uint64_t bytes = 0;
 };
 

@@ -39,9 +39,11 @@ const LineCase kLines[] = {
     {"feedback", u"[12/31/2006 22:33:40] You have gathered 3 iron ore."},
     {"feedback_too_far",
      u"[12/31/2006 22:33:41] You are too far away from the resource node to gather resources from it."},
-    {"channel_named", u"[12/31/2006 22:33:33] [Trade: Sable] the caf\u00e9 in Brightwater sells honey bread now"},
+    {"channel_named",
+     u"[12/31/2006 22:33:33] [Trade: Sable] the caf\u00e9 in Brightwater sells honey bread now"},
     {"channel_unnamed", u"[12/31/2006 22:33:14] [Guild] Dagrun: on my way"},
-    {"tell_received", u"[12/31/2006 22:33:32] Orrik tells you: that\u2019s the D\u00e9j\u00e0 Vu quest, skip it"},
+    {"tell_received",
+     u"[12/31/2006 22:33:32] Orrik tells you: that\u2019s the D\u00e9j\u00e0 Vu quest, skip it"},
     {"tell_sent", u"[12/31/2006 22:33:13] You tell Sable: LFM tower run tonight, 2 dps and a healer"},
     {"no_timestamp", u"Orrik tells you: are you there?"},
 };
@@ -155,7 +157,8 @@ void Build(benchmark::State &state, const QString &chat, bool timestamps)
         text = QString(); // freed outside the timing, as the window frees the previous text
     }
     state.counters["chars"] = double(chars);
-    state.counters["chars_per_second"] = benchmark::Counter(double(chars), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["chars_per_second"] =
+        benchmark::Counter(double(chars), benchmark::Counter::kIsIterationInvariantRate);
     state.counters["records"] = double(log.ChatLog.size());
 }
 
@@ -163,10 +166,9 @@ void Build(benchmark::State &state, const QString &chat, bool timestamps)
 void PageCuts(benchmark::State &state)
 {
     constexpr qsizetype kPage = 65000;
-    const QString text =
-        modMain::BuildChatText(MainLog().ChatLog, {QString::fromUtf8(loggen::kLargestChatName.data(),
-                                                                     qsizetype(loggen::kLargestChatName.size()))},
-                               {});
+    const QString text = modMain::BuildChatText(
+        MainLog().ChatLog,
+        {QString::fromUtf8(loggen::kLargestChatName.data(), qsizetype(loggen::kLargestChatName.size()))}, {});
     const QString lineEnd = QStringLiteral("\r\n");
     const qsizetype pages = (text.size() + kPage - 1) / kPage;
     for (auto _ : state) {
@@ -177,8 +179,8 @@ void PageCuts(benchmark::State &state)
         }
     }
     state.counters["pages"] = double(pages);
-    state.counters["per_page"] = benchmark::Counter(double(pages), benchmark::Counter::kIsIterationInvariantRate |
-                                                                       benchmark::Counter::kInvert);
+    state.counters["per_page"] = benchmark::Counter(
+        double(pages), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 QString Utf8(std::string_view s)
@@ -210,7 +212,8 @@ void RegisterAll()
     benchmark::RegisterBenchmark(("BuildChatText/" + logLabel + "/largest").c_str(), Build, largest, false)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();
-    benchmark::RegisterBenchmark(("BuildChatText/" + logLabel + "/largest_timestamps").c_str(), Build, largest, true)
+    benchmark::RegisterBenchmark(("BuildChatText/" + logLabel + "/largest_timestamps").c_str(), Build,
+                                 largest, true)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();
     benchmark::RegisterBenchmark(("BuildChatText/" + logLabel + "/small").c_str(), Build, small, false)

@@ -149,8 +149,8 @@ void WalkPages(benchmark::State &state)
         state.SetIterationTime(walk);
     }
     state.counters["pages"] = window.PageCount;
-    state.counters["per_page"] = benchmark::Counter(double(turns), benchmark::Counter::kIsIterationInvariantRate |
-                                                                       benchmark::Counter::kInvert);
+    state.counters["per_page"] = benchmark::Counter(
+        double(turns), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["slowest_page_ms"] = slowest * 1e3;
 }
 

@@ -62,11 +62,13 @@ int main(int argc, char **argv)
     std::printf("import          %.3f s (%.0f MB/s), %lld records, %d chats\n", importSeconds,
                 mb / importSeconds, static_cast<long long>(window.State().ChatLog.size()), chats);
     std::printf("peak RSS        %.1f MB before the import, %.1f MB after it (%.2f x the file)\n",
-                double(before) / 1e6, double(benchlogs::PeakRss()) / 1e6, double(benchlogs::PeakRss()) / double(log.bytes));
+                double(before) / 1e6, double(benchlogs::PeakRss()) / 1e6,
+                double(benchlogs::PeakRss()) / double(log.bytes));
 
     if (clickLargest) {
         QListWidgetItem *largest =
-            ChatItem(window, QString::fromUtf8(loggen::kLargestChatName.data(), qsizetype(loggen::kLargestChatName.size())));
+            ChatItem(window, QString::fromUtf8(loggen::kLargestChatName.data(),
+                                               qsizetype(loggen::kLargestChatName.size())));
         if (!largest) {
             std::fprintf(stderr, "evenfall-import-once: the largest chat is not listed\n");
             return 1;

@@ -43,11 +43,13 @@ public:
     void AddLine(QStringView line)
     {
         const detail::LineShape shape = detail::ShapeOfLine(line);
-        const qsizetype nameIndex = shape.kind == detail::LineKind::Public ? publicIndex_ : Intern(shape.chatName);
+        const qsizetype nameIndex =
+            shape.kind == detail::LineKind::Public ? publicIndex_ : Intern(shape.chatName);
         // Built whole in its place: the strings are copy-constructed, never assigned.
-        log_.ChatLog.emplace_back(ChatLine{shape.timeStamp, names_[nameIndex], shape.kind == detail::LineKind::Channel,
-                                           shape.kind == detail::LineKind::Tell,
-                                           texts_.Append(line.sliced(shape.textStart)), shape.isGameFeedback, false});
+        log_.ChatLog.emplace_back(
+            ChatLine{shape.timeStamp, names_[nameIndex], shape.kind == detail::LineKind::Channel,
+                     shape.kind == detail::LineKind::Tell, texts_.Append(line.sliced(shape.textStart)),
+                     shape.isGameFeedback, false});
         // Names are listed in order of first appearance, which is not the order of interning:
         // "Public/Global" is known from the start but listed where its first line stands.
         if (!listed_[nameIndex]) {

@@ -98,7 +98,8 @@ QString BuildChatText(const QList<ChatLine> &chatLog, const QStringList &selecti
     TextWriter writer;
     const qsizetype perLine = 2 + (options.ShowTimestamp ? kStampLength : 0);
     for (const ChatLine &record : chatLog) {
-        if ((record.IsGameFeedback && !options.DisplayGameFeedback) || (record.IsSystem && !options.DisplaySystem))
+        if ((record.IsGameFeedback && !options.DisplayGameFeedback) ||
+            (record.IsSystem && !options.DisplaySystem))
             continue;
         // A name given twice in the selection shows its records twice.
         for (int times = counter.Count(record.ChatName); times > 0; --times) {

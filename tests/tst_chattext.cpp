@@ -202,10 +202,11 @@ void tst_ChatText::sharedNamesMatchLineByLineAssembly()
         for (const ChatLine &r : log) {
             if (r.IsGameFeedback && !o.DisplayGameFeedback)
                 continue;
+            const QString stamp =
+                o.ShowTimestamp ? u'[' + modMain::FormatTimestamp(r.TimeStamp) + u']' : QString();
             for (const QString &entry : selection) {
                 if (entry == r.ChatName)
-                    expected += (o.ShowTimestamp ? u'[' + modMain::FormatTimestamp(r.TimeStamp) + u']' : QString()) +
-                                r.Text + QStringLiteral("\r\n");
+                    expected += stamp + r.Text + QStringLiteral("\r\n");
             }
         }
         QCOMPARE(modMain::BuildChatText(log, selection, o), expected);
