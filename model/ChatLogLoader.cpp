@@ -17,7 +17,7 @@
 namespace modMain {
 namespace {
 
-constexpr qsizetype kReadChunk = qsizetype(1) << 20; // bytes per read
+constexpr qsizetype kReadChunk = qsizetype(1) << 18; // bytes per read
 
 // Chat names as hash keys, with a cheap hash: names are short and hashed once per line.
 struct NameKey {
@@ -43,24 +43,13 @@ public:
     void AddLine(QStringView line)
     {
         const detail::LineShape shape = detail::ShapeOfLine(line);
-        ChatLine &record = log_.ChatLog.emplace_back();
-        record.TimeStamp = shape.timeStamp;
-        record.Text = texts_.Append(line.sliced(shape.textStart));
-        qsizetype nameIndex = publicIndex_;
-        switch (shape.kind) {
-        case detail::LineKind::Channel:
-            record.IsChannel = true;
-            nameIndex = Intern(shape.chatName);
-            break;
-        case detail::LineKind::Tell:
-            record.IsTell = true;
-            nameIndex = Intern(shape.chatName);
-            break;
-        case detail::LineKind::Public:
-            record.IsGameFeedback = shape.isGameFeedback;
-            break;
-        }
-        record.ChatName = names_[nameIndex];
+        const qsizetype nameIndex =
+            shape.kind == detail::LineKind::Public ? publicIndex_ : Intern(shape.chatName);
+        // Built whole in its place: the strings are copy-constructed, never assigned.
+        log_.ChatLog.emplace_back(
+            ChatLine{shape.timeStamp, names_[nameIndex], shape.kind == detail::LineKind::Channel,
+                     shape.kind == detail::LineKind::Tell, texts_.Append(line.sliced(shape.textStart)),
+                     shape.isGameFeedback, false});
         // Names are listed in order of first appearance, which is not the order of interning:
         // "Public/Global" is known from the start but listed where its first line stands.
         if (!listed_[nameIndex]) {

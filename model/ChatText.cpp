@@ -9,22 +9,6 @@
 namespace modMain {
 namespace {
 
-// Calls show(record) once for every selection entry that names the record's chat, when the display
-// options let it show, in file order.
-template <typename Emit>
-void ForEachShown(const QList<ChatLine> &chatLog, const QStringList &selection, const DisplayOptions &options,
-                  Emit show)
-{
-    for (const ChatLine &record : chatLog) {
-        if ((record.IsGameFeedback && !options.DisplayGameFeedback) || (record.IsSystem && !options.DisplaySystem))
-            continue;
-        for (const QString &name : selection) {
-            if (detail::Same(name, record.ChatName))
-                show(record);
-        }
-    }
-}
-
 constexpr qsizetype kStampLength = 21; // "[" + "mm/dd/yyyy hh:nn:ss" + "]"
 
 bool HasNoCase(QStringView text)
@@ -34,32 +18,107 @@ bool HasNoCase(QStringView text)
     });
 }
 
+// How many selection entries name a chat. The loader shares one string per chat name, so a log holds
+// only a few distinct name buffers: answers are kept per buffer (a buffer's characters cannot change
+// while the log is only read), and most records cost one lookup instead of a comparison per entry.
+class SelectionCounter {
+public:
+    explicit SelectionCounter(const QStringList &selection) : selection_(selection) {}
+
+    int Count(const QString &name)
+    {
+        Slot &slot = slots_[(quintptr(name.constData()) >> 4) % kSlots];
+        if (slot.data == name.constData() && slot.size == name.size())
+            return slot.count;
+        int count = 0;
+        for (const QString &entry : selection_) {
+            if (detail::Same(entry, name))
+                ++count;
+        }
+        slot = {name.constData(), name.size(), count};
+        return count;
+    }
+
+private:
+    struct Slot {
+        const QChar *data = nullptr;
+        qsizetype size = -1;
+        int count = 0;
+    };
+    static constexpr size_t kSlots = 64;
+    const QStringList &selection_;
+    Slot slots_[kSlots];
+};
+
+// Appends into one growing string through a raw cursor. Growth doubles the capacity; a large string
+// grows by realloc, which the C library does by remapping pages rather than copying them.
+class TextWriter {
+public:
+    char16_t *Room(qsizetype needed)
+    {
+        if (end_ - out_ < needed)
+            Grow(needed);
+        return out_;
+    }
+    void Advance(char16_t *to) { out_ = to; }
+
+    QString Take()
+    {
+        if (!base_)
+            return QString();
+        text_.resize(out_ - base_);
+        text_.squeeze();
+        return std::move(text_);
+    }
+
+private:
+    void Grow(qsizetype needed)
+    {
+        const qsizetype used = out_ - base_;
+        text_.resize(std::max({used + needed, 2 * text_.size(), qsizetype(4096)}));
+        text_.resize(text_.capacity()); // whatever the allocation gave is room too
+        base_ = reinterpret_cast<char16_t *>(text_.data());
+        out_ = base_ + used;
+        end_ = base_ + text_.size();
+    }
+
+    QString text_;
+    char16_t *base_ = nullptr;
+    char16_t *out_ = nullptr;
+    char16_t *end_ = nullptr;
+};
+
 } // namespace
 
 QString BuildChatText(const QList<ChatLine> &chatLog, const QStringList &selection, const DisplayOptions &options)
 {
-    // Measured first, then written into one allocation of the exact size.
-    qsizetype total = 0;
+    // One pass over the log: the records are many and large, so reading them twice (to measure, then
+    // to copy) costs more than growing the result.
+    SelectionCounter counter(selection);
+    TextWriter writer;
     const qsizetype perLine = 2 + (options.ShowTimestamp ? kStampLength : 0);
-    ForEachShown(chatLog, selection, options, [&](const ChatLine &record) { total += record.Text.size() + perLine; });
-    if (total == 0)
-        return QString();
-
-    QString text(total, Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(text.data());
-    ForEachShown(chatLog, selection, options, [&](const ChatLine &record) {
-        if (options.ShowTimestamp) {
-            *out++ = u'[';
-            FormatTimestampTo(record.TimeStamp, out);
-            out += 19;
-            *out++ = u']';
+    for (const ChatLine &record : chatLog) {
+        if ((record.IsGameFeedback && !options.DisplayGameFeedback) ||
+            (record.IsSystem && !options.DisplaySystem))
+            continue;
+        // A name given twice in the selection shows its records twice.
+        for (int times = counter.Count(record.ChatName); times > 0; --times) {
+            const qsizetype size = record.Text.size();
+            char16_t *out = writer.Room(size + perLine);
+            if (options.ShowTimestamp) {
+                *out++ = u'[';
+                FormatTimestampTo(record.TimeStamp, out);
+                out += 19;
+                *out++ = u']';
+            }
+            std::memcpy(out, record.Text.constData(), size * sizeof(char16_t));
+            out += size;
+            *out++ = u'\r';
+            *out++ = u'\n';
+            writer.Advance(out);
         }
-        std::memcpy(out, record.Text.constData(), record.Text.size() * sizeof(char16_t));
-        out += record.Text.size();
-        *out++ = u'\r';
-        *out++ = u'\n';
-    });
-    return text;
+    }
+    return writer.Take();
 }
 
 qsizetype FindNearest(QStringView text, QStringView find, qsizetype position, qsizetype range)

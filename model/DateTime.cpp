@@ -1,6 +1,7 @@
 #include "DateTime.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace modMain {
 namespace {
@@ -260,26 +261,33 @@ void FormatTimestampTo(double days, char16_t *out)
         seconds -= 86400;
         serial += 1;
     }
-    int y = 0, m = 0, d = 0;
-    CivilFromDays(serial + kEpochOffset, &y, &m, &d);
+    auto put2 = [](char16_t *at, int v) {
+        at[0] = static_cast<char16_t>(u'0' + v / 10);
+        at[1] = static_cast<char16_t>(u'0' + v % 10);
+    };
+    // A chat's lines come day after day: the date part of the last day is kept.
+    thread_local qint64 lastSerial = 0;
+    thread_local char16_t lastDate[11] = {};
+    if (serial != lastSerial || lastDate[2] != u'/') {
+        int y = 0, m = 0, d = 0;
+        CivilFromDays(serial + kEpochOffset, &y, &m, &d);
+        put2(lastDate, m);
+        lastDate[2] = u'/';
+        put2(lastDate + 3, d);
+        lastDate[5] = u'/';
+        put2(lastDate + 6, y / 100 % 100);
+        put2(lastDate + 8, y % 100);
+        lastDate[10] = u' ';
+        lastSerial = serial;
+    }
+    std::memcpy(out, lastDate, sizeof lastDate);
     const int h = static_cast<int>(seconds / 3600), mi = static_cast<int>(seconds / 60 % 60),
               s = static_cast<int>(seconds % 60);
-    auto put2 = [&](int at, int v) {
-        out[at] = static_cast<char16_t>(u'0' + v / 10);
-        out[at + 1] = static_cast<char16_t>(u'0' + v % 10);
-    };
-    put2(0, m);
-    out[2] = u'/';
-    put2(3, d);
-    out[5] = u'/';
-    put2(6, y / 100 % 100);
-    put2(8, y % 100);
-    out[10] = u' ';
-    put2(11, h);
+    put2(out + 11, h);
     out[13] = u':';
-    put2(14, mi);
+    put2(out + 14, mi);
     out[16] = u':';
-    put2(17, s);
+    put2(out + 17, s);
 }
 
 QString FormatTimestamp(double days)

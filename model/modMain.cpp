@@ -22,27 +22,9 @@ QStringView TrimSpaces(QStringView s)
     return s.sliced(b, e - b);
 }
 
-} // namespace
-
-LineShape ShapeOfLine(QStringView line)
+// The chat of the line from the working text (the line after its timestamp) on.
+LineShape ShapeAfterTimestamp(QStringView line, LineShape shape)
 {
-    LineShape shape;
-
-    // Timestamp: between the first "[" and the first "]" after it. A "]" without "[" still cuts the
-    // line after it. A bracketed text that is no date is not a timestamp: the line is then read whole,
-    // so a channel line written without a timestamp stays a channel line.
-    const qsizetype open = FindChar(line, u'[');
-    const qsizetype close = FindChar(line, u']', open >= 0 ? open + 1 : 0);
-    if (close >= 0) {
-        shape.textStart = close + 1;
-        if (open >= 0 && close > open + 1) {
-            if (!ParseTimestamp(line.sliced(open + 1, close - open - 1), &shape.timeStamp)) {
-                shape.timeStamp = 0.0;
-                shape.textStart = 0;
-            }
-        }
-    }
-
     const QStringView work = line.sliced(shape.textStart);
     const QStringView trimmed = TrimSpaces(work);
     if (trimmed.isEmpty())
@@ -92,6 +74,39 @@ LineShape ShapeOfLine(QStringView line)
         }
     }
     return shape;
+}
+
+} // namespace
+
+LineShape ShapeOfLine(QStringView line)
+{
+    LineShape shape;
+
+    // Nearly every line opens with "[MM/dd/yyyy HH:mm:ss]". When that stamp parses, its brackets are
+    // the first "[" and the first "]" after it (a stamp that parses holds neither), so no search is
+    // needed.
+    constexpr qsizetype kStampEnd = 20;
+    if (line.size() > kStampEnd && line[0] == u'[' && line[kStampEnd] == u']' &&
+        ParseTimestamp(line.sliced(1, kStampEnd - 1), &shape.timeStamp)) {
+        shape.textStart = kStampEnd + 1;
+        return ShapeAfterTimestamp(line, shape);
+    }
+    // Timestamp: between the first "[" and the first "]" after it. A "]" without "[" still cuts the
+    // line after it. A bracketed text that is no date is not a timestamp: the line is then read whole,
+    // so a channel line written without a timestamp stays a channel line.
+    const qsizetype open = FindChar(line, u'[');
+    const qsizetype close = FindChar(line, u']', open >= 0 ? open + 1 : 0);
+    if (close >= 0) {
+        shape.textStart = close + 1;
+        if (open >= 0 && close > open + 1) {
+            if (!ParseTimestamp(line.sliced(open + 1, close - open - 1), &shape.timeStamp)) {
+                shape.timeStamp = 0.0;
+                shape.textStart = 0;
+            }
+        }
+    }
+
+    return ShapeAfterTimestamp(line, shape);
 }
 
 } // namespace detail

@@ -68,6 +68,8 @@ private slots:
     void assembly();
     void mergedChatsInterleaveInFileOrder();
     void timestampsPrintBackTheParsedSecond();
+    void namesSharingCharactersAreToldApartByLength();
+    void sharedNamesMatchLineByLineAssembly();
     void findNearest_data();
     void findNearest();
     void findNearestMatchesStepwiseSearch();
@@ -159,6 +161,56 @@ void tst_ChatText::timestampsPrintBackTheParsedSecond()
         expected += line + QStringLiteral("\r\n");
     }
     QCOMPARE(modMain::BuildChatText(log, {QStringLiteral("Orrik")}, Options(true, true, true)), expected);
+}
+
+void tst_ChatText::namesSharingCharactersAreToldApartByLength()
+{
+    // Two names over the same characters, as slices of one buffer can be.
+    static const char16_t chars[] = u"Orrik";
+    const QString orr = QString::fromRawData(reinterpret_cast<const QChar *>(chars), 3);
+    const QString orrik = QString::fromRawData(reinterpret_cast<const QChar *>(chars), 5);
+    QList<ChatLine> log;
+    for (int i = 0; i < 4; ++i)
+        log.append(Record(i % 2 ? orrik : orr, QString::number(i)));
+    const DisplayOptions o;
+    QCOMPARE(modMain::BuildChatText(log, {QStringLiteral("Orr")}, o), QStringLiteral("0\r\n2\r\n"));
+    QCOMPARE(modMain::BuildChatText(log, {QStringLiteral("Orrik")}, o), QStringLiteral("1\r\n3\r\n"));
+}
+
+void tst_ChatText::sharedNamesMatchLineByLineAssembly()
+{
+    // Records that share one string per name, as a loaded log holds them: more names than any small
+    // table of answers has room for, texts long and short, selections with repeats and misses.
+    QRandomGenerator rng(4096);
+    QStringList names;
+    for (int i = 0; i < 150; ++i)
+        names.append(QStringLiteral("Name%1").arg(i % 75) + (i < 75 ? QString() : QStringLiteral("x")));
+    QList<ChatLine> log;
+    for (int i = 0; i < 20000; ++i) {
+        const QString &name = names[rng.bounded(rng.bounded(2) ? 3 : names.size())];
+        const QString text = QString(rng.bounded(i % 1000 == 0 ? 70000 : 60), QChar(u'a' + i % 26));
+        log.append(Record(name, text, 38000.0 + i / 500.0 + (i % 86400) / 86400.0, rng.bounded(7) == 0));
+    }
+    for (int round = 0; round < 12; ++round) {
+        QStringList selection;
+        for (int k = rng.bounded(1, 5); k > 0; --k)
+            selection.append(rng.bounded(10) ? names[rng.bounded(names.size())] : QStringLiteral("Nobody"));
+        if (round % 3 == 0)
+            selection.append(selection.first());
+        const DisplayOptions o = Options(round % 2, round % 4 < 2, true);
+        QString expected;
+        for (const ChatLine &r : log) {
+            if (r.IsGameFeedback && !o.DisplayGameFeedback)
+                continue;
+            const QString stamp =
+                o.ShowTimestamp ? u'[' + modMain::FormatTimestamp(r.TimeStamp) + u']' : QString();
+            for (const QString &entry : selection) {
+                if (entry == r.ChatName)
+                    expected += stamp + r.Text + QStringLiteral("\r\n");
+            }
+        }
+        QCOMPARE(modMain::BuildChatText(log, selection, o), expected);
+    }
 }
 
 void tst_ChatText::findNearest_data()

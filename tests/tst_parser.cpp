@@ -171,6 +171,12 @@ void tst_Parser::parseLine_data()
                                                                << true << false << false << "[Guild: Orrik] hi all";
     QTest::newRow("bracketed non-date is no timestamp") << "Orrik: look [here] now" << 0.0 << pub << false
                                                         << false << false << "Orrik: look [here] now";
+    QTest::newRow("stamp-shaped non-date is no timestamp")
+        << "[13/01/2005 10:00:00] Orrik tells you: hi" << 0.0 << "13/01/2005 10" << true << false << false
+        << "[13/01/2005 10:00:00] Orrik tells you: hi";
+    QTest::newRow("another stamp of the usual length")
+        << "[06/14/05 9:03:17 PM] Orrik tells you: hi" << t << "Orrik" << false << true << false
+        << " Orrik tells you: hi";
     QTest::newRow("nothing after the timestamp") << "[06/14/2005 21:03:17]   " << t << pub << false << false
                                                  << false << "   ";
     QTest::newRow("nothing at all after the timestamp") << "[06/14/2005 21:03:17]" << t << pub << false << false

@@ -1,0 +1,106 @@
+#include "BenchLogs.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "LogGenerator.h"
+
+namespace benchlogs {
+namespace {
+
+LogSize ParseLabel(const QString &label)
+{
+    std::uint64_t bytes = 0;
+    const std::string text = label.trimmed().toStdString();
+    if (!loggen::ParseSize(text, &bytes)) {
+        std::fprintf(stderr, "bench: not a log size: %s\n", text.c_str());
+        std::exit(2);
+    }
+    return {label.trimmed(), bytes};
+}
+
+QString BaseFolder()
+{
+    const QString fromEnv = qEnvironmentVariable("EVENFALL_BENCH_DIR");
+    if (!fromEnv.isEmpty())
+        return fromEnv;
+    // Never the repository: a temporary folder that goes with the process.
+    static std::unique_ptr<QTemporaryDir> temporary;
+    if (!temporary) {
+        temporary =
+            std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/evenfall-bench-XXXXXX"));
+        if (!temporary->isValid()) {
+            std::fprintf(stderr, "bench: cannot create a temporary folder\n");
+            std::exit(2);
+        }
+    }
+    return temporary->path();
+}
+
+} // namespace
+
+QList<LogSize> Sizes()
+{
+    QString list = qEnvironmentVariable("EVENFALL_BENCH_SIZES");
+    if (list.trimmed().isEmpty())
+        list = QStringLiteral("10M,100M");
+    QList<LogSize> sizes;
+    for (const QString &label : list.split(u',', Qt::SkipEmptyParts))
+        sizes.append(ParseLabel(label));
+    return sizes;
+}
+
+LogSize MainSize()
+{
+    const QString label = qEnvironmentVariable("EVENFALL_BENCH_MAIN_SIZE");
+    return ParseLabel(label.trimmed().isEmpty() ? QStringLiteral("100M") : label);
+}
+
+LogFile Log(const LogSize &size)
+{
+    LogFile log;
+    log.folder = BaseFolder() + u'/' + size.label;
+    log.fileName = QStringLiteral("client_chat_log_%1.txt").arg(size.label);
+    QFileInfo info(log.Path());
+    if (!info.exists()) {
+        QDir().mkpath(log.folder);
+        std::string error;
+        if (!loggen::GenerateFile({size.bytes, kSeed}, log.Path().toStdString(), nullptr, &error)) {
+            std::fprintf(stderr, "bench: cannot generate %s: %s\n", qPrintable(log.Path()), error.c_str());
+            std::exit(2);
+        }
+        info.refresh();
+    }
+    log.bytes = std::uint64_t(info.size());
+    return log;
+}
+
+std::uint64_t PeakRss()
+{
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) != 0)
+        return 0;
+    return std::uint64_t(usage.ru_maxrss) * 1024; // kilobytes on Linux
+}
+
+std::uint64_t CurrentRss()
+{
+    std::FILE *statm = std::fopen("/proc/self/statm", "r");
+    if (!statm)
+        return 0;
+    unsigned long long pages = 0, resident = 0;
+    const int read = std::fscanf(statm, "%llu %llu", &pages, &resident);
+    std::fclose(statm);
+    return read == 2 ? resident * std::uint64_t(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+} // namespace benchlogs

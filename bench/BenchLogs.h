@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+
+// The generated logs that the benchmarks read. They live in $EVENFALL_BENCH_DIR when it is set (bench/run.sh
+// generates them there beforehand), otherwise in a temporary folder removed at exit; a log missing from
+// the folder is generated on first use. Each log has a folder of its own, so that the window's file combo
+// lists exactly that one file.
+namespace benchlogs {
+
+inline constexpr std::uint64_t kSeed = 42;
+
+struct LogSize {
+    QString label; // as written: "10M", "100M", "1G"
+    std::uint64_t bytes = 0;
+};
+
+// The sizes named in $EVENFALL_BENCH_SIZES (comma-separated, e.g. "10M,100M,1G"); 10M and 100M by default.
+QList<LogSize> Sizes();
+
+// The size that the single-log benchmarks (text assembly, paging, the window's chat view) use: 100M,
+// or $EVENFALL_BENCH_MAIN_SIZE.
+LogSize MainSize();
+
+struct LogFile {
+    QString folder;
+    QString fileName;
+    QString Path() const { return folder + u'/' + fileName; }
+    std::uint64_t bytes = 0; // the file's real size (the generator stops at a line end past the size)
+};
+
+// The log of that size, generated if missing. Exits with a message when it cannot be written.
+LogFile Log(const LogSize &size);
+
+// Peak and current resident memory of this process, in bytes (0 where unknown).
+std::uint64_t PeakRss();
+std::uint64_t CurrentRss();
+
+} // namespace benchlogs

@@ -1,0 +1,193 @@
+// The main window, offscreen: importing through the folder box, the file combo and the Import button;
+// clicking the largest chat (text assembly and its first page on screen); walking all of its pages with
+// the Next button. Each timing ends after the window has repainted.
+
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "BenchLogs.h"
+#include "LogGenerator.h"
+#include "WindowDriver.h"
+#include "frmMain.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace benchwindow;
+
+double Seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+QString Utf8(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+// Every import goes into a fresh window, as at the first import after start-up; the window is built
+// and torn down outside the timing.
+void Import(benchmark::State &state, const benchlogs::LogSize &size)
+{
+    const benchlogs::LogFile log = benchlogs::Log(size);
+    int chats = 0;
+    for (auto _ : state) {
+        auto window = std::make_unique<frmMain>();
+        ShowAndWait(*window);
+        ChooseLog(*window, log);
+        const auto start = Clock::now();
+        ClickImport(*window);
+        const auto stop = Clock::now();
+        chats = Control<QListWidget>(*window, "lstChatNames")->count();
+        if (chats == 0) {
+            state.SkipWithError("the import listed no chat");
+            break;
+        }
+        state.SetIterationTime(Seconds(stop - start));
+    }
+    state.SetBytesProcessed(state.iterations() * std::int64_t(log.bytes));
+    state.counters["chats"] = chats;
+    state.counters["file_MB"] = double(log.bytes) / 1e6;
+}
+
+// Importing again into a window that holds the same log: the previous log is let go inside the click.
+void Reimport(benchmark::State &state, const benchlogs::LogSize &size)
+{
+    const benchlogs::LogFile log = benchlogs::Log(size);
+    frmMain window;
+    ShowAndWait(window);
+    ChooseLog(window, log);
+    ClickImport(window);
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        ClickImport(window);
+        const auto stop = Clock::now();
+        if (window.State().ChatLog.isEmpty()) {
+            state.SkipWithError("the import listed no chat");
+            break;
+        }
+        state.SetIterationTime(Seconds(stop - start));
+    }
+    state.SetBytesProcessed(state.iterations() * std::int64_t(log.bytes));
+}
+
+// One window with the main log imported, shared by the chat view benchmarks; closed before the
+// application object goes.
+std::unique_ptr<frmMain> loadedWindow;
+
+frmMain &LoadedWindow()
+{
+    if (!loadedWindow) {
+        loadedWindow = std::make_unique<frmMain>();
+        ShowAndWait(*loadedWindow);
+        ChooseLog(*loadedWindow, benchlogs::Log(benchlogs::MainSize()));
+        ClickImport(*loadedWindow);
+        if (loadedWindow->State().ChatLog.isEmpty())
+            qFatal("bench: the main log did not import");
+    }
+    return *loadedWindow;
+}
+
+// Clicking the largest chat while the small one is on view: the previous text is replaced, as when a
+// user moves from chat to chat.
+void ClickLargestChat(benchmark::State &state)
+{
+    frmMain &window = LoadedWindow();
+    QListWidgetItem *largest = ChatItem(window, Utf8(loggen::kLargestChatName));
+    QListWidgetItem *small = ChatItem(window, Utf8(loggen::kSmallChatName));
+    if (!largest || !small) {
+        state.SkipWithError("the generated chats are not listed");
+        return;
+    }
+    for (auto _ : state) {
+        ClickChat(small);
+        const auto start = Clock::now();
+        ClickChat(largest);
+        const auto stop = Clock::now();
+        if (window.PageCount < 2) {
+            state.SkipWithError("the largest chat did not come up");
+            break;
+        }
+        state.SetIterationTime(Seconds(stop - start));
+    }
+    state.counters["chars"] = double(window.ChatText.size());
+    state.counters["pages"] = window.PageCount;
+}
+
+// From page 1 to the last with Next; the time of one iteration is the whole walk.
+void WalkPages(benchmark::State &state)
+{
+    frmMain &window = LoadedWindow();
+    QListWidgetItem *largest = ChatItem(window, Utf8(loggen::kLargestChatName));
+    QListWidgetItem *small = ChatItem(window, Utf8(loggen::kSmallChatName));
+    if (!largest || !small) {
+        state.SkipWithError("the generated chats are not listed");
+        return;
+    }
+    double slowest = 0;
+    int turns = 0;
+    for (auto _ : state) {
+        ClickChat(small);
+        ClickChat(largest); // back to page 1
+        double walk = 0;
+        turns = 0;
+        while (window.CurrentPage < window.PageCount) {
+            const auto start = Clock::now();
+            ClickNext(window);
+            const double turn = Seconds(Clock::now() - start);
+            walk += turn;
+            slowest = std::max(slowest, turn);
+            ++turns;
+        }
+        state.SetIterationTime(walk);
+    }
+    state.counters["pages"] = window.PageCount;
+    state.counters["per_page"] = benchmark::Counter(
+        double(turns), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["slowest_page_ms"] = slowest * 1e3;
+}
+
+void RegisterAll()
+{
+    for (const benchlogs::LogSize &size : benchlogs::Sizes()) {
+        benchmark::RegisterBenchmark(("WindowImport/" + size.label.toStdString()).c_str(), Import, size)
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->MinTime(size.bytes >= (std::uint64_t(1) << 30) ? 0.1 : 2.0);
+    }
+    const std::string logLabel = benchlogs::MainSize().label.toStdString();
+    benchmark::RegisterBenchmark(("WindowReimport/" + logLabel).c_str(), Reimport, benchlogs::MainSize())
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->MinTime(2.0);
+    benchmark::RegisterBenchmark(("WindowClickLargestChat/" + logLabel).c_str(), ClickLargestChat)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime();
+    benchmark::RegisterBenchmark(("WindowWalkPages/" + logLabel + "/largest").c_str(), WalkPages)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(1);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    UseOffscreenUnlessSet();
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    RegisterAll();
+    benchmark::RunSpecifiedBenchmarks();
+    loadedWindow.reset();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Builds, generates the benchmark logs into a temporary folder and runs every benchmark, then measures
+# the peak memory of the window process after one import of each log.
+#
+#   bench/run.sh [--large] [--repetitions N] [-- extra Google Benchmark flags]
+#
+#   --large          add a 1 GB log (about 7 GB of memory and several minutes)
+#   --repetitions N  repeat each benchmark N times and report mean, median and spread (default 5)
+#
+# The logs are removed when the script ends. Results are noisy while other work runs: the load average
+# is printed first.
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
+
+sizes="10M,100M"
+repetitions=5
+extra=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --large) sizes="10M,100M,1G" ;;
+        --repetitions) repetitions="$2"; shift ;;
+        --) shift; extra=("$@"); break ;;
+        *) echo "Usage: bench/run.sh [--large] [--repetitions N] [-- benchmark flags]" >&2; exit 2 ;;
+    esac
+    shift
+done
+
+install_missing_packages
+build_project
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/evenfall-bench.XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+
+IFS=',' read -r -a size_list <<<"$sizes"
+for size in "${size_list[@]}"; do
+    mkdir -p "$work/$size"
+    "$BUILD_DIR/tools/evenfall-loggen" --size "$size" --seed 42 --output "$work/$size/client_chat_log_$size.txt"
+done
+export EVENFALL_BENCH_DIR="$work" EVENFALL_BENCH_SIZES="$sizes"
+
+echo "== load: $(uptime)"
+flags=(--benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true "${extra[@]}")
+"$BUILD_DIR/bench/bench_model" "${flags[@]}"
+"$BUILD_DIR/bench/bench_window" "${flags[@]}"
+
+echo "== peak memory of the window process after one import (target: at most 3 x the file)"
+for size in "${size_list[@]}"; do
+    log="$work/$size/client_chat_log_$size.txt"
+    bytes=$(stat -c %s "$log")
+    if [ -x /usr/bin/time ]; then
+        report="$(/usr/bin/time -v "$BUILD_DIR/bench/evenfall-import-once" "$log" 2>&1)"
+        echo "$report" | grep -E '^(file|import|peak RSS)'
+        kib=$(echo "$report" | sed -n 's/.*Maximum resident set size (kbytes): //p')
+        awk -v kib="$kib" -v bytes="$bytes" -v size="$size" 'BEGIN {
+            printf "%-5s max RSS %.1f MB = %.2f x the file (/usr/bin/time -v)\n", size, kib * 1024 / 1e6, kib * 1024 / bytes }'
+    else
+        "$BUILD_DIR/bench/evenfall-import-once" "$log"
+    fi
+done
