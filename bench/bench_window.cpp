@@ -95,17 +95,26 @@ frmMain &LoadedWindow()
     return *loadedWindow;
 }
 
+// The generated log's largest and small chats in the window's list; skips the benchmark without them.
+bool FindBenchChats(frmMain &window, benchmark::State &state, QListWidgetItem **largest, QListWidgetItem **small)
+{
+    *largest = ChatItem(window, Utf8(loggen::kLargestChatName));
+    *small = ChatItem(window, Utf8(loggen::kSmallChatName));
+    if (!*largest || !*small) {
+        state.SkipWithError("the generated chats are not listed");
+        return false;
+    }
+    return true;
+}
+
 // Clicking the largest chat while the small one is on view: the previous text is replaced, as when a
 // user moves from chat to chat.
 void ClickLargestChat(benchmark::State &state)
 {
     frmMain &window = LoadedWindow();
-    QListWidgetItem *largest = ChatItem(window, Utf8(loggen::kLargestChatName));
-    QListWidgetItem *small = ChatItem(window, Utf8(loggen::kSmallChatName));
-    if (!largest || !small) {
-        state.SkipWithError("the generated chats are not listed");
+    QListWidgetItem *largest = nullptr, *small = nullptr;
+    if (!FindBenchChats(window, state, &largest, &small))
         return;
-    }
     for (auto _ : state) {
         ClickChat(small);
         const auto start = Clock::now();
@@ -125,12 +134,9 @@ void ClickLargestChat(benchmark::State &state)
 void WalkPages(benchmark::State &state)
 {
     frmMain &window = LoadedWindow();
-    QListWidgetItem *largest = ChatItem(window, Utf8(loggen::kLargestChatName));
-    QListWidgetItem *small = ChatItem(window, Utf8(loggen::kSmallChatName));
-    if (!largest || !small) {
-        state.SkipWithError("the generated chats are not listed");
+    QListWidgetItem *largest = nullptr, *small = nullptr;
+    if (!FindBenchChats(window, state, &largest, &small))
         return;
-    }
     double slowest = 0;
     int turns = 0;
     for (auto _ : state) {
