@@ -13,7 +13,6 @@
 #include <string>
 
 #include "BenchLogs.h"
-#include "LineParser.h"
 #include "LogGenerator.h"
 #include "TextCodec.h"
 #include "modMain.h"
@@ -54,15 +53,6 @@ void ParseLine(benchmark::State &state, const LineCase &c)
     const QString line = QString::fromUtf16(c.line);
     for (auto _ : state)
         benchmark::DoNotOptimize(modMain::ParseChatLine(line));
-    state.SetItemsProcessed(state.iterations());
-}
-
-// The classification alone, as the loader runs it on its decode buffer (no allocation).
-void ShapeLine(benchmark::State &state, const LineCase &c)
-{
-    const QString line = QString::fromUtf16(c.line);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(modMain::detail::ShapeOfLine(line));
     state.SetItemsProcessed(state.iterations());
 }
 
@@ -190,10 +180,8 @@ QString Utf8(std::string_view s)
 
 void RegisterAll()
 {
-    for (const LineCase &c : kLines) {
+    for (const LineCase &c : kLines)
         benchmark::RegisterBenchmark((std::string("ParseChatLine/") + c.name).c_str(), ParseLine, c);
-        benchmark::RegisterBenchmark((std::string("ShapeOfLine/") + c.name).c_str(), ShapeLine, c);
-    }
     benchmark::RegisterBenchmark("ParseTimestamp/common_form", ParseTimestamp, u"06/14/2005 21:03:17");
     benchmark::RegisterBenchmark("ParseTimestamp/general_form", ParseTimestamp, u"6/14/05 9:03 PM");
 
