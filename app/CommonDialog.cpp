@@ -9,7 +9,7 @@ CommonDialog::CommonDialog(QWidget *owner) : QObject(owner), owner_(owner)
     setObjectName(QStringLiteral("cdgMainDialogs"));
 }
 
-QStringList CommonDialog::NameFilters(const QString &filter)
+QStringList CommonDialog::nameFilters(const QString &filter)
 {
     const QStringList parts = filter.split(u'|');
     QStringList result;
@@ -23,15 +23,15 @@ QStringList CommonDialog::NameFilters(const QString &filter)
 
 bool CommonDialog::ShowOpen()
 {
-    return Show(false);
+    return show(false);
 }
 
 bool CommonDialog::ShowSave()
 {
-    return Show(true);
+    return show(true);
 }
 
-bool CommonDialog::Show(bool save)
+bool CommonDialog::show(bool save)
 {
     QFileDialog dialog(owner_);
     dialog.setObjectName(QStringLiteral("cdgMainDialogs_dialog"));
@@ -40,10 +40,10 @@ bool CommonDialog::Show(bool save)
     // The descriptions already name their patterns; show them as written.
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    const QStringList filters = NameFilters(Filter);
+    const QStringList filters = nameFilters(Filter);
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);
-    const QString folder = ToLocalPath ? ToLocalPath(InitDir) : InitDir;
+    const QString folder = toLocalPath ? toLocalPath(InitDir) : InitDir;
     if (!folder.isEmpty() && QDir(folder).exists())
         dialog.setDirectory(folder);
     if (dialog.exec() != QDialog::Accepted)

@@ -8,14 +8,14 @@ FileListBox::FileListBox(QObject *parent) : QObject(parent)
     setObjectName(QStringLiteral("flstFileName"));
 }
 
-bool FileListBox::SetPath(const QString &folder, Error *error)
+bool FileListBox::setPath(const QString &folder, Error *error)
 {
     if (folder.isEmpty()) {
         path_.clear();
         items_.clear();
         return true;
     }
-    const QString local = ToLocalPath ? ToLocalPath(folder) : folder;
+    const QString local = toLocalPath ? toLocalPath(folder) : folder;
     const QFileInfo info(local);
     if (!info.exists() || !info.isDir()) {
         *error = {76, QStringLiteral("Path not found: %1").arg(folder)};

@@ -39,7 +39,7 @@ const QString kBrowseFilter =
     QStringLiteral("Evenfall Chat Logs (client_chat_log_*.txt)|client_chat_log_*.txt|All Files (*.*)|*.*");
 
 // Message box styles of the original program: 16 = critical, 48 = warning; always one OK button.
-void ShowMessageBox(QWidget *parent, const QString &text, int style, const QString &title)
+void showMessageBox(QWidget *parent, const QString &text, int style, const QString &title)
 {
     QMessageBox box(style == 16 ? QMessageBox::Critical : QMessageBox::Warning, title, text, QMessageBox::Ok,
                     parent);
@@ -52,12 +52,12 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Evenfall Chat Log Reader"));
-    setFont(twips::DesignFont());
-    setWindowIcon(AppIcon());
-    CreateControls();
-    CreateMenus();
-    SetTabOrder();
-    resize(twips::ToPixels(9420), twips::ToPixels(7395) + menuBar()->sizeHint().height());
+    setFont(twips::designFont());
+    setWindowIcon(appIcon());
+    createControls();
+    createMenus();
+    setTabOrder();
+    resize(twips::toPixels(9420), twips::toPixels(7395) + menuBar()->sizeHint().height());
     cmdImportFile->setFocus();
     chatHeight_ = kChatHeight;
     chatWidth_ = kChatWidth;
@@ -67,62 +67,64 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
 
 frmMain::~frmMain() = default;
 
-void frmMain::CreateControls()
+void frmMain::createControls()
 {
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("frmMain_client"));
     setCentralWidget(client);
 
-    cmdChangeDirToLogs = MakeButton(client, QStringLiteral("cmdChangeDirToLogs"), QStringLiteral("Logs"));
-    twips::SetGeometry(cmdChangeDirToLogs, 240, 240, 1215, 255);
-    cmdChangeDirToLogs_Old = MakeButton(client, QStringLiteral("cmdChangeDirToLogs_Old"), QStringLiteral("Logs_Old"));
-    twips::SetGeometry(cmdChangeDirToLogs_Old, 1440, 240, 1215, 255);
+    cmdChangeDirToLogs = makeButton(client, QStringLiteral("cmdChangeDirToLogs"), QStringLiteral("Logs"));
+    twips::setGeometry(cmdChangeDirToLogs, 240, 240, 1215, 255);
+    cmdChangeDirToLogs_Old =
+        makeButton(client, QStringLiteral("cmdChangeDirToLogs_Old"), QStringLiteral("Logs_Old"));
+    twips::setGeometry(cmdChangeDirToLogs_Old, 1440, 240, 1215, 255);
 
     flstFileName = new FileListBox(this);
-    flstFileName->ToLocalPath = platformpaths::ToLocalPath;
+    flstFileName->toLocalPath = platformpaths::toLocalPath;
 
-    Label5 = MakeHeaderLabel(client, QStringLiteral("Label5"), QStringLiteral("Path:"));
-    twips::SetGeometry(Label5, 240, 480, 3495, 255);
-    Label2 = MakeHeaderLabel(client, QStringLiteral("Label2"), QStringLiteral("File:"));
-    twips::SetGeometry(Label2, 3720, 480, 3495, 255);
+    Label5 = makeHeaderLabel(client, QStringLiteral("Label5"), QStringLiteral("Path:"));
+    twips::setGeometry(Label5, 240, 480, 3495, 255);
+    Label2 = makeHeaderLabel(client, QStringLiteral("Label2"), QStringLiteral("File:"));
+    twips::setGeometry(Label2, 3720, 480, 3495, 255);
 
     txtFileLocation = new QLineEdit(QStringLiteral("D:\\Kestrel Games\\Evenfall\\logs\\"), client);
     txtFileLocation->setObjectName(QStringLiteral("txtFileLocation"));
-    twips::SetGeometry(txtFileLocation, 240, 720, 3495, 315);
+    twips::setGeometry(txtFileLocation, 240, 720, 3495, 315);
 
     cmbFileName = new QComboBox(client);
     cmbFileName->setObjectName(QStringLiteral("cmbFileName"));
     cmbFileName->setEditable(true);
     cmbFileName->setInsertPolicy(QComboBox::NoInsert); // typing a name must not add it to the list
-    twips::SetGeometry(cmbFileName, 3720, 720, 3495, 315);
+    twips::setGeometry(cmbFileName, 3720, 720, 3495, 315);
 
-    cmdBrowsPath = MakeButton(client, QStringLiteral("cmdBrowsPath"), QStringLiteral("..."));
-    twips::SetGeometry(cmdBrowsPath, 7200, 480, 495, 525);
-    cmdImportFile = MakeButton(client, QStringLiteral("cmdImportFile"), QStringLiteral("&Import File"));
-    twips::SetGeometry(cmdImportFile, 7800, 480, 1335, 495);
+    cmdBrowsPath = makeButton(client, QStringLiteral("cmdBrowsPath"), QStringLiteral("..."));
+    twips::setGeometry(cmdBrowsPath, 7200, 480, 495, 525);
+    cmdImportFile = makeButton(client, QStringLiteral("cmdImportFile"), QStringLiteral("&Import File"));
+    twips::setGeometry(cmdImportFile, 7800, 480, 1335, 495);
 
-    Label1 = MakeHeaderLabel(client, QStringLiteral("Label1"), QStringLiteral("List of Chats:"));
-    twips::SetGeometry(Label1, 240, 1200, 2655, 255);
+    Label1 = makeHeaderLabel(client, QStringLiteral("Label1"), QStringLiteral("List of Chats:"));
+    twips::setGeometry(Label1, 240, 1200, 2655, 255);
     lstChatNames = new QListWidget(client);
     lstChatNames->setObjectName(QStringLiteral("lstChatNames"));
     lstChatNames->setSelectionMode(QAbstractItemView::SingleSelection);
-    twips::SetGeometry(lstChatNames, 240, 1440, 2655, 1035);
+    twips::setGeometry(lstChatNames, 240, 1440, 2655, 1035);
 
-    Label4 = MakeHeaderLabel(client, QStringLiteral("Label4"), QStringLiteral("List of Merged Chats:"));
-    twips::SetGeometry(Label4, 3000, 1200, 3735, 255);
+    Label4 = makeHeaderLabel(client, QStringLiteral("Label4"), QStringLiteral("List of Merged Chats:"));
+    twips::setGeometry(Label4, 3000, 1200, 3735, 255);
     lstMergedChatNames = new QListWidget(client);
     lstMergedChatNames->setObjectName(QStringLiteral("lstMergedChatNames"));
     lstMergedChatNames->setSelectionMode(QAbstractItemView::SingleSelection);
-    twips::SetGeometry(lstMergedChatNames, 3000, 1440, 3735, 1035);
+    twips::setGeometry(lstMergedChatNames, 3000, 1440, 3735, 1035);
 
-    cmdAddMergedChat = MakeButton(client, QStringLiteral("cmdAddMergedChat"), QStringLiteral("&Add Merged Chat"));
-    twips::SetGeometry(cmdAddMergedChat, 6840, 1200, 1095, 615);
+    cmdAddMergedChat =
+        makeButton(client, QStringLiteral("cmdAddMergedChat"), QStringLiteral("&Add Merged Chat"));
+    twips::setGeometry(cmdAddMergedChat, 6840, 1200, 1095, 615);
     cmdAddMergedChat->setEnabled(false);
-    cmdClearList = MakeButton(client, QStringLiteral("cmdClearList"), QStringLiteral("Clear List"));
-    twips::SetGeometry(cmdClearList, 6840, 1800, 1095, 615);
+    cmdClearList = makeButton(client, QStringLiteral("cmdClearList"), QStringLiteral("Clear List"));
+    twips::setGeometry(cmdClearList, 6840, 1800, 1095, 615);
 
-    lblChatLog = MakeHeaderLabel(client, QStringLiteral("lblChatLog"), QStringLiteral("Chat Log:"));
-    twips::SetGeometry(lblChatLog, 120, 2640, 9135, 255);
+    lblChatLog = makeHeaderLabel(client, QStringLiteral("lblChatLog"), QStringLiteral("Chat Log:"));
+    twips::setGeometry(lblChatLog, 120, 2640, 9135, 255);
 
     txtChat = new QPlainTextEdit(client);
     txtChat->setObjectName(QStringLiteral("txtChat"));
@@ -130,26 +132,28 @@ void frmMain::CreateControls()
     txtChat->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtChat->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtChat->setTabChangesFocus(true);
-    twips::SetGeometry(txtChat, kChatLeft, kChatTop, kChatWidth, kChatHeight);
+    twips::setGeometry(txtChat, kChatLeft, kChatTop, kChatWidth, kChatHeight);
 
-    cmdPagePrevious = MakeButton(client, QStringLiteral("cmdPagePrevious"), QStringLiteral("<- Previous"));
-    twips::SetGeometry(cmdPagePrevious, 120, 6480, 1095, 375);
+    cmdPagePrevious = makeButton(client, QStringLiteral("cmdPagePrevious"), QStringLiteral("<- Previous"));
+    twips::setGeometry(cmdPagePrevious, 120, 6480, 1095, 375);
     cmdPagePrevious->setVisible(false);
-    cmdPageNext = MakeButton(client, QStringLiteral("cmdPageNext"), QStringLiteral("Next ->"));
-    twips::SetGeometry(cmdPageNext, 1200, 6480, 1095, 375);
+    cmdPageNext = makeButton(client, QStringLiteral("cmdPageNext"), QStringLiteral("Next ->"));
+    twips::setGeometry(cmdPageNext, 1200, 6480, 1095, 375);
     cmdPageNext->setVisible(false);
     lblPageLabel = new QLabel(QStringLiteral("Page"), client);
     lblPageLabel->setObjectName(QStringLiteral("lblPageLabel"));
-    twips::SetGeometry(lblPageLabel, 2400, 6600, 1815, 255);
+    twips::setGeometry(lblPageLabel, 2400, 6600, 1815, 255);
     lblPageLabel->setVisible(false);
 
-    cmdCopyToClipboard = MakeButton(client, QStringLiteral("cmdCopyToClipboard"), QStringLiteral("Copy to Clipboard"));
-    twips::SetGeometry(cmdCopyToClipboard, 6240, 6480, 1575, 375);
-    cmdSaveLogToFile = MakeButton(client, QStringLiteral("cmdSaveLogToFile"), QStringLiteral("&Save Log to File..."));
-    twips::SetGeometry(cmdSaveLogToFile, 7800, 6480, 1455, 375);
+    cmdCopyToClipboard =
+        makeButton(client, QStringLiteral("cmdCopyToClipboard"), QStringLiteral("Copy to Clipboard"));
+    twips::setGeometry(cmdCopyToClipboard, 6240, 6480, 1575, 375);
+    cmdSaveLogToFile =
+        makeButton(client, QStringLiteral("cmdSaveLogToFile"), QStringLiteral("&Save Log to File..."));
+    twips::setGeometry(cmdSaveLogToFile, 7800, 6480, 1455, 375);
 
     cdgMainDialogs = new CommonDialog(this);
-    cdgMainDialogs->ToLocalPath = platformpaths::ToLocalPath;
+    cdgMainDialogs->toLocalPath = platformpaths::toLocalPath;
 
     // A list's handler runs when its selection changes, by mouse or keyboard; merely giving the list
     // the focus (which makes a row current without selecting it) does not run it.
@@ -168,13 +172,14 @@ void frmMain::CreateControls()
     connect(cmdChangeDirToLogs_Old, &QPushButton::clicked, this, &frmMain::cmdChangeDirToLogs_Old_Click);
 }
 
-void frmMain::CreateMenus()
+void frmMain::createMenus()
 {
     auto makeMenu = [](QMenu *menu, const QString &name) {
         menu->setObjectName(name);
         return menu;
     };
-    auto makeAction = [this](QMenu *menu, const QString &name, const QString &caption, bool checkable, bool checked) {
+    auto makeAction = [this](QMenu *menu, const QString &name, const QString &caption, bool checkable,
+                             bool checked) {
         QAction *action = menu->addAction(caption);
         action->setObjectName(name);
         action->setParent(this);
@@ -193,8 +198,8 @@ void frmMain::CreateMenus()
     mnuOptions = makeMenu(menuBar()->addMenu(QStringLiteral("&Options")), QStringLiteral("mnuOptions"));
     mnuOptionsShowTimestamp = makeAction(mnuOptions, QStringLiteral("mnuOptionsShowTimestamp"),
                                          QStringLiteral("&Show Timestamp"), true, false);
-    mnuOptions_PublicChannel =
-        makeMenu(mnuOptions->addMenu(QStringLiteral("Public Channel")), QStringLiteral("mnuOptions_PublicChannel"));
+    mnuOptions_PublicChannel = makeMenu(mnuOptions->addMenu(QStringLiteral("Public Channel")),
+                                        QStringLiteral("mnuOptions_PublicChannel"));
     mnuOptions_PublicChannel_DisplayGameFeedback =
         makeAction(mnuOptions_PublicChannel, QStringLiteral("mnuOptions_PublicChannel_DisplayGameFeedback"),
                    QStringLiteral("Display Game Feedback"), true, true);
@@ -203,7 +208,8 @@ void frmMain::CreateMenus()
                    QStringLiteral("Display System"), true, true);
 
     mnuHelp = makeMenu(menuBar()->addMenu(QStringLiteral("&Help")), QStringLiteral("mnuHelp"));
-    mnuHelp_About = makeAction(mnuHelp, QStringLiteral("mnuHelp_About"), QStringLiteral("&About"), false, false);
+    mnuHelp_About =
+        makeAction(mnuHelp, QStringLiteral("mnuHelp_About"), QStringLiteral("&About"), false, false);
 
     connect(mnuFile_Exit, &QAction::triggered, this, &frmMain::mnuFile_Exit_Click);
     connect(mnuHelp_About, &QAction::triggered, this, &frmMain::mnuHelp_About_Click);
@@ -214,55 +220,55 @@ void frmMain::CreateMenus()
             &frmMain::mnuOptions_PublicChannel_DisplaySystem_Click);
 }
 
-void frmMain::SetTabOrder()
+void frmMain::setTabOrder()
 {
     // The designed tab indices, lowest first; labels and the hidden file list take no focus.
     QWidget *const order[] = {
-        cmdImportFile,      // 0
-        lstChatNames,       // 1
-        txtChat,            // 2
-        txtFileLocation,    // 3
-        cmdBrowsPath,       // 5
-        cmdSaveLogToFile,   // 8
-        cmdCopyToClipboard, // 9
-        lstMergedChatNames, // 10
-        cmdAddMergedChat,   // 12
-        cmdClearList,       // 13
-        cmdChangeDirToLogs, // 16
+        cmdImportFile,          // 0
+        lstChatNames,           // 1
+        txtChat,                // 2
+        txtFileLocation,        // 3
+        cmdBrowsPath,           // 5
+        cmdSaveLogToFile,       // 8
+        cmdCopyToClipboard,     // 9
+        lstMergedChatNames,     // 10
+        cmdAddMergedChat,       // 12
+        cmdClearList,           // 13
+        cmdChangeDirToLogs,     // 16
         cmdChangeDirToLogs_Old, // 17
-        cmbFileName,        // 18
-        cmdPageNext,        // 20
-        cmdPagePrevious,    // 21
+        cmbFileName,            // 18
+        cmdPageNext,            // 20
+        cmdPagePrevious,        // 21
     };
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
-void frmMain::ShowErrorTrap(int number, const QString &description, const QString &where)
+void frmMain::showErrorTrap(int number, const QString &description, const QString &where)
 {
-    ShowMessageBox(this, description + QStringLiteral(" occured during ") + where, 16,
+    showMessageBox(this, description + QStringLiteral(" occured during ") + where, 16,
                    QStringLiteral("Error Number: ") + QString::number(number));
 }
 
 void frmMain::Form_Load()
 {
     try {
-        LastHeight = qRound(twips::FromPixels(height()));
-        LastWidth = qRound(twips::FromPixels(width()));
+        LastHeight = qRound(twips::fromPixels(height()));
+        LastWidth = qRound(twips::fromPixels(width()));
         const QString currentFolder = QDir::currentPath();
         if (currentFolder.isEmpty() || !QDir(currentFolder).exists()) {
-            ShowErrorTrap(76, QStringLiteral("Path not found: the current folder no longer exists"),
+            showErrorTrap(76, QStringLiteral("Path not found: the current folder no longer exists"),
                           QStringLiteral("Form_Load"));
             return;
         }
         cdgMainDialogs->InitDir = QDir::toNativeSeparators(currentFolder);
         txtFileLocation->setText(cdgMainDialogs->InitDir);
-        state_.Options.DisplayGameFeedback = true;
-        state_.Options.DisplaySystem = true;
+        state_.options.DisplayGameFeedback = true;
+        state_.options.DisplaySystem = true;
     } catch (const std::bad_alloc &) {
-        ShowErrorTrap(7, QStringLiteral("Out of memory"), QStringLiteral("Form_Load"));
+        showErrorTrap(7, QStringLiteral("Out of memory"), QStringLiteral("Form_Load"));
     } catch (const std::exception &e) {
-        ShowErrorTrap(51, QString::fromLocal8Bit(e.what()), QStringLiteral("Form_Load"));
+        showErrorTrap(51, QString::fromLocal8Bit(e.what()), QStringLiteral("Form_Load"));
     }
 }
 
@@ -273,11 +279,11 @@ void frmMain::mnuFile_Exit_Click()
 
 bool frmMain::RefreshFileList(const QString &folder, FileListBox::Error *error)
 {
-    if (!flstFileName->SetPath(folder, error))
+    if (!flstFileName->setPath(folder, error))
         return false;
     cmbFileName->clear();
     cmbFileName->clearEditText();
-    cmbFileName->addItems(flstFileName->Items());
+    cmbFileName->addItems(flstFileName->items());
     if (cmbFileName->count() > 0)
         cmbFileName->setEditText(cmbFileName->itemText(0));
     return true;
@@ -287,7 +293,7 @@ void frmMain::txtFileLocation_Change()
 {
     FileListBox::Error error;
     if (!RefreshFileList(txtFileLocation->text(), &error))
-        ShowErrorTrap(error.number, error.description, QStringLiteral("txtFileLocation_Change"));
+        showErrorTrap(error.number, error.description, QStringLiteral("txtFileLocation_Change"));
 }
 
 void frmMain::cmdBrowsPath_Click()
@@ -297,7 +303,7 @@ void frmMain::cmdBrowsPath_Click()
     cdgMainDialogs->ShowOpen();
     // A cancelled dialog still hands back the path chosen last (or nothing), as the original does.
     const QString path = cdgMainDialogs->FileName;
-    const qsizetype cut = platformpaths::LastSeparator(path);
+    const qsizetype cut = platformpaths::lastSeparator(path);
     const QString folder = path.left(cut + 1);
     const QString fileName = path.mid(cut + 1);
     txtFileLocation->setText(folder);
@@ -305,32 +311,34 @@ void frmMain::cmdBrowsPath_Click()
     // meanwhile is reported like the folder box's own errors.
     FileListBox::Error error;
     if (!RefreshFileList(folder, &error))
-        ShowErrorTrap(error.number, error.description, QStringLiteral("cmdBrowsPath_Click"));
+        showErrorTrap(error.number, error.description, QStringLiteral("cmdBrowsPath_Click"));
     cmbFileName->setEditText(fileName);
 }
 
-void frmMain::ChangeDirToGameFolder(const QString &subFolder)
+void frmMain::changeDirToGameFolder(const QString &subFolder)
 {
     QString value;
-    if (!modRegistryTools::ReadRegistryValue(modRegistryTools::RootKey::LocalMachine, kGameKey, QString(), value))
+    if (!modRegistryTools::ReadRegistryValue(modRegistryTools::RootKey::LocalMachine, kGameKey, QString(),
+                                             value))
         return;
     txtFileLocation->setText(value + subFolder);
 }
 
 void frmMain::cmdChangeDirToLogs_Click()
 {
-    ChangeDirToGameFolder(QStringLiteral("\\Logs\\"));
+    changeDirToGameFolder(QStringLiteral("\\Logs\\"));
 }
 
 void frmMain::cmdChangeDirToLogs_Old_Click()
 {
-    ChangeDirToGameFolder(QStringLiteral("\\Logs_Old\\"));
+    changeDirToGameFolder(QStringLiteral("\\Logs_Old\\"));
 }
 
 void frmMain::cmdImportFile_Click()
 {
     if (cmbFileName->count() <= 0) {
-        ShowMessageBox(this, QStringLiteral("No valid chat log chosen, unable to load."), 48, QStringLiteral("Error"));
+        showMessageBox(this, QStringLiteral("No valid chat log chosen, unable to load."), 48,
+                       QStringLiteral("Error"));
         return;
     }
     if (cmbFileName->currentText().isEmpty())
@@ -339,16 +347,16 @@ void frmMain::cmdImportFile_Click()
     const QString path = modMain::AddTrailingBackslash(folder) + cmbFileName->currentText();
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    modMain::LoadResult result = modMain::LoadChatLog(platformpaths::ToLocalPath(path));
+    modMain::LoadResult result = modMain::LoadChatLog(platformpaths::toLocalPath(path));
     QApplication::restoreOverrideCursor();
 
     switch (result.status) {
     case modMain::LoadStatus::FileError:
-        ShowMessageBox(this, QStringLiteral("Cannot read file %1:\n%2.").arg(path, result.errorText), 48,
+        showMessageBox(this, QStringLiteral("Cannot read file %1:\n%2.").arg(path, result.errorText), 48,
                        QStringLiteral("Error"));
         return;
     case modMain::LoadStatus::NoLines:
-        ShowMessageBox(this, QStringLiteral("Errors found withing chat log, unable to load."), 48,
+        showMessageBox(this, QStringLiteral("Errors found withing chat log, unable to load."), 48,
                        QStringLiteral("Error"));
         return;
     case modMain::LoadStatus::Loaded:
@@ -372,7 +380,7 @@ void frmMain::cmdClearList_Click()
         const QSignalBlocker blocker(lstMergedChatNames);
         lstMergedChatNames->clear();
     }
-    state_.MergedChats.Reset();
+    state_.MergedChats.reset();
 }
 
 void frmMain::lstChatNames_Click()
@@ -389,7 +397,7 @@ void frmMain::lstMergedChatNames_Click()
     const QList<QListWidgetItem *> selected = lstMergedChatNames->selectedItems();
     if (selected.isEmpty())
         return;
-    const QStringList *names = state_.MergedChats.Entry(lstMergedChatNames->row(selected.first()));
+    const QStringList *names = state_.MergedChats.entry(lstMergedChatNames->row(selected.first()));
     if (!names)
         return; // no merged chat behind this row
     SelectedChats = *names;
@@ -400,8 +408,8 @@ void frmMain::RefreshChatText()
 {
     txtChat->clear();
     CurrentPage = 1;
-    ChatText = modMain::BuildChatText(state_.ChatLog, SelectedChats, state_.Options);
-    PageCount = int((ChatText.size() + kPageSize - 1) / kPageSize);
+    ChatText = modMain::BuildChatText(state_.ChatLog, SelectedChats, state_.options);
+    PageCount = int(modMain::PageCount(ChatText));
     if (PageCount <= 1) {
         // One page needs no paging; nothing to show (every line filtered out) does not either.
         cmdPageNext->setVisible(false);
@@ -420,18 +428,8 @@ void frmMain::RefreshChatText()
 void frmMain::RefreshChatPage()
 {
     lblPageLabel->setText(QStringLiteral("Page %1 of %2").arg(CurrentPage).arg(PageCount));
-    const QString lineEnd = QStringLiteral("\r\n");
-    qsizetype start = 1;
-    if (CurrentPage != 1) {
-        const qsizetype cut = modMain::FindNearest(ChatText, lineEnd, qsizetype(CurrentPage - 1) * kPageSize, -1);
-        start = cut == -1 ? 1 : cut + 2;
-    }
-    qsizetype end = modMain::FindNearest(ChatText, lineEnd, qsizetype(CurrentPage) * kPageSize, -1);
-    if (end == -1)
-        end = ChatText.size();
-    // A line longer than a page can put both cuts at the same line end: then the rest of the text shows.
-    const QString page = start < end ? ChatText.mid(start - 1, end - start) : ChatText.mid(start - 1);
-    txtChat->setPlainText(page);
+    const modMain::PageSpan page = modMain::PageRange(ChatText, CurrentPage);
+    txtChat->setPlainText(ChatText.mid(page.start, page.length));
 }
 
 void frmMain::cmdPageNext_Click()
@@ -460,19 +458,19 @@ void frmMain::cmdPagePrevious_Click()
 
 void frmMain::mnuOptionsShowTimestamp_Click()
 {
-    state_.Options.ShowTimestamp = mnuOptionsShowTimestamp->isChecked();
+    state_.options.ShowTimestamp = mnuOptionsShowTimestamp->isChecked();
     RefreshChatText();
 }
 
 void frmMain::mnuOptions_PublicChannel_DisplayGameFeedback_Click()
 {
-    state_.Options.DisplayGameFeedback = mnuOptions_PublicChannel_DisplayGameFeedback->isChecked();
+    state_.options.DisplayGameFeedback = mnuOptions_PublicChannel_DisplayGameFeedback->isChecked();
     RefreshChatText();
 }
 
 void frmMain::mnuOptions_PublicChannel_DisplaySystem_Click()
 {
-    state_.Options.DisplaySystem = mnuOptions_PublicChannel_DisplaySystem->isChecked();
+    state_.options.DisplaySystem = mnuOptions_PublicChannel_DisplaySystem->isChecked();
     RefreshChatText();
 }
 
@@ -485,10 +483,10 @@ void frmMain::cmdAddMergedChat_Click()
     // Rebuilt whatever the dialog's outcome: row k always shows merged chat k.
     const QSignalBlocker blocker(lstMergedChatNames);
     lstMergedChatNames->clear();
-    lstMergedChatNames->addItems(state_.MergedChats.Labels());
+    lstMergedChatNames->addItems(state_.MergedChats.labels());
 }
 
-QString frmMain::ChatViewText(const QString &lineEnd) const
+QString frmMain::chatViewText(const QString &lineEnd) const
 {
     QString text = txtChat->toPlainText();
     if (lineEnd != u"\n")
@@ -503,7 +501,7 @@ void frmMain::cmdCopyToClipboard_Click()
 #ifdef Q_OS_WIN
     clipboard->setText(ChatViewText(QStringLiteral("\r\n")));
 #else
-    clipboard->setText(ChatViewText(QStringLiteral("\n"))); // plain text in the system's own line ends
+    clipboard->setText(chatViewText(QStringLiteral("\n"))); // plain text in the system's own line ends
 #endif
 }
 
@@ -514,8 +512,9 @@ void frmMain::cmdSaveLogToFile_Click()
         return;
     const QString path = cdgMainDialogs->FileName;
     QString error;
-    if (!modMain::WriteTextFile(path, ChatViewText(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), &error))
-        ShowMessageBox(this, QStringLiteral("Cannot write file %1:\n%2.").arg(path, error), 48, QStringLiteral("Error"));
+    if (!modMain::writeTextFile(path, chatViewText(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), &error))
+        showMessageBox(this, QStringLiteral("Cannot write file %1:\n%2.").arg(path, error), 48,
+                       QStringLiteral("Error"));
 }
 
 void frmMain::resizeEvent(QResizeEvent *event)
@@ -527,8 +526,8 @@ void frmMain::resizeEvent(QResizeEvent *event)
 
 void frmMain::Form_Resize()
 {
-    const int height = qRound(twips::FromPixels(this->height()));
-    const int width = qRound(twips::FromPixels(this->width()));
+    const int height = qRound(twips::fromPixels(this->height()));
+    const int width = qRound(twips::fromPixels(this->width()));
     const double dH = double(height) - LastHeight;
     const double dW = double(width) - LastWidth;
     LastHeight = height;
@@ -538,13 +537,14 @@ void frmMain::Form_Resize()
 
     const double shownHeight = std::max(0.0, chatHeight_);
     const double shownWidth = std::max(0.0, chatWidth_);
-    twips::SetGeometry(txtChat, kChatLeft, kChatTop, shownWidth, shownHeight);
+    twips::setGeometry(txtChat, kChatLeft, kChatTop, shownWidth, shownHeight);
     const double bottom = kChatTop + shownHeight;
-    for (QWidget *button : {static_cast<QWidget *>(cmdCopyToClipboard), static_cast<QWidget *>(cmdSaveLogToFile),
-                            static_cast<QWidget *>(cmdPageNext), static_cast<QWidget *>(cmdPagePrevious)})
-        button->move(button->x(), twips::ToPixels(bottom));
-    lblPageLabel->move(lblPageLabel->x(), twips::ToPixels(bottom + kPageLabelGap));
-    lblChatLog->resize(twips::ToPixels(shownWidth), lblChatLog->height());
+    for (QWidget *button :
+         {static_cast<QWidget *>(cmdCopyToClipboard), static_cast<QWidget *>(cmdSaveLogToFile),
+          static_cast<QWidget *>(cmdPageNext), static_cast<QWidget *>(cmdPagePrevious)})
+        button->move(button->x(), twips::toPixels(bottom));
+    lblPageLabel->move(lblPageLabel->x(), twips::toPixels(bottom + kPageLabelGap));
+    lblChatLog->resize(twips::toPixels(shownWidth), lblChatLog->height());
 }
 
 void frmMain::mnuHelp_About_Click()

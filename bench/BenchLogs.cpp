@@ -17,18 +17,18 @@
 namespace benchlogs {
 namespace {
 
-LogSize ParseLabel(const QString &label)
+LogSize parseLabel(const QString &label)
 {
     std::uint64_t bytes = 0;
     const std::string text = label.trimmed().toStdString();
-    if (!loggen::ParseSize(text, &bytes)) {
+    if (!loggen::parseSize(text, &bytes)) {
         std::fprintf(stderr, "bench: not a log size: %s\n", text.c_str());
         std::exit(2);
     }
     return {label.trimmed(), bytes};
 }
 
-QString BaseFolder()
+QString baseFolder()
 {
     const QString fromEnv = qEnvironmentVariable("EVENFALL_BENCH_DIR");
     if (!fromEnv.isEmpty())
@@ -48,33 +48,33 @@ QString BaseFolder()
 
 } // namespace
 
-QList<LogSize> Sizes()
+QList<LogSize> sizes()
 {
     QString list = qEnvironmentVariable("EVENFALL_BENCH_SIZES");
     if (list.trimmed().isEmpty())
         list = QStringLiteral("10M,100M");
     QList<LogSize> sizes;
     for (const QString &label : list.split(u',', Qt::SkipEmptyParts))
-        sizes.append(ParseLabel(label));
+        sizes.append(parseLabel(label));
     return sizes;
 }
 
-LogSize MainSize()
+LogSize mainSize()
 {
     const QString label = qEnvironmentVariable("EVENFALL_BENCH_MAIN_SIZE");
-    return ParseLabel(label.trimmed().isEmpty() ? QStringLiteral("100M") : label);
+    return parseLabel(label.trimmed().isEmpty() ? QStringLiteral("100M") : label);
 }
 
-LogFile Log(const LogSize &size)
+LogFile log(const LogSize &size)
 {
     LogFile log;
-    log.folder = BaseFolder() + u'/' + size.label;
+    log.folder = baseFolder() + u'/' + size.label;
     log.fileName = QStringLiteral("client_chat_log_%1.txt").arg(size.label);
     QFileInfo info(log.Path());
     if (!info.exists()) {
         QDir().mkpath(log.folder);
         std::string error;
-        if (!loggen::GenerateFile({size.bytes, kSeed}, log.Path().toStdString(), nullptr, &error)) {
+        if (!loggen::generateFile({size.bytes, kSeed}, log.Path().toStdString(), nullptr, &error)) {
             std::fprintf(stderr, "bench: cannot generate %s: %s\n", qPrintable(log.Path()), error.c_str());
             std::exit(2);
         }
@@ -84,7 +84,7 @@ LogFile Log(const LogSize &size)
     return log;
 }
 
-std::uint64_t PeakRss()
+std::uint64_t peakRss()
 {
     rusage usage{};
     if (getrusage(RUSAGE_SELF, &usage) != 0)
@@ -92,7 +92,7 @@ std::uint64_t PeakRss()
     return std::uint64_t(usage.ru_maxrss) * 1024; // kilobytes on Linux
 }
 
-std::uint64_t CurrentRss()
+std::uint64_t currentRss()
 {
     std::FILE *statm = std::fopen("/proc/self/statm", "r");
     if (!statm)

@@ -19,11 +19,11 @@ struct LogSize {
 };
 
 // The sizes named in $EVENFALL_BENCH_SIZES (comma-separated, e.g. "10M,100M,1G"); 10M and 100M by default.
-QList<LogSize> Sizes();
+QList<LogSize> sizes();
 
 // The size that the single-log benchmarks (text assembly, paging, the window's chat view) use: 100M,
 // or $EVENFALL_BENCH_MAIN_SIZE.
-LogSize MainSize();
+LogSize mainSize();
 
 struct LogFile {
     QString folder;
@@ -33,10 +33,10 @@ struct LogFile {
 };
 
 // The log of that size, generated if missing. Exits with a message when it cannot be written.
-LogFile Log(const LogSize &size);
+LogFile log(const LogSize &size);
 
 // Peak and current resident memory of this process, in bytes (0 where unknown).
-std::uint64_t PeakRss();
-std::uint64_t CurrentRss();
+std::uint64_t peakRss();
+std::uint64_t currentRss();
 
 } // namespace benchlogs

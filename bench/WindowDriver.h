@@ -19,20 +19,20 @@ namespace benchwindow {
 
 // The window benchmarks run headless unless told otherwise. The offscreen platform's notes about what it
 // cannot do would be printed between the results, so they are dropped; every other message goes through.
-inline void UseOffscreenUnlessSet()
+inline void useOffscreenUnlessSet()
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
+    static const QtMessageHandler kPrevious = qInstallMessageHandler(nullptr);
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &message) {
         if (type == QtWarningMsg && (message.contains(QLatin1String("propagateSizeHints")) ||
                                      message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR"))))
             return;
-        previous(type, context, message);
+        kPrevious(type, context, message);
     });
 }
 
-template <typename T> T *Control(frmMain &window, const char *name)
+template <typename T> T *control(frmMain &window, const char *name)
 {
     T *control = window.findChild<T *>(QLatin1String(name));
     if (!control)
@@ -40,7 +40,7 @@ template <typename T> T *Control(frmMain &window, const char *name)
     return control;
 }
 
-inline void ShowAndWait(frmMain &window)
+inline void showAndWait(frmMain &window)
 {
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
@@ -48,7 +48,7 @@ inline void ShowAndWait(frmMain &window)
 }
 
 // Lets the window repaint what the last click changed, so that a timing includes the text on screen.
-inline void Settle()
+inline void settle()
 {
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
@@ -56,38 +56,38 @@ inline void Settle()
 
 // Puts the log's folder into the folder box and its name into the file combo; the import is a
 // separate step so that it alone can be timed.
-inline void ChooseLog(frmMain &window, const benchlogs::LogFile &log)
+inline void chooseLog(frmMain &window, const benchlogs::LogFile &log)
 {
-    Control<QLineEdit>(window, "txtFileLocation")->setText(log.folder);
-    Control<QComboBox>(window, "cmbFileName")->setEditText(log.fileName);
+    control<QLineEdit>(window, "txtFileLocation")->setText(log.folder);
+    control<QComboBox>(window, "cmbFileName")->setEditText(log.fileName);
 }
 
-inline void ClickImport(frmMain &window)
+inline void clickImport(frmMain &window)
 {
-    QTest::mouseClick(Control<QPushButton>(window, "cmdImportFile"), Qt::LeftButton);
-    Settle();
+    QTest::mouseClick(control<QPushButton>(window, "cmdImportFile"), Qt::LeftButton);
+    settle();
 }
 
-inline QListWidgetItem *ChatItem(frmMain &window, const QString &name)
+inline QListWidgetItem *chatItem(frmMain &window, const QString &name)
 {
-    auto *list = Control<QListWidget>(window, "lstChatNames");
+    auto *list = control<QListWidget>(window, "lstChatNames");
     const QList<QListWidgetItem *> items = list->findItems(name, Qt::MatchExactly);
     return items.isEmpty() ? nullptr : items.first();
 }
 
 // A mouse click on the chat's row, as a user picks a chat.
-inline void ClickChat(QListWidgetItem *item)
+inline void clickChat(QListWidgetItem *item)
 {
     QListWidget *list = item->listWidget();
     list->scrollToItem(item);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
-    Settle();
+    settle();
 }
 
-inline void ClickNext(frmMain &window)
+inline void clickNext(frmMain &window)
 {
-    QTest::mouseClick(Control<QPushButton>(window, "cmdPageNext"), Qt::LeftButton);
-    Settle();
+    QTest::mouseClick(control<QPushButton>(window, "cmdPageNext"), Qt::LeftButton);
+    settle();
 }
 
 } // namespace benchwindow

@@ -21,7 +21,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::duration d)
+double seconds(Clock::duration d)
 {
     return std::chrono::duration<double>(d).count();
 }
@@ -48,7 +48,7 @@ const LineCase kLines[] = {
 };
 
 // ParseChatLine as the tests and callers see it: a record with its own strings.
-void ParseLine(benchmark::State &state, const LineCase &c)
+void parseLine(benchmark::State &state, const LineCase &c)
 {
     const QString line = QString::fromUtf16(c.line);
     for (auto _ : state)
@@ -56,22 +56,22 @@ void ParseLine(benchmark::State &state, const LineCase &c)
     state.SetItemsProcessed(state.iterations());
 }
 
-void ParseTimestamp(benchmark::State &state, const char16_t *text)
+void parseTimestamp(benchmark::State &state, const char16_t *text)
 {
     const QStringView view(text);
     double days = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(modMain::ParseTimestamp(view, &days));
+        benchmark::DoNotOptimize(modMain::parseTimestamp(view, &days));
         benchmark::DoNotOptimize(days);
     }
     state.SetItemsProcessed(state.iterations());
 }
 
 // The first megabytes of a generated log: about a fifth of its phrases carry windows-1252 letters.
-QByteArray SampleBytes(bool asciiOnly)
+QByteArray sampleBytes(bool asciiOnly)
 {
     constexpr qsizetype kSample = 4 << 20;
-    const std::string log = loggen::GenerateToString({std::uint64_t(kSample), benchlogs::kSeed});
+    const std::string log = loggen::generateToString({std::uint64_t(kSample), benchlogs::kSeed});
     QByteArray bytes(log.data(), qsizetype(log.size()));
     if (asciiOnly) {
         for (char &b : bytes) {
@@ -82,22 +82,22 @@ QByteArray SampleBytes(bool asciiOnly)
     return bytes;
 }
 
-void Decode(benchmark::State &state, bool asciiOnly)
+void decode(benchmark::State &state, bool asciiOnly)
 {
-    const QByteArray bytes = SampleBytes(asciiOnly);
+    const QByteArray bytes = sampleBytes(asciiOnly);
     std::u16string out(bytes.size() + 4, u'\0');
     for (auto _ : state) {
         modMain::LogDecoder decoder(modMain::LogEncoding::Ansi);
-        benchmark::DoNotOptimize(decoder.Decode(bytes, out.data()));
+        benchmark::DoNotOptimize(decoder.decode(bytes, out.data()));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }
 
 // The whole load of one file. Only LoadChatLog is timed; freeing the previous result is not part of it.
-void Load(benchmark::State &state, const benchlogs::LogSize &size)
+void load(benchmark::State &state, const benchlogs::LogSize &size)
 {
-    const benchlogs::LogFile log = benchlogs::Log(size);
+    const benchlogs::LogFile log = benchlogs::log(size);
     const QString path = log.Path();
     qsizetype records = 0;
     for (auto _ : state) {
@@ -109,7 +109,7 @@ void Load(benchmark::State &state, const benchlogs::LogSize &size)
             break;
         }
         records = result.log.ChatLog.size();
-        state.SetIterationTime(Seconds(stop - start));
+        state.SetIterationTime(seconds(stop - start));
     }
     state.SetBytesProcessed(state.iterations() * std::int64_t(log.bytes));
     state.counters["records"] = double(records);
@@ -117,11 +117,11 @@ void Load(benchmark::State &state, const benchlogs::LogSize &size)
 }
 
 // One loaded log shared by the benchmarks that read it.
-const modMain::LoadedChatLog &MainLog()
+const modMain::LoadedChatLog &mainLog()
 {
     static std::unique_ptr<modMain::LoadedChatLog> loaded;
     if (!loaded) {
-        modMain::LoadResult result = modMain::LoadChatLog(benchlogs::Log(benchlogs::MainSize()).Path());
+        modMain::LoadResult result = modMain::LoadChatLog(benchlogs::log(benchlogs::mainSize()).Path());
         if (result.status != modMain::LoadStatus::Loaded) {
             std::fprintf(stderr, "bench: the main log did not load: %s\n", qPrintable(result.errorText));
             std::exit(2);
@@ -131,9 +131,9 @@ const modMain::LoadedChatLog &MainLog()
     return *loaded;
 }
 
-void Build(benchmark::State &state, const QString &chat, bool timestamps)
+void build(benchmark::State &state, const QString &chat, bool timestamps)
 {
-    const modMain::LoadedChatLog &log = MainLog();
+    const modMain::LoadedChatLog &log = mainLog();
     const QStringList selection{chat};
     modMain::DisplayOptions options;
     options.ShowTimestamp = timestamps;
@@ -143,7 +143,7 @@ void Build(benchmark::State &state, const QString &chat, bool timestamps)
         QString text = modMain::BuildChatText(log.ChatLog, selection, options);
         const auto stop = Clock::now();
         chars = text.size();
-        state.SetIterationTime(Seconds(stop - start));
+        state.SetIterationTime(seconds(stop - start));
         text = QString(); // freed outside the timing, as the window frees the previous text
     }
     state.counters["chars"] = double(chars);
@@ -153,11 +153,11 @@ void Build(benchmark::State &state, const QString &chat, bool timestamps)
 }
 
 // Both cuts of every page of the largest chat, as the window computes them to show a page.
-void PageCuts(benchmark::State &state)
+void pageCuts(benchmark::State &state)
 {
     constexpr qsizetype kPage = 65000;
     const QString text = modMain::BuildChatText(
-        MainLog().ChatLog,
+        mainLog().ChatLog,
         {QString::fromUtf8(loggen::kLargestChatName.data(), qsizetype(loggen::kLargestChatName.size()))}, {});
     const QString lineEnd = QStringLiteral("\r\n");
     const qsizetype pages = (text.size() + kPage - 1) / kPage;
@@ -173,41 +173,41 @@ void PageCuts(benchmark::State &state)
         double(pages), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-QString Utf8(std::string_view s)
+QString utf8(std::string_view s)
 {
     return QString::fromUtf8(s.data(), qsizetype(s.size()));
 }
 
-void RegisterAll()
+void registerAll()
 {
     for (const LineCase &c : kLines)
-        benchmark::RegisterBenchmark((std::string("ParseChatLine/") + c.name).c_str(), ParseLine, c);
-    benchmark::RegisterBenchmark("ParseTimestamp/common_form", ParseTimestamp, u"06/14/2005 21:03:17");
-    benchmark::RegisterBenchmark("ParseTimestamp/general_form", ParseTimestamp, u"6/14/05 9:03 PM");
+        benchmark::RegisterBenchmark((std::string("ParseChatLine/") + c.name).c_str(), parseLine, c);
+    benchmark::RegisterBenchmark("ParseTimestamp/common_form", parseTimestamp, u"06/14/2005 21:03:17");
+    benchmark::RegisterBenchmark("ParseTimestamp/general_form", parseTimestamp, u"6/14/05 9:03 PM");
 
-    benchmark::RegisterBenchmark("Decode/windows1252_log", Decode, false);
-    benchmark::RegisterBenchmark("Decode/ascii_only", Decode, true);
+    benchmark::RegisterBenchmark("Decode/windows1252_log", decode, false);
+    benchmark::RegisterBenchmark("Decode/ascii_only", decode, true);
 
-    for (const benchlogs::LogSize &size : benchlogs::Sizes()) {
-        benchmark::RegisterBenchmark(("LoadChatLog/" + size.label.toStdString()).c_str(), Load, size)
+    for (const benchlogs::LogSize &size : benchlogs::sizes()) {
+        benchmark::RegisterBenchmark(("LoadChatLog/" + size.label.toStdString()).c_str(), load, size)
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime()
             ->MinTime(size.bytes >= (std::uint64_t(1) << 30) ? 0.1 : 2.0);
     }
 
-    const std::string logLabel = benchlogs::MainSize().label.toStdString();
-    const QString largest = Utf8(loggen::kLargestChatName), small = Utf8(loggen::kSmallChatName);
-    benchmark::RegisterBenchmark(("BuildChatText/" + logLabel + "/largest").c_str(), Build, largest, false)
+    const std::string logLabel = benchlogs::mainSize().label.toStdString();
+    const QString largest = utf8(loggen::kLargestChatName), small = utf8(loggen::kSmallChatName);
+    benchmark::RegisterBenchmark(("BuildChatText/" + logLabel + "/largest").c_str(), build, largest, false)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();
-    benchmark::RegisterBenchmark(("BuildChatText/" + logLabel + "/largest_timestamps").c_str(), Build,
+    benchmark::RegisterBenchmark(("BuildChatText/" + logLabel + "/largest_timestamps").c_str(), build,
                                  largest, true)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();
-    benchmark::RegisterBenchmark(("BuildChatText/" + logLabel + "/small").c_str(), Build, small, false)
+    benchmark::RegisterBenchmark(("BuildChatText/" + logLabel + "/small").c_str(), build, small, false)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();
-    benchmark::RegisterBenchmark(("FindNearest/" + logLabel + "/every_page_of_largest").c_str(), PageCuts)
+    benchmark::RegisterBenchmark(("FindNearest/" + logLabel + "/every_page_of_largest").c_str(), pageCuts)
         ->Unit(benchmark::kMillisecond);
 }
 
@@ -218,7 +218,7 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    RegisterAll();
+    registerAll();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

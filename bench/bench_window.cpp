@@ -22,35 +22,35 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace benchwindow;
 
-double Seconds(Clock::duration d)
+double seconds(Clock::duration d)
 {
     return std::chrono::duration<double>(d).count();
 }
 
-QString Utf8(std::string_view s)
+QString utf8(std::string_view s)
 {
     return QString::fromUtf8(s.data(), qsizetype(s.size()));
 }
 
 // Every import goes into a fresh window, as at the first import after start-up; the window is built
 // and torn down outside the timing.
-void Import(benchmark::State &state, const benchlogs::LogSize &size)
+void import(benchmark::State &state, const benchlogs::LogSize &size)
 {
-    const benchlogs::LogFile log = benchlogs::Log(size);
+    const benchlogs::LogFile log = benchlogs::log(size);
     int chats = 0;
     for (auto _ : state) {
         auto window = std::make_unique<frmMain>();
-        ShowAndWait(*window);
-        ChooseLog(*window, log);
+        showAndWait(*window);
+        chooseLog(*window, log);
         const auto start = Clock::now();
-        ClickImport(*window);
+        clickImport(*window);
         const auto stop = Clock::now();
-        chats = Control<QListWidget>(*window, "lstChatNames")->count();
+        chats = control<QListWidget>(*window, "lstChatNames")->count();
         if (chats == 0) {
             state.SkipWithError("the import listed no chat");
             break;
         }
-        state.SetIterationTime(Seconds(stop - start));
+        state.SetIterationTime(seconds(stop - start));
     }
     state.SetBytesProcessed(state.iterations() * std::int64_t(log.bytes));
     state.counters["chats"] = chats;
@@ -58,48 +58,49 @@ void Import(benchmark::State &state, const benchlogs::LogSize &size)
 }
 
 // Importing again into a window that holds the same log: the previous log is let go inside the click.
-void Reimport(benchmark::State &state, const benchlogs::LogSize &size)
+void reimport(benchmark::State &state, const benchlogs::LogSize &size)
 {
-    const benchlogs::LogFile log = benchlogs::Log(size);
+    const benchlogs::LogFile log = benchlogs::log(size);
     frmMain window;
-    ShowAndWait(window);
-    ChooseLog(window, log);
-    ClickImport(window);
+    showAndWait(window);
+    chooseLog(window, log);
+    clickImport(window);
     for (auto _ : state) {
         const auto start = Clock::now();
-        ClickImport(window);
+        clickImport(window);
         const auto stop = Clock::now();
-        if (window.State().ChatLog.isEmpty()) {
+        if (window.state().ChatLog.isEmpty()) {
             state.SkipWithError("the import listed no chat");
             break;
         }
-        state.SetIterationTime(Seconds(stop - start));
+        state.SetIterationTime(seconds(stop - start));
     }
     state.SetBytesProcessed(state.iterations() * std::int64_t(log.bytes));
 }
 
 // One window with the main log imported, shared by the chat view benchmarks; closed before the
 // application object goes.
-std::unique_ptr<frmMain> loadedWindow;
+std::unique_ptr<frmMain> sharedWindow;
 
-frmMain &LoadedWindow()
+frmMain &loadedWindow()
 {
-    if (!loadedWindow) {
-        loadedWindow = std::make_unique<frmMain>();
-        ShowAndWait(*loadedWindow);
-        ChooseLog(*loadedWindow, benchlogs::Log(benchlogs::MainSize()));
-        ClickImport(*loadedWindow);
-        if (loadedWindow->State().ChatLog.isEmpty())
+    if (!sharedWindow) {
+        sharedWindow = std::make_unique<frmMain>();
+        showAndWait(*sharedWindow);
+        chooseLog(*sharedWindow, benchlogs::log(benchlogs::mainSize()));
+        clickImport(*sharedWindow);
+        if (sharedWindow->state().ChatLog.isEmpty())
             qFatal("bench: the main log did not import");
     }
-    return *loadedWindow;
+    return *sharedWindow;
 }
 
 // The generated log's largest and small chats in the window's list; skips the benchmark without them.
-bool FindBenchChats(frmMain &window, benchmark::State &state, QListWidgetItem **largest, QListWidgetItem **small)
+bool findBenchChats(frmMain &window, benchmark::State &state, QListWidgetItem **largest,
+                    QListWidgetItem **small)
 {
-    *largest = ChatItem(window, Utf8(loggen::kLargestChatName));
-    *small = ChatItem(window, Utf8(loggen::kSmallChatName));
+    *largest = chatItem(window, utf8(loggen::kLargestChatName));
+    *small = chatItem(window, utf8(loggen::kSmallChatName));
     if (!*largest || !*small) {
         state.SkipWithError("the generated chats are not listed");
         return false;
@@ -109,45 +110,45 @@ bool FindBenchChats(frmMain &window, benchmark::State &state, QListWidgetItem **
 
 // Clicking the largest chat while the small one is on view: the previous text is replaced, as when a
 // user moves from chat to chat.
-void ClickLargestChat(benchmark::State &state)
+void clickLargestChat(benchmark::State &state)
 {
-    frmMain &window = LoadedWindow();
+    frmMain &window = loadedWindow();
     QListWidgetItem *largest = nullptr, *small = nullptr;
-    if (!FindBenchChats(window, state, &largest, &small))
+    if (!findBenchChats(window, state, &largest, &small))
         return;
     for (auto _ : state) {
-        ClickChat(small);
+        clickChat(small);
         const auto start = Clock::now();
-        ClickChat(largest);
+        clickChat(largest);
         const auto stop = Clock::now();
         if (window.PageCount < 2) {
             state.SkipWithError("the largest chat did not come up");
             break;
         }
-        state.SetIterationTime(Seconds(stop - start));
+        state.SetIterationTime(seconds(stop - start));
     }
     state.counters["chars"] = double(window.ChatText.size());
     state.counters["pages"] = window.PageCount;
 }
 
 // From page 1 to the last with Next; the time of one iteration is the whole walk.
-void WalkPages(benchmark::State &state)
+void walkPages(benchmark::State &state)
 {
-    frmMain &window = LoadedWindow();
+    frmMain &window = loadedWindow();
     QListWidgetItem *largest = nullptr, *small = nullptr;
-    if (!FindBenchChats(window, state, &largest, &small))
+    if (!findBenchChats(window, state, &largest, &small))
         return;
     double slowest = 0;
     int turns = 0;
     for (auto _ : state) {
-        ClickChat(small);
-        ClickChat(largest); // back to page 1
+        clickChat(small);
+        clickChat(largest); // back to page 1
         double walk = 0;
         turns = 0;
         while (window.CurrentPage < window.PageCount) {
             const auto start = Clock::now();
-            ClickNext(window);
-            const double turn = Seconds(Clock::now() - start);
+            clickNext(window);
+            const double turn = seconds(Clock::now() - start);
             walk += turn;
             slowest = std::max(slowest, turn);
             ++turns;
@@ -160,23 +161,23 @@ void WalkPages(benchmark::State &state)
     state.counters["slowest_page_ms"] = slowest * 1e3;
 }
 
-void RegisterAll()
+void registerAll()
 {
-    for (const benchlogs::LogSize &size : benchlogs::Sizes()) {
-        benchmark::RegisterBenchmark(("WindowImport/" + size.label.toStdString()).c_str(), Import, size)
+    for (const benchlogs::LogSize &size : benchlogs::sizes()) {
+        benchmark::RegisterBenchmark(("WindowImport/" + size.label.toStdString()).c_str(), import, size)
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime()
             ->MinTime(size.bytes >= (std::uint64_t(1) << 30) ? 0.1 : 2.0);
     }
-    const std::string logLabel = benchlogs::MainSize().label.toStdString();
-    benchmark::RegisterBenchmark(("WindowReimport/" + logLabel).c_str(), Reimport, benchlogs::MainSize())
+    const std::string logLabel = benchlogs::mainSize().label.toStdString();
+    benchmark::RegisterBenchmark(("WindowReimport/" + logLabel).c_str(), reimport, benchlogs::mainSize())
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
         ->MinTime(2.0);
-    benchmark::RegisterBenchmark(("WindowClickLargestChat/" + logLabel).c_str(), ClickLargestChat)
+    benchmark::RegisterBenchmark(("WindowClickLargestChat/" + logLabel).c_str(), clickLargestChat)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();
-    benchmark::RegisterBenchmark(("WindowWalkPages/" + logLabel + "/largest").c_str(), WalkPages)
+    benchmark::RegisterBenchmark(("WindowWalkPages/" + logLabel + "/largest").c_str(), walkPages)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
         ->Iterations(1);
@@ -186,14 +187,14 @@ void RegisterAll()
 
 int main(int argc, char **argv)
 {
-    UseOffscreenUnlessSet();
+    useOffscreenUnlessSet();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    RegisterAll();
+    registerAll();
     benchmark::RunSpecifiedBenchmarks();
-    loadedWindow.reset();
+    sharedWindow.reset();
     benchmark::Shutdown();
     return 0;
 }

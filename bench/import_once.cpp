@@ -23,7 +23,7 @@ int main(int argc, char **argv)
 {
     using Clock = std::chrono::steady_clock;
     using namespace benchwindow;
-    UseOffscreenUnlessSet();
+    useOffscreenUnlessSet();
     QApplication app(argc, argv);
 
     bool clickLargest = false;
@@ -46,13 +46,13 @@ int main(int argc, char **argv)
     log.bytes = std::uint64_t(file.size());
 
     frmMain window;
-    ShowAndWait(window);
-    ChooseLog(window, log);
-    const std::uint64_t before = benchlogs::PeakRss();
+    showAndWait(window);
+    chooseLog(window, log);
+    const std::uint64_t before = benchlogs::peakRss();
     const auto start = Clock::now();
-    ClickImport(window);
+    clickImport(window);
     const double importSeconds = std::chrono::duration<double>(Clock::now() - start).count();
-    const int chats = Control<QListWidget>(window, "lstChatNames")->count();
+    const int chats = control<QListWidget>(window, "lstChatNames")->count();
     if (chats == 0) {
         std::fprintf(stderr, "evenfall-import-once: nothing was imported from %s\n", qPrintable(path));
         return 1;
@@ -60,25 +60,25 @@ int main(int argc, char **argv)
     const double mb = double(log.bytes) / 1e6;
     std::printf("file            %.1f MB\n", mb);
     std::printf("import          %.3f s (%.0f MB/s), %lld records, %d chats\n", importSeconds,
-                mb / importSeconds, static_cast<long long>(window.State().ChatLog.size()), chats);
+                mb / importSeconds, static_cast<long long>(window.state().ChatLog.size()), chats);
     std::printf("peak RSS        %.1f MB before the import, %.1f MB after it (%.2f x the file)\n",
-                double(before) / 1e6, double(benchlogs::PeakRss()) / 1e6,
-                double(benchlogs::PeakRss()) / double(log.bytes));
+                double(before) / 1e6, double(benchlogs::peakRss()) / 1e6,
+                double(benchlogs::peakRss()) / double(log.bytes));
 
     if (clickLargest) {
         QListWidgetItem *largest =
-            ChatItem(window, QString::fromUtf8(loggen::kLargestChatName.data(),
+            chatItem(window, QString::fromUtf8(loggen::kLargestChatName.data(),
                                                qsizetype(loggen::kLargestChatName.size())));
         if (!largest) {
             std::fprintf(stderr, "evenfall-import-once: the largest chat is not listed\n");
             return 1;
         }
         const auto clickStart = Clock::now();
-        ClickChat(largest);
+        clickChat(largest);
         std::printf("largest chat    %.3f s, %lld chars, %d pages; peak RSS %.1f MB\n",
                     std::chrono::duration<double>(Clock::now() - clickStart).count(),
                     static_cast<long long>(window.ChatText.size()), window.PageCount,
-                    double(benchlogs::PeakRss()) / 1e6);
+                    double(benchlogs::peakRss()) / 1e6);
     }
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <utility>
 
+#include "PlatformPaths.h"
 #include "TextCodec.h"
 #include "TextOutput.h"
 #include "modMain.h"
@@ -53,7 +54,7 @@ const QString kShowHelp = QStringLiteral(
     "Names are matched exactly, as list prints them: \"\" is the chat of the channels without\n"
     "a name; put -- before a name that starts with -.");
 
-QString Description(Command command)
+QString description(Command command)
 {
     switch (command) {
     case Command::List:
@@ -74,9 +75,9 @@ QString Description(Command command)
                       .arg(kProgram);
 }
 
-void Configure(QCommandLineParser &parser, const Options &options, Command command, bool allOptions)
+void configure(QCommandLineParser &parser, const Options &options, Command command, bool allOptions)
 {
-    parser.setApplicationDescription(Description(command));
+    parser.setApplicationDescription(description(command));
     parser.addOption(options.help);
     parser.addOption(options.version);
     if (allOptions || command == Command::List)
@@ -109,59 +110,60 @@ class Terminal {
 public:
     Terminal(std::FILE *out, std::FILE *err) : out_(out), err_(err) {}
 
-    void Message(const QString &text) const
+    void message(const QString &text) const
     {
         std::fputs((kProgram + QStringLiteral(": ") + text + u'\n').toUtf8().constData(), err_);
         std::fflush(err_);
     }
 
-    int UsageError(const QString &text) const
+    int usageError(const QString &text) const
     {
-        Message(text);
+        message(text);
         std::fputs(QStringLiteral("Try '%1 --help'.\n").arg(kProgram).toUtf8().constData(), err_);
-        return kUsage;
+        return ExitUsage;
     }
 
     // Text with CR LF line ends, as the model builds it.
-    int Print(QStringView text) const
+    int print(QStringView text) const
     {
-        const int error = WriteText(out_, text);
+        const int error = writeText(out_, text);
         if (error == 0)
-            return kSuccess;
+            return ExitSuccess;
         if (error == EPIPE)
-            return kBrokenPipe; // nobody is left to read a message about it either
-        Message(QStringLiteral("cannot write to standard output: %1")
+            return ExitBrokenPipe; // nobody is left to read a message about it either
+        message(QStringLiteral("cannot write to standard output: %1")
                     .arg(QString::fromLocal8Bit(std::strerror(error))));
-        return kFailure;
+        return ExitFailure;
     }
 
     // Qt's help text ends its lines with LF alone.
-    int PrintLines(QString text) const { return Print(text.replace(u'\n', QStringLiteral("\r\n"))); }
+    int printLines(QString text) const { return print(text.replace(u'\n', QStringLiteral("\r\n"))); }
 
 private:
     std::FILE *out_;
     std::FILE *err_;
 };
 
-// Loads a log as the window's import does; on failure reports it in one line naming the file.
-bool Load(const Terminal &terminal, const QString &path, modMain::LoadedChatLog *log)
+// Loads a log as the window's import does (a drive path is looked up in the Wine prefix, as the window
+// does); on failure reports it in one line naming the file.
+bool load(const Terminal &terminal, const QString &path, modMain::LoadedChatLog *log)
 {
-    modMain::LoadResult result = modMain::LoadChatLog(path);
+    modMain::LoadResult result = modMain::LoadChatLog(platformpaths::commandLinePath(path));
     switch (result.status) {
     case modMain::LoadStatus::Loaded:
         *log = std::move(result.log);
         return true;
     case modMain::LoadStatus::NoLines:
-        terminal.Message(QStringLiteral("%1: no chat lines").arg(path));
+        terminal.message(QStringLiteral("%1: no chat lines").arg(path));
         return false;
     case modMain::LoadStatus::FileError:
         break;
     }
-    terminal.Message(QStringLiteral("%1: %2").arg(path, result.errorText));
+    terminal.message(QStringLiteral("%1: %2").arg(path, result.errorText));
     return false;
 }
 
-enum KindBit : unsigned { kChannel = 1, kTell = 2, kPublic = 4 };
+enum KindBit : unsigned { KindChannel = 1, KindTell = 2, KindPublic = 4 };
 
 struct ChatSummary {
     qsizetype lines = 0;
@@ -170,14 +172,14 @@ struct ChatSummary {
     unsigned kinds = 0;
 };
 
-QString KindName(unsigned kinds)
+QString kindName(unsigned kinds)
 {
     switch (kinds) {
-    case kChannel:
+    case KindChannel:
         return QStringLiteral("channel");
-    case kTell:
+    case KindTell:
         return QStringLiteral("tell");
-    case kPublic:
+    case KindPublic:
         return QStringLiteral("public");
     default:
         // A name used both ways, say a channel and a player both called Orrik: the window shows them
@@ -186,16 +188,16 @@ QString KindName(unsigned kinds)
     }
 }
 
-QString Timestamp(double days)
+QString timestamp(double days)
 {
-    return days != 0.0 ? modMain::FormatTimestamp(days) : QString();
+    return days != 0.0 ? modMain::formatTimestamp(days) : QString();
 }
 
-int List(const Terminal &terminal, const QString &path, bool withKind)
+int list(const Terminal &terminal, const QString &path, bool withKind)
 {
     modMain::LoadedChatLog log;
-    if (!Load(terminal, path, &log))
-        return kFailure;
+    if (!load(terminal, path, &log))
+        return ExitFailure;
 
     QHash<QString, qsizetype> indexOf;
     indexOf.reserve(log.ChatNames.size());
@@ -213,7 +215,7 @@ int List(const Terminal &terminal, const QString &path, bool withKind)
             at = indexAt.insert(place, indexOf.value(record.ChatName));
         ChatSummary &chat = chats[*at];
         ++chat.lines;
-        chat.kinds |= record.IsChannel ? kChannel : record.IsTell ? kTell : kPublic;
+        chat.kinds |= record.IsChannel ? KindChannel : record.IsTell ? KindTell : KindPublic;
         if (record.TimeStamp != 0.0) {
             if (chat.first == 0.0)
                 chat.first = record.TimeStamp;
@@ -226,25 +228,25 @@ int List(const Terminal &terminal, const QString &path, bool withKind)
         // A tab inside a name would shift the columns; the empty name stays an empty field.
         QString name = log.ChatNames[i];
         rows += name.replace(u'\t', u' ') + u'\t' + QString::number(chats[i].lines) + u'\t' +
-                Timestamp(chats[i].first) + u'\t' + Timestamp(chats[i].last);
+                timestamp(chats[i].first) + u'\t' + timestamp(chats[i].last);
         if (withKind)
-            rows += u'\t' + KindName(chats[i].kinds);
+            rows += u'\t' + kindName(chats[i].kinds);
         rows += QStringLiteral("\r\n");
     }
-    return terminal.Print(rows);
+    return terminal.print(rows);
 }
 
-QString Quoted(const QString &name)
+QString inQuotes(const QString &name)
 {
     return u'"' + name + u'"';
 }
 
-int Show(const Terminal &terminal, const QCommandLineParser &parser, const Options &options,
+int show(const Terminal &terminal, const QCommandLineParser &parser, const Options &options,
          const QString &path, const QStringList &names)
 {
     modMain::LoadedChatLog log;
-    if (!Load(terminal, path, &log))
-        return kFailure;
+    if (!load(terminal, path, &log))
+        return ExitFailure;
 
     // A name given twice counts once: the window's merged chats never hold a name twice either.
     const QSet<QString> known(log.ChatNames.cbegin(), log.ChatNames.cend());
@@ -257,13 +259,13 @@ int Show(const Terminal &terminal, const QCommandLineParser &parser, const Optio
     if (!missing.isEmpty() && !parser.isSet(options.allowMissing)) {
         QStringList quoted;
         for (const QString &name : missing)
-            quoted.append(Quoted(name));
+            quoted.append(inQuotes(name));
         QString message = QStringLiteral("%1: no chat named %2; the chats in it are:")
                               .arg(path, quoted.join(QStringLiteral(", ")));
         for (const QString &name : std::as_const(log.ChatNames))
-            message += QStringLiteral("\n  ") + Quoted(name);
-        terminal.Message(message);
-        return kFailure;
+            message += QStringLiteral("\n  ") + inQuotes(name);
+        terminal.message(message);
+        return ExitFailure;
     }
 
     modMain::DisplayOptions display;
@@ -273,20 +275,20 @@ int Show(const Terminal &terminal, const QCommandLineParser &parser, const Optio
     const QString text = modMain::BuildChatText(log.ChatLog, selection, display);
 
     if (!parser.isSet(options.output))
-        return terminal.Print(text);
+        return terminal.print(text);
     // Exactly the assembled text, so an empty chat gives an empty file. The window's save adds one
     // CR LF after the text on view; for an export that would be an empty line no chat ever had, and
     // files joined end to end would gain blank lines between them.
     const QString target = parser.value(options.output);
     QString error;
-    if (!modMain::WriteTextFile(target, text, &error)) {
-        terminal.Message(QStringLiteral("%1: %2").arg(target, error));
-        return kFailure;
+    if (!modMain::writeTextFile(platformpaths::commandLinePath(target), text, &error)) {
+        terminal.message(QStringLiteral("%1: %2").arg(target, error));
+        return ExitFailure;
     }
-    return kSuccess;
+    return ExitSuccess;
 }
 
-Command CommandNamed(const QString &name)
+Command commandNamed(const QString &name)
 {
     if (name == QLatin1String("list"))
         return Command::List;
@@ -297,48 +299,48 @@ Command CommandNamed(const QString &name)
 
 } // namespace
 
-int Run(const QStringList &arguments, std::FILE *out, std::FILE *err)
+int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
 {
     const Terminal terminal(out, err);
     const Options options;
 
     // First pass knows every option, so that an option's value is never taken for the command.
     QCommandLineParser first;
-    Configure(first, options, Command::None, true);
+    configure(first, options, Command::None, true);
     if (!first.parse(arguments))
-        return terminal.UsageError(first.errorText());
+        return terminal.usageError(first.errorText());
     if (first.isSet(options.version))
-        return terminal.PrintLines(
+        return terminal.printLines(
             QStringLiteral("%1 %2\n").arg(kProgram, QStringLiteral(EVENFALL_VERSION_STRING)));
     const QStringList words = first.positionalArguments();
     if (words.isEmpty()) {
         if (!first.isSet(options.help))
-            return terminal.UsageError(QStringLiteral("no command given"));
+            return terminal.usageError(QStringLiteral("no command given"));
         QCommandLineParser general;
-        Configure(general, options, Command::None, false);
-        return terminal.PrintLines(general.helpText());
+        configure(general, options, Command::None, false);
+        return terminal.printLines(general.helpText());
     }
-    const Command command = CommandNamed(words.first());
+    const Command command = commandNamed(words.first());
     if (command == Command::None)
-        return terminal.UsageError(QStringLiteral("unknown command '%1'").arg(words.first()));
+        return terminal.usageError(QStringLiteral("unknown command '%1'").arg(words.first()));
 
     // Second pass with the command's own options: one meant for the other command is an error here.
     QCommandLineParser parser;
-    Configure(parser, options, command, false);
+    configure(parser, options, command, false);
     if (!parser.parse(arguments))
-        return terminal.UsageError(parser.errorText());
+        return terminal.usageError(parser.errorText());
     if (parser.isSet(options.help))
-        return terminal.PrintLines(parser.helpText());
+        return terminal.printLines(parser.helpText());
     if (words.size() < 2)
-        return terminal.UsageError(QStringLiteral("%1: no log file given").arg(words.first()));
+        return terminal.usageError(QStringLiteral("%1: no log file given").arg(words.first()));
     if (command == Command::List) {
         if (words.size() > 2)
-            return terminal.UsageError(QStringLiteral("list: unexpected argument '%1'").arg(words[2]));
-        return List(terminal, words[1], parser.isSet(options.kind));
+            return terminal.usageError(QStringLiteral("list: unexpected argument '%1'").arg(words[2]));
+        return list(terminal, words[1], parser.isSet(options.kind));
     }
     if (words.size() < 3)
-        return terminal.UsageError(QStringLiteral("show: no chat name given"));
-    return Show(terminal, parser, options, words[1], words.mid(2));
+        return terminal.usageError(QStringLiteral("show: no chat name given"));
+    return show(terminal, parser, options, words[1], words.mid(2));
 }
 
 } // namespace chatlogcli

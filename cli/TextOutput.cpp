@@ -19,7 +19,7 @@ constexpr bool kKeepCrLf = false;
 #endif
 
 // Removes the CR of every CR LF in [begin, end) in place; returns the new end. A lone CR stays.
-char *DropCrOfCrLf(char *begin, char *end)
+char *dropCrOfCrLf(char *begin, char *end)
 {
     char *write = begin;
     const char *read = begin;
@@ -36,14 +36,14 @@ char *DropCrOfCrLf(char *begin, char *end)
     }
 }
 
-int WriteError()
+int writeError()
 {
     return errno != 0 ? errno : EIO;
 }
 
 } // namespace
 
-int WriteText(std::FILE *stream, QStringView text)
+int writeText(std::FILE *stream, QStringView text)
 {
     QStringEncoder encoder(QStringEncoder::Utf8);
     // One more character than a block, for the LF kept with its CR.
@@ -54,16 +54,16 @@ int WriteText(std::FILE *stream, QStringView text)
             ++end; // a CR LF is never split between blocks, so each block drops its own CRs
         char *stop = encoder.appendToBuffer(buffer.data(), text.sliced(at, end - at));
         if (!kKeepCrLf)
-            stop = DropCrOfCrLf(buffer.data(), stop);
+            stop = dropCrOfCrLf(buffer.data(), stop);
         const size_t size = stop - buffer.data();
         errno = 0;
         if (std::fwrite(buffer.constData(), 1, size, stream) != size)
-            return WriteError();
+            return writeError();
         at = end;
     }
     errno = 0;
     if (std::fflush(stream) != 0)
-        return WriteError();
+        return writeError();
     return 0;
 }
 

@@ -10,6 +10,6 @@ namespace chatlogcli {
 // blocks, with the platform's line ends: CR LF stays on Windows, becomes LF elsewhere. The stream must
 // be binary (no line-end translation of its own). Flushes at the end. Returns 0, or the errno of the
 // write that failed; nothing more is written after a failure.
-int WriteText(std::FILE *stream, QStringView text);
+int writeText(std::FILE *stream, QStringView text);
 
 } // namespace chatlogcli

@@ -21,5 +21,5 @@ int main(int argc, char *argv[])
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     QCoreApplication application(argc, argv);
-    return chatlogcli::Run(QCoreApplication::arguments(), stdout, stderr);
+    return chatlogcli::run(QCoreApplication::arguments(), stdout, stderr);
 }

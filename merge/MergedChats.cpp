@@ -1,24 +1,24 @@
 #include "MergedChats.h"
 
-void MergedChatTable::Reset()
+void MergedChatTable::reset()
 {
     entries_.clear();
     entries_.append(std::nullopt);
 }
 
-const QStringList *MergedChatTable::Entry(qsizetype index) const
+const QStringList *MergedChatTable::entry(qsizetype index) const
 {
     if (index < 0 || index >= entries_.size() || !entries_[index])
         return nullptr;
     return &*entries_[index];
 }
 
-bool MergedChatTable::Store(const QStringList &names)
+bool MergedChatTable::store(const QStringList &names)
 {
     if (names.isEmpty())
         return false;
     if (entries_.isEmpty())
-        Reset();
+        reset();
     if (!entries_.first())
         entries_.first() = names;
     else
@@ -26,7 +26,7 @@ bool MergedChatTable::Store(const QStringList &names)
     return true;
 }
 
-QStringList MergedChatTable::Labels() const
+QStringList MergedChatTable::labels() const
 {
     QStringList labels;
     for (const std::optional<QStringList> &entry : entries_) {

@@ -16,41 +16,41 @@ frmMergeChats::frmMergeChats(const QStringList &chatNames, MergedChatTable &merg
     // An ordinary sizable window with all caption buttons, not the bare close box of a dialog.
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
-    setFont(twips::DesignFont());
-    CreateControls();
-    SetTabOrder();
+    setFont(twips::designFont());
+    createControls();
+    setTabOrder();
     // No layout: the controls keep their designed places when the window is resized.
-    resize(twips::ToPixels(6375), twips::ToPixels(3180));
+    resize(twips::toPixels(6375), twips::toPixels(3180));
     lstMergedChatNames->setFocus();
     Form_Load();
 }
 
-void frmMergeChats::CreateControls()
+void frmMergeChats::createControls()
 {
-    Label2 = MakeHeaderLabel(this, QStringLiteral("Label2"), QStringLiteral("List of Available Chats:"));
-    twips::SetGeometry(Label2, 120, 120, 2655, 255);
+    Label2 = makeHeaderLabel(this, QStringLiteral("Label2"), QStringLiteral("List of Available Chats:"));
+    twips::setGeometry(Label2, 120, 120, 2655, 255);
     lstChatNames = new QListWidget(this);
     lstChatNames->setObjectName(QStringLiteral("lstChatNames"));
     lstChatNames->setSelectionMode(QAbstractItemView::MultiSelection);
-    twips::SetGeometry(lstChatNames, 120, 360, 2655, 2205);
+    twips::setGeometry(lstChatNames, 120, 360, 2655, 2205);
 
-    cmdAddToMerge = MakeButton(this, QStringLiteral("cmdAddToMerge"), QStringLiteral(">>"));
-    twips::SetGeometry(cmdAddToMerge, 2880, 840, 615, 375);
-    cmdRemoveFromMerge = MakeButton(this, QStringLiteral("cmdRemoveFromMerge"), QStringLiteral("<<"));
-    twips::SetGeometry(cmdRemoveFromMerge, 2880, 1320, 615, 375);
+    cmdAddToMerge = makeButton(this, QStringLiteral("cmdAddToMerge"), QStringLiteral(">>"));
+    twips::setGeometry(cmdAddToMerge, 2880, 840, 615, 375);
+    cmdRemoveFromMerge = makeButton(this, QStringLiteral("cmdRemoveFromMerge"), QStringLiteral("<<"));
+    twips::setGeometry(cmdRemoveFromMerge, 2880, 1320, 615, 375);
 
-    Label4 = MakeHeaderLabel(this, QStringLiteral("Label4"), QStringLiteral("List of Chats to be Merged:"));
-    twips::SetGeometry(Label4, 3600, 120, 2655, 255);
+    Label4 = makeHeaderLabel(this, QStringLiteral("Label4"), QStringLiteral("List of Chats to be Merged:"));
+    twips::setGeometry(Label4, 3600, 120, 2655, 255);
     lstMergedChatNames = new QListWidget(this);
     lstMergedChatNames->setObjectName(QStringLiteral("lstMergedChatNames"));
     lstMergedChatNames->setSelectionMode(QAbstractItemView::MultiSelection);
-    twips::SetGeometry(lstMergedChatNames, 3600, 360, 2655, 2205);
+    twips::setGeometry(lstMergedChatNames, 3600, 360, 2655, 2205);
 
     // Neither button is a default button, so Enter never applies by accident.
-    cmdApply = MakeButton(this, QStringLiteral("cmdApply"), QStringLiteral("&Apply"));
-    twips::SetGeometry(cmdApply, 3600, 2760, 1215, 375);
-    cmdCancel = MakeButton(this, QStringLiteral("cmdCancel"), QStringLiteral("&Cancel"));
-    twips::SetGeometry(cmdCancel, 4920, 2760, 1215, 375);
+    cmdApply = makeButton(this, QStringLiteral("cmdApply"), QStringLiteral("&Apply"));
+    twips::setGeometry(cmdApply, 3600, 2760, 1215, 375);
+    cmdCancel = makeButton(this, QStringLiteral("cmdCancel"), QStringLiteral("&Cancel"));
+    twips::setGeometry(cmdCancel, 4920, 2760, 1215, 375);
 
     connect(cmdAddToMerge, &QPushButton::clicked, this, &frmMergeChats::cmdAddToMerge_Click);
     connect(cmdRemoveFromMerge, &QPushButton::clicked, this, &frmMergeChats::cmdRemoveFromMerge_Click);
@@ -59,13 +59,13 @@ void frmMergeChats::CreateControls()
 
     // A merged chat needs at least one name, so Apply follows whether the merge list has any.
     QAbstractItemModel *merged = lstMergedChatNames->model();
-    connect(merged, &QAbstractItemModel::rowsInserted, this, &frmMergeChats::UpdateApplyEnabled);
-    connect(merged, &QAbstractItemModel::rowsRemoved, this, &frmMergeChats::UpdateApplyEnabled);
-    connect(merged, &QAbstractItemModel::modelReset, this, &frmMergeChats::UpdateApplyEnabled);
-    UpdateApplyEnabled();
+    connect(merged, &QAbstractItemModel::rowsInserted, this, &frmMergeChats::updateApplyEnabled);
+    connect(merged, &QAbstractItemModel::rowsRemoved, this, &frmMergeChats::updateApplyEnabled);
+    connect(merged, &QAbstractItemModel::modelReset, this, &frmMergeChats::updateApplyEnabled);
+    updateApplyEnabled();
 }
 
-void frmMergeChats::SetTabOrder()
+void frmMergeChats::setTabOrder()
 {
     // The designed tab indices, lowest first; the header labels take no focus.
     QWidget *const order[] = {
@@ -80,7 +80,7 @@ void frmMergeChats::SetTabOrder()
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
-void frmMergeChats::UpdateApplyEnabled()
+void frmMergeChats::updateApplyEnabled()
 {
     cmdApply->setEnabled(lstMergedChatNames->count() > 0);
 }
@@ -123,7 +123,7 @@ void frmMergeChats::cmdApply_Click()
     names.reserve(lstMergedChatNames->count());
     for (int i = 0; i < lstMergedChatNames->count(); ++i)
         names.append(lstMergedChatNames->item(i)->text());
-    if (!mergedChats_.Store(names))
+    if (!mergedChats_.store(names))
         return; // nothing to merge: stay open
     accept();
 }

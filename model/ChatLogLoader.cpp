@@ -22,7 +22,7 @@ constexpr qsizetype kReadChunk = qsizetype(1) << 18; // bytes per read
 // Chat names as hash keys, with a cheap hash: names are short and hashed once per line.
 struct NameKey {
     QStringView name;
-    friend bool operator==(NameKey a, NameKey b) { return detail::Same(a.name, b.name); }
+    friend bool operator==(NameKey a, NameKey b) { return detail::same(a.name, b.name); }
 };
 
 size_t qHash(NameKey key, size_t seed)
@@ -38,17 +38,17 @@ size_t qHash(NameKey key, size_t seed)
 // Builds the records of one log apart from any loaded one, so a failed load changes nothing.
 class LogBuilder {
 public:
-    LogBuilder() { publicIndex_ = Intern(kPublicChatName); }
+    LogBuilder() { publicIndex_ = intern(kPublicChatName); }
 
-    void AddLine(QStringView line)
+    void addLine(QStringView line)
     {
-        const detail::LineShape shape = detail::ShapeOfLine(line);
+        const detail::LineShape shape = detail::shapeOfLine(line, &dates_);
         const qsizetype nameIndex =
-            shape.kind == detail::LineKind::Public ? publicIndex_ : Intern(shape.chatName);
+            shape.kind == detail::LineKind::Public ? publicIndex_ : intern(shape.chatName);
         // Built whole in its place: the strings are copy-constructed, never assigned.
         log_.ChatLog.emplace_back(
             ChatLine{shape.timeStamp, names_[nameIndex], shape.kind == detail::LineKind::Channel,
-                     shape.kind == detail::LineKind::Tell, texts_.Append(line.sliced(shape.textStart)),
+                     shape.kind == detail::LineKind::Tell, texts_.append(line.sliced(shape.textStart)),
                      shape.isGameFeedback, false});
         // Names are listed in order of first appearance, which is not the order of interning:
         // "Public/Global" is known from the start but listed where its first line stands.
@@ -58,14 +58,14 @@ public:
         }
     }
 
-    bool Empty() const { return log_.ChatLog.isEmpty(); }
-    LoadedChatLog Take() { return std::move(log_); }
+    bool empty() const { return log_.ChatLog.isEmpty(); }
+    LoadedChatLog take() { return std::move(log_); }
 
 private:
     // One shared string per distinct name; records copy it (a reference count, not the characters).
-    qsizetype Intern(QStringView name)
+    qsizetype intern(QStringView name)
     {
-        if (lastIndex_ >= 0 && detail::Same(names_[lastIndex_], name))
+        if (lastIndex_ >= 0 && detail::same(names_[lastIndex_], name))
             return lastIndex_;
         auto it = index_.constFind(NameKey{name});
         if (it != index_.cend()) {
@@ -81,6 +81,7 @@ private:
 
     LoadedChatLog log_;
     detail::TextArena texts_;
+    DateCache dates_;
     QStringList names_;
     QList<bool> listed_;
     QHash<NameKey, qsizetype> index_;
@@ -89,7 +90,7 @@ private:
 };
 
 // The first CR or LF in [p, end), or end.
-const char16_t *FindLineEnd(const char16_t *p, const char16_t *end)
+const char16_t *findLineEnd(const char16_t *p, const char16_t *end)
 {
 #if defined(__SSE2__)
     const __m128i cr = _mm_set1_epi16(u'\r'), lf = _mm_set1_epi16(u'\n');
@@ -113,34 +114,34 @@ public:
     explicit LineSplitter(LogBuilder &builder) : builder_(builder) {}
 
     // Consumes the complete lines of text[0, size); returns how many characters were consumed.
-    qsizetype Feed(const char16_t *text, qsizetype size, bool atEnd)
+    qsizetype feed(const char16_t *text, qsizetype size, bool atEnd)
     {
         qsizetype start = 0;
         for (qsizetype i = 0; i < size; ++i) {
-            i = FindLineEnd(text + i, text + size) - text;
+            i = findLineEnd(text + i, text + size) - text;
             if (i == size)
                 break;
             const char16_t c = text[i];
             if (c == u'\r' && i + 1 == size && !atEnd)
                 break; // an LF may follow in the next chunk
-            Line(QStringView(text + start, i - start));
+            line(QStringView(text + start, i - start));
             if (c == u'\r' && i + 1 < size && text[i + 1] == u'\n')
                 ++i;
             start = i + 1;
         }
         if (atEnd && start < size) {
-            Line(QStringView(text + start, size - start));
+            line(QStringView(text + start, size - start));
             start = size;
         }
         return start;
     }
 
 private:
-    void Line(QStringView line)
+    void line(QStringView line)
     {
         if (headerSeen_) {
             if (!line.isEmpty())
-                builder_.AddLine(line);
+                builder_.addLine(line);
         } else {
             headerSeen_ = true;
         }
@@ -150,7 +151,7 @@ private:
     bool headerSeen_ = false;
 };
 
-QString ReadError(const QFile &file)
+QString readError(const QFile &file)
 {
     return file.errorString();
 }
@@ -162,7 +163,7 @@ LoadResult LoadChatLog(const QString &path)
     LoadResult result;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        result.errorText = ReadError(file);
+        result.errorText = readError(file);
         return result;
     }
 
@@ -178,33 +179,33 @@ LoadResult LoadChatLog(const QString &path)
     for (;;) {
         const qint64 got = file.read(chunk.data(), chunk.size());
         if (got < 0) {
-            result.errorText = ReadError(file);
+            result.errorText = readError(file);
             return result;
         }
         const bool atEnd = got == 0;
         QByteArrayView bytes(chunk.constData(), got);
         if (firstChunk) {
             qsizetype mark = 0;
-            decoder = std::make_unique<LogDecoder>(DetectEncoding(bytes, &mark));
+            decoder = std::make_unique<LogDecoder>(detectEncoding(bytes, &mark));
             bytes = bytes.sliced(mark);
             firstChunk = false;
         }
         if (pending.size() < size_t(pendingSize + bytes.size() + 4))
             pending.resize(pendingSize + bytes.size() + 4);
-        pendingSize += decoder->Decode(bytes, pending.data() + pendingSize);
-        const qsizetype used = splitter.Feed(pending.data(), pendingSize, atEnd);
+        pendingSize += decoder->decode(bytes, pending.data() + pendingSize);
+        const qsizetype used = splitter.feed(pending.data(), pendingSize, atEnd);
         std::copy(pending.begin() + used, pending.begin() + pendingSize, pending.begin());
         pendingSize -= used;
         if (atEnd)
             break;
     }
 
-    if (builder.Empty()) {
+    if (builder.empty()) {
         result.status = LoadStatus::NoLines;
         return result;
     }
     result.status = LoadStatus::Loaded;
-    result.log = builder.Take();
+    result.log = builder.take();
     return result;
 }
 

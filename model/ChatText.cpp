@@ -11,11 +11,10 @@ namespace {
 
 constexpr qsizetype kStampLength = 21; // "[" + "mm/dd/yyyy hh:nn:ss" + "]"
 
-bool HasNoCase(QStringView text)
+bool hasNoCase(QStringView text)
 {
-    return std::all_of(text.begin(), text.end(), [](QChar c) {
-        return c.toCaseFolded() == c && c.toUpper() == c && c.toLower() == c;
-    });
+    return std::all_of(text.begin(), text.end(),
+                       [](QChar c) { return c.toCaseFolded() == c && c.toUpper() == c && c.toLower() == c; });
 }
 
 // How many selection entries name a chat. The loader shares one string per chat name, so a log holds
@@ -25,14 +24,14 @@ class SelectionCounter {
 public:
     explicit SelectionCounter(const QStringList &selection) : selection_(selection) {}
 
-    int Count(const QString &name)
+    int count(const QString &name)
     {
         Slot &slot = slots_[(quintptr(name.constData()) >> 4) % kSlots];
         if (slot.data == name.constData() && slot.size == name.size())
             return slot.count;
         int count = 0;
         for (const QString &entry : selection_) {
-            if (detail::Same(entry, name))
+            if (detail::same(entry, name))
                 ++count;
         }
         slot = {name.constData(), name.size(), count};
@@ -54,15 +53,15 @@ private:
 // grows by realloc, which the C library does by remapping pages rather than copying them.
 class TextWriter {
 public:
-    char16_t *Room(qsizetype needed)
+    char16_t *room(qsizetype needed)
     {
         if (end_ - out_ < needed)
-            Grow(needed);
+            grow(needed);
         return out_;
     }
-    void Advance(char16_t *to) { out_ = to; }
+    void advance(char16_t *to) { out_ = to; }
 
-    QString Take()
+    QString take()
     {
         if (!base_)
             return QString();
@@ -72,7 +71,7 @@ public:
     }
 
 private:
-    void Grow(qsizetype needed)
+    void grow(qsizetype needed)
     {
         const qsizetype used = out_ - base_;
         text_.resize(std::max({used + needed, 2 * text_.size(), qsizetype(4096)}));
@@ -90,24 +89,26 @@ private:
 
 } // namespace
 
-QString BuildChatText(const QList<ChatLine> &chatLog, const QStringList &selection, const DisplayOptions &options)
+QString BuildChatText(const QList<ChatLine> &chatLog, const QStringList &selection,
+                      const DisplayOptions &options)
 {
     // One pass over the log: the records are many and large, so reading them twice (to measure, then
     // to copy) costs more than growing the result.
     SelectionCounter counter(selection);
     TextWriter writer;
+    TimestampFormatter stamps;
     const qsizetype perLine = 2 + (options.ShowTimestamp ? kStampLength : 0);
     for (const ChatLine &record : chatLog) {
         if ((record.IsGameFeedback && !options.DisplayGameFeedback) ||
             (record.IsSystem && !options.DisplaySystem))
             continue;
         // A name given twice in the selection shows its records twice.
-        for (int times = counter.Count(record.ChatName); times > 0; --times) {
+        for (int times = counter.count(record.ChatName); times > 0; --times) {
             const qsizetype size = record.Text.size();
-            char16_t *out = writer.Room(size + perLine);
+            char16_t *out = writer.room(size + perLine);
             if (options.ShowTimestamp) {
                 *out++ = u'[';
-                FormatTimestampTo(record.TimeStamp, out);
+                stamps.formatTo(record.TimeStamp, out);
                 out += 19;
                 *out++ = u']';
             }
@@ -115,10 +116,10 @@ QString BuildChatText(const QList<ChatLine> &chatLog, const QStringList &selecti
             out += size;
             *out++ = u'\r';
             *out++ = u'\n';
-            writer.Advance(out);
+            writer.advance(out);
         }
     }
-    return writer.Take();
+    return writer.take();
 }
 
 qsizetype FindNearest(QStringView text, QStringView find, qsizetype position, qsizetype range)
@@ -128,7 +129,7 @@ qsizetype FindNearest(QStringView text, QStringView find, qsizetype position, qs
     // A find string without letters compares the same with or without case, so any occurrence met on
     // the way out from the start proves its presence: the whole-text presence test is skipped, and the
     // cost follows the distance to the nearest occurrence, not the length of the text.
-    const bool caseless = HasNoCase(find);
+    const bool caseless = hasNoCase(find);
     if (!caseless && !text.contains(find, Qt::CaseSensitive))
         return -1;
 
@@ -158,6 +159,27 @@ qsizetype FindNearest(QStringView text, QStringView find, qsizetype position, qs
         if (aheadInReach && matchesAt(ahead))
             return ahead;
     }
+}
+
+qsizetype PageCount(QStringView text)
+{
+    return (text.size() + kPageSize - 1) / kPageSize;
+}
+
+PageSpan PageRange(QStringView text, qsizetype page)
+{
+    const QStringView lineEnd = u"\r\n";
+    // 1-based positions, as FindNearest gives them.
+    qsizetype start = 1;
+    if (page > 1) {
+        const qsizetype cut = FindNearest(text, lineEnd, (page - 1) * kPageSize, -1);
+        start = cut == -1 ? 1 : cut + 2;
+    }
+    qsizetype end = FindNearest(text, lineEnd, std::max<qsizetype>(page, 1) * kPageSize, -1);
+    if (end == -1)
+        end = text.size();
+    const qsizetype from = std::min(start - 1, text.size());
+    return {from, start < end ? end - start : text.size() - from};
 }
 
 } // namespace modMain

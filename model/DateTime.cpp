@@ -7,7 +7,7 @@ namespace modMain {
 namespace {
 
 // Howard Hinnant's days_from_civil / civil_from_days, counted from 1970-01-01.
-qint64 DaysFromCivil(qint64 y, unsigned m, unsigned d)
+qint64 daysFromCivil(qint64 y, unsigned m, unsigned d)
 {
     y -= m <= 2;
     const qint64 era = (y >= 0 ? y : y - 399) / 400;
@@ -17,7 +17,7 @@ qint64 DaysFromCivil(qint64 y, unsigned m, unsigned d)
     return era * 146097 + static_cast<qint64>(doe) - 719468;
 }
 
-void CivilFromDays(qint64 z, int *year, int *month, int *day)
+void civilFromDays(qint64 z, int *year, int *month, int *day)
 {
     z += 719468;
     const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
@@ -33,25 +33,25 @@ void CivilFromDays(qint64 z, int *year, int *month, int *day)
     *day = static_cast<int>(d);
 }
 
-const qint64 kEpochOffset = DaysFromCivil(1899, 12, 30);
+const qint64 kEpochOffset = daysFromCivil(1899, 12, 30);
 
-bool IsLeap(int y)
+bool isLeap(int y)
 {
     return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
 }
 
-int DaysInMonth(int y, int m)
+int daysInMonth(int y, int m)
 {
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && IsLeap(y) ? 29 : days[m - 1];
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && isLeap(y) ? 29 : kDays[m - 1];
 }
 
-bool IsDigit(QChar c)
+bool isDigit(QChar c)
 {
     return c.unicode() >= u'0' && c.unicode() <= u'9';
 }
 
-int Digit(QChar c)
+int digit(QChar c)
 {
     return c.unicode() - u'0';
 }
@@ -61,25 +61,25 @@ struct Scanner {
     QStringView s;
     qsizetype i = 0;
 
-    bool AtEnd() const { return i >= s.size(); }
-    QChar Peek() const { return AtEnd() ? QChar() : s[i]; }
+    bool atEnd() const { return i >= s.size(); }
+    QChar peek() const { return atEnd() ? QChar() : s[i]; }
     // Reads 1..maxDigits digits; returns the count read (0 when none).
-    int Number(int maxDigits, int *value)
+    int number(int maxDigits, int *value)
     {
         int n = 0;
         int v = 0;
-        while (n < maxDigits && !AtEnd() && IsDigit(s[i])) {
-            v = v * 10 + Digit(s[i]);
+        while (n < maxDigits && !atEnd() && isDigit(s[i])) {
+            v = v * 10 + digit(s[i]);
             ++i;
             ++n;
         }
         *value = v;
         return n;
     }
-    int SkipSpaces()
+    int skipSpaces()
     {
         int n = 0;
-        while (!AtEnd() && s[i] == u' ') {
+        while (!atEnd() && s[i] == u' ') {
             ++i;
             ++n;
         }
@@ -87,45 +87,45 @@ struct Scanner {
     }
 };
 
-bool DateValid(int y, int m, int d)
+bool dateValid(int y, int m, int d)
 {
-    return y >= 100 && y <= 9999 && m >= 1 && m <= 12 && d >= 1 && d <= DaysInMonth(y, m);
+    return y >= 100 && y <= 9999 && m >= 1 && m <= 12 && d >= 1 && d <= daysInMonth(y, m);
 }
 
 // month/day/year; on success the scanner stands after the year.
-bool ScanDate(Scanner &sc, qint64 *serial)
+bool scanDate(Scanner &sc, qint64 *serial)
 {
     const qsizetype start = sc.i;
     int m = 0, d = 0, y = 0;
-    if (sc.Number(2, &m) == 0)
+    if (sc.number(2, &m) == 0)
         return false;
-    const QChar sep = sc.Peek();
+    const QChar sep = sc.peek();
     if (sep != u'/' && sep != u'-') {
         sc.i = start;
         return false;
     }
     ++sc.i;
-    if (sc.Number(2, &d) == 0 || sc.Peek() != sep) {
+    if (sc.number(2, &d) == 0 || sc.peek() != sep) {
         sc.i = start;
         return false;
     }
     ++sc.i;
-    const int yearDigits = sc.Number(4, &y);
-    if ((yearDigits != 2 && yearDigits != 4) || IsDigit(sc.Peek())) {
+    const int yearDigits = sc.number(4, &y);
+    if ((yearDigits != 2 && yearDigits != 4) || isDigit(sc.peek())) {
         sc.i = start;
         return false;
     }
     if (yearDigits == 2)
         y += y < 30 ? 2000 : 1900; // the usual two-digit year window, 1930 to 2029
-    if (!DateValid(y, m, d)) {
+    if (!dateValid(y, m, d)) {
         sc.i = start;
         return false;
     }
-    *serial = DaySerial(y, m, d);
+    *serial = daySerial(y, m, d);
     return true;
 }
 
-bool MatchWordCI(Scanner &sc, char16_t a, char16_t b)
+bool matchWordCi(Scanner &sc, char16_t a, char16_t b)
 {
     if (sc.i + 2 > sc.s.size())
         return false;
@@ -139,30 +139,30 @@ bool MatchWordCI(Scanner &sc, char16_t a, char16_t b)
 }
 
 // H:mm[:ss] on the 24-hour clock, or h[:mm[:ss]] followed by AM or PM.
-bool ScanTime(Scanner &sc, int *seconds)
+bool scanTime(Scanner &sc, int *seconds)
 {
     int h = 0, mi = 0, se = 0;
-    if (sc.Number(2, &h) == 0)
+    if (sc.number(2, &h) == 0)
         return false;
     bool hasMinutes = false;
-    if (sc.Peek() == u':') {
+    if (sc.peek() == u':') {
         ++sc.i;
-        if (sc.Number(2, &mi) != 2)
+        if (sc.number(2, &mi) != 2)
             return false;
         hasMinutes = true;
-        if (sc.Peek() == u':') {
+        if (sc.peek() == u':') {
             ++sc.i;
-            if (sc.Number(2, &se) != 2)
+            if (sc.number(2, &se) != 2)
                 return false;
         }
     }
     const qsizetype beforeSuffix = sc.i;
-    sc.SkipSpaces();
+    sc.skipSpaces();
     bool pm = false;
     bool twelveHour = false;
-    if (MatchWordCI(sc, u'A', u'M')) {
+    if (matchWordCi(sc, u'A', u'M')) {
         twelveHour = true;
-    } else if (MatchWordCI(sc, u'P', u'M')) {
+    } else if (matchWordCi(sc, u'P', u'M')) {
         twelveHour = true;
         pm = true;
     } else {
@@ -183,7 +183,7 @@ bool ScanTime(Scanner &sc, int *seconds)
     return true;
 }
 
-bool ParseCommonForm(QStringView t, double *days)
+bool parseCommonForm(QStringView t, double *days, DateCache *cache)
 {
     // MM/dd/yyyy HH:mm:ss
     static const char kShape[] = "00/00/0000 00:00:00";
@@ -196,61 +196,64 @@ bool ParseCommonForm(QStringView t, double *days)
             return false;
         }
     }
-    auto two = [&](int k) { return Digit(t[k]) * 10 + Digit(t[k + 1]); };
+    auto two = [&](int k) { return digit(t[k]) * 10 + digit(t[k + 1]); };
     const int month = two(0), day = two(3), year = two(6) * 100 + two(8);
     const int hour = two(11), minute = two(14), second = two(17);
-    if (!DateValid(year, month, day) || hour > 23 || minute > 59 || second > 59)
+    if (!dateValid(year, month, day) || hour > 23 || minute > 59 || second > 59)
         return false;
-    // Lines of a log come day after day: remember the last date's serial.
-    thread_local int lastDateKey = -1;
-    thread_local qint64 lastSerial = 0;
     const int dateKey = (year * 13 + month) * 32 + day;
-    if (dateKey != lastDateKey) {
-        lastSerial = DaySerial(year, month, day);
-        lastDateKey = dateKey;
+    if (!cache) {
+        *days = makeDateTime(daySerial(year, month, day), hour * 3600 + minute * 60 + second);
+        return true;
     }
-    *days = MakeDateTime(lastSerial, hour * 3600 + minute * 60 + second);
+    // Lines of a log come day after day: the caller keeps the last date's serial.
+    if (dateKey != cache->key) {
+        cache->serial = daySerial(year, month, day);
+        cache->key = dateKey;
+    }
+    *days = makeDateTime(cache->serial, hour * 3600 + minute * 60 + second);
     return true;
 }
 
 } // namespace
 
-qint64 DaySerial(int year, int month, int day)
+qint64 daySerial(int year, int month, int day)
 {
-    return DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kEpochOffset;
+    return daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kEpochOffset;
 }
 
-double MakeDateTime(qint64 daySerial, int secondsOfDay)
+double makeDateTime(qint64 daySerial, int secondsOfDay)
 {
     const double fraction = secondsOfDay / 86400.0;
-    return daySerial >= 0 ? static_cast<double>(daySerial) + fraction : static_cast<double>(daySerial) - fraction;
+    return daySerial >= 0 ? static_cast<double>(daySerial) + fraction
+                          : static_cast<double>(daySerial) - fraction;
 }
 
-bool ParseTimestamp(QStringView text, double *days)
+bool parseTimestamp(QStringView text, double *days, DateCache *cache)
 {
-    if (text.size() == 19 && ParseCommonForm(text, days))
+    if (text.size() == 19 && parseCommonForm(text, days, cache))
         return true;
 
     Scanner sc{text};
-    sc.SkipSpaces();
+    sc.skipSpaces();
     qint64 serial = 0;
     int seconds = 0;
-    if (ScanDate(sc, &serial)) {
+    if (scanDate(sc, &serial)) {
         // A time may follow the date after at least one space.
-        const int spaces = sc.SkipSpaces();
-        if (!sc.AtEnd() && (spaces == 0 || !ScanTime(sc, &seconds)))
+        const int spaces = sc.skipSpaces();
+        if (!sc.atEnd() && (spaces == 0 || !scanTime(sc, &seconds)))
             return false;
-    } else if (!ScanTime(sc, &seconds)) {
+    } else if (!scanTime(sc, &seconds)) {
         return false;
     }
-    sc.SkipSpaces();
-    if (!sc.AtEnd())
+    sc.skipSpaces();
+    if (!sc.atEnd())
         return false;
-    *days = MakeDateTime(serial, seconds);
+    *days = makeDateTime(serial, seconds);
     return true;
 }
 
-void FormatTimestampTo(double days, char16_t *out)
+void TimestampFormatter::formatTo(double days, char16_t *out)
 {
     if (!std::isfinite(days) || std::fabs(days) > 3.0e6)
         days = 0.0; // far outside any calendar a log can hold
@@ -266,21 +269,19 @@ void FormatTimestampTo(double days, char16_t *out)
         at[1] = static_cast<char16_t>(u'0' + v % 10);
     };
     // A chat's lines come day after day: the date part of the last day is kept.
-    thread_local qint64 lastSerial = 0;
-    thread_local char16_t lastDate[11] = {};
-    if (serial != lastSerial || lastDate[2] != u'/') {
+    if (serial != lastSerial_ || lastDate_[2] != u'/') {
         int y = 0, m = 0, d = 0;
-        CivilFromDays(serial + kEpochOffset, &y, &m, &d);
-        put2(lastDate, m);
-        lastDate[2] = u'/';
-        put2(lastDate + 3, d);
-        lastDate[5] = u'/';
-        put2(lastDate + 6, y / 100 % 100);
-        put2(lastDate + 8, y % 100);
-        lastDate[10] = u' ';
-        lastSerial = serial;
+        civilFromDays(serial + kEpochOffset, &y, &m, &d);
+        put2(lastDate_, m);
+        lastDate_[2] = u'/';
+        put2(lastDate_ + 3, d);
+        lastDate_[5] = u'/';
+        put2(lastDate_ + 6, y / 100 % 100);
+        put2(lastDate_ + 8, y % 100);
+        lastDate_[10] = u' ';
+        lastSerial_ = serial;
     }
-    std::memcpy(out, lastDate, sizeof lastDate);
+    std::memcpy(out, lastDate_, sizeof lastDate_);
     const int h = static_cast<int>(seconds / 3600), mi = static_cast<int>(seconds / 60 % 60),
               s = static_cast<int>(seconds % 60);
     put2(out + 11, h);
@@ -290,11 +291,16 @@ void FormatTimestampTo(double days, char16_t *out)
     put2(out + 17, s);
 }
 
-QString FormatTimestamp(double days)
+QString TimestampFormatter::format(double days)
 {
     QString s(19, Qt::Uninitialized);
-    FormatTimestampTo(days, reinterpret_cast<char16_t *>(s.data()));
+    formatTo(days, reinterpret_cast<char16_t *>(s.data()));
     return s;
+}
+
+QString formatTimestamp(double days)
+{
+    return TimestampFormatter().format(days);
 }
 
 } // namespace modMain

@@ -2,6 +2,8 @@
 
 #include <QStringView>
 
+#include "DateTime.h"
+
 #include <cstring>
 
 // The line classifier shared by ParseChatLine and the loader. It works on a view and allocates nothing,
@@ -12,17 +14,18 @@ enum class LineKind : quint8 { Public, Channel, Tell };
 
 struct LineShape {
     double timeStamp = 0.0;
-    qsizetype textStart = 0;  // the record's Text is line.mid(textStart)
+    qsizetype textStart = 0; // the record's Text is line.mid(textStart)
     LineKind kind = LineKind::Public;
-    QStringView chatName;     // a view into the line, for channel and tell lines
+    QStringView chatName; // a view into the line, for channel and tell lines
     bool isGameFeedback = false;
 };
 
-LineShape ShapeOfLine(QStringView line);
+// cache, when given, keeps the last date's day serial between the lines of one load.
+LineShape shapeOfLine(QStringView line, DateCache *cache = nullptr);
 
 // Small inline searches and comparisons: the pieces of a line are a few characters long, where calling
 // out to the general string functions costs more than the work itself.
-inline qsizetype FindChar(QStringView s, char16_t c, qsizetype from = 0)
+inline qsizetype findChar(QStringView s, char16_t c, qsizetype from = 0)
 {
     const char16_t *p = s.utf16();
     for (qsizetype i = from; i < s.size(); ++i) {
@@ -32,15 +35,15 @@ inline qsizetype FindChar(QStringView s, char16_t c, qsizetype from = 0)
     return -1;
 }
 
-inline bool Same(QStringView a, QStringView b)
+inline bool same(QStringView a, QStringView b)
 {
     return a.size() == b.size() &&
            (a.utf16() == b.utf16() || std::memcmp(a.utf16(), b.utf16(), a.size() * sizeof(char16_t)) == 0);
 }
 
-inline bool BeginsWith(QStringView s, QStringView prefix)
+inline bool beginsWith(QStringView s, QStringView prefix)
 {
-    return s.size() >= prefix.size() && Same(s.first(prefix.size()), prefix);
+    return s.size() >= prefix.size() && same(s.first(prefix.size()), prefix);
 }
 
 } // namespace modMain::detail

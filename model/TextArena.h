@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <cstring>
 #include <QStringView>
+#include <cstring>
 
 namespace modMain::detail {
 
@@ -12,13 +12,13 @@ namespace modMain::detail {
 // followed by a zero in the block, so utf16() stays zero-terminated without a copy.
 class TextArena {
 public:
-    QString Append(QStringView text)
+    QString append(QStringView text)
     {
         if (text.isEmpty())
             return QString();
         const qsizetype need = text.size() + 1;
         if (used_ + need > capacity_)
-            StartBlock(need > kBlockSize ? need : kBlockSize);
+            startBlock(need > kBlockSize ? need : kBlockSize);
         char16_t *at = base_ + used_;
         std::memcpy(at, text.utf16(), text.size() * sizeof(char16_t));
         at[text.size()] = u'\0';
@@ -32,7 +32,7 @@ public:
 private:
     static constexpr qsizetype kBlockSize = qsizetype(1) << 20; // characters
 
-    void StartBlock(qsizetype capacity)
+    void startBlock(qsizetype capacity)
     {
         block_ = QString();
         block_.reserve(capacity);

@@ -12,18 +12,18 @@ namespace modMain {
 namespace {
 
 // windows-1252 bytes 0x80 to 0x9F; the five the code page leaves undefined map to the same code point.
-constexpr char16_t kHighControls[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kHighControls[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 #ifndef Q_OS_WIN
-char16_t Windows1252ToUnicode(unsigned char b)
+char16_t windows1252ToUnicode(unsigned char b)
 {
     return b >= 0x80 && b < 0xA0 ? kHighControls[b - 0x80] : char16_t(b);
 }
 
-char UnicodeToWindows1252(char16_t c)
+char unicodeToWindows1252(char16_t c)
 {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return static_cast<char>(c);
@@ -34,7 +34,7 @@ char UnicodeToWindows1252(char16_t c)
     return '?';
 }
 
-qsizetype DecodeWindows1252(QByteArrayView bytes, char16_t *out)
+qsizetype decodeWindows1252(QByteArrayView bytes, char16_t *out)
 {
     const auto *in = reinterpret_cast<const unsigned char *>(bytes.data());
     const qsizetype n = bytes.size();
@@ -47,7 +47,7 @@ qsizetype DecodeWindows1252(QByteArrayView bytes, char16_t *out)
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
         if (_mm_movemask_epi8(v)) {
             for (int k = 0; k < 16; ++k)
-                out[i + k] = Windows1252ToUnicode(in[i + k]);
+                out[i + k] = windows1252ToUnicode(in[i + k]);
             continue;
         }
         _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_unpacklo_epi8(v, zero));
@@ -55,12 +55,12 @@ qsizetype DecodeWindows1252(QByteArrayView bytes, char16_t *out)
     }
 #endif
     for (; i < n; ++i)
-        out[i] = Windows1252ToUnicode(in[i]);
+        out[i] = windows1252ToUnicode(in[i]);
     return n;
 }
 #endif
 
-QStringConverter::Encoding ConverterFor(LogEncoding encoding)
+QStringConverter::Encoding converterFor(LogEncoding encoding)
 {
     switch (encoding) {
     case LogEncoding::Utf8:
@@ -77,7 +77,7 @@ QStringConverter::Encoding ConverterFor(LogEncoding encoding)
 
 } // namespace
 
-LogEncoding DetectEncoding(QByteArrayView head, qsizetype *markLength)
+LogEncoding detectEncoding(QByteArrayView head, qsizetype *markLength)
 {
     if (head.startsWith("\xEF\xBB\xBF")) {
         *markLength = 3;
@@ -96,19 +96,19 @@ LogEncoding DetectEncoding(QByteArrayView head, qsizetype *markLength)
 }
 
 // Stateful, since a character may be split between two chunks.
-LogDecoder::LogDecoder(LogEncoding encoding) : encoding_(encoding), decoder_(ConverterFor(encoding)) {}
+LogDecoder::LogDecoder(LogEncoding encoding) : encoding_(encoding), decoder_(converterFor(encoding)) {}
 
-qsizetype LogDecoder::Decode(QByteArrayView bytes, char16_t *out)
+qsizetype LogDecoder::decode(QByteArrayView bytes, char16_t *out)
 {
 #ifndef Q_OS_WIN
     if (encoding_ == LogEncoding::Ansi)
-        return DecodeWindows1252(bytes, out);
+        return decodeWindows1252(bytes, out);
 #endif
     QChar *end = decoder_.appendToBuffer(reinterpret_cast<QChar *>(out), bytes);
     return end - reinterpret_cast<QChar *>(out);
 }
 
-QByteArray EncodeAnsi(QStringView text)
+QByteArray encodeAnsi(QStringView text)
 {
 #ifdef Q_OS_WIN
     QStringEncoder encoder(QStringConverter::System);
@@ -121,28 +121,28 @@ QByteArray EncodeAnsi(QStringView text)
         // A character outside the code page is one "?", even when it takes two UTF-16 units.
         if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode()))
             ++i;
-        bytes.append(UnicodeToWindows1252(c));
+        bytes.append(unicodeToWindows1252(c));
     }
     return bytes;
 #endif
 }
 
-QString DecodeAnsi(QByteArrayView bytes)
+QString decodeAnsi(QByteArrayView bytes)
 {
     QString text(bytes.size(), Qt::Uninitialized);
     LogDecoder decoder(LogEncoding::Ansi);
-    text.resize(decoder.Decode(bytes, reinterpret_cast<char16_t *>(text.data())));
+    text.resize(decoder.decode(bytes, reinterpret_cast<char16_t *>(text.data())));
     return text;
 }
 
-bool WriteTextFile(const QString &path, QStringView text, QString *error)
+bool writeTextFile(const QString &path, QStringView text, QString *error)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = file.errorString();
         return false;
     }
-    const QByteArray bytes = EncodeAnsi(text);
+    const QByteArray bytes = encodeAnsi(text);
     if (file.write(bytes) != bytes.size() || !file.commit()) {
         *error = file.errorString();
         file.cancelWriting();

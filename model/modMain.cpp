@@ -12,7 +12,7 @@ constexpr QStringView kFeedbackTexts[] = {
     u"You have received",
 };
 
-QStringView TrimSpaces(QStringView s)
+QStringView trimSpaces(QStringView s)
 {
     qsizetype b = 0, e = s.size();
     while (b < e && s[b] == u' ')
@@ -23,22 +23,22 @@ QStringView TrimSpaces(QStringView s)
 }
 
 // The chat of the line from the working text (the line after its timestamp) on.
-LineShape ShapeAfterTimestamp(QStringView line, LineShape shape)
+LineShape shapeAfterTimestamp(QStringView line, LineShape shape)
 {
     const QStringView work = line.sliced(shape.textStart);
-    const QStringView trimmed = TrimSpaces(work);
+    const QStringView trimmed = trimSpaces(work);
     if (trimmed.isEmpty())
         return shape; // nothing after the timestamp: a public line
 
     if (trimmed.front() == u'[') {
         shape.kind = LineKind::Channel;
         // The first "[" of the working text is the one that opens the trimmed text.
-        const qsizetype cOpen = FindChar(work, u'[');
-        const qsizetype cClose = FindChar(work, u']', cOpen + 1);
+        const qsizetype cOpen = findChar(work, u'[');
+        const qsizetype cClose = findChar(work, u']', cOpen + 1);
         if (cClose >= 0) {
             const QStringView channel = work.sliced(cOpen + 1, cClose - cOpen - 1);
             // The name ends at the first ":" from the channel text's second character on.
-            const qsizetype colon = FindChar(channel, u':', 1);
+            const qsizetype colon = findChar(channel, u':', 1);
             if (colon >= 0)
                 shape.chatName = channel.first(colon);
         }
@@ -46,19 +46,19 @@ LineShape ShapeAfterTimestamp(QStringView line, LineShape shape)
     }
 
     // Tokens 0 to 2 of the trimmed text split at single spaces; a tell needs at least three tokens.
-    const qsizetype s1 = FindChar(trimmed, u' ');
-    const qsizetype s2 = s1 >= 0 ? FindChar(trimmed, u' ', s1 + 1) : -1;
+    const qsizetype s1 = findChar(trimmed, u' ');
+    const qsizetype s2 = s1 >= 0 ? findChar(trimmed, u' ', s1 + 1) : -1;
     if (s2 >= 0) {
         const QStringView token1 = trimmed.sliced(s1 + 1, s2 - s1 - 1);
-        if (Same(token1, u"tell")) {
-            const qsizetype s3 = FindChar(trimmed, u' ', s2 + 1);
+        if (same(token1, u"tell")) {
+            const qsizetype s3 = findChar(trimmed, u' ', s2 + 1);
             const QStringView token2 = trimmed.sliced(s2 + 1, (s3 >= 0 ? s3 : trimmed.size()) - s2 - 1);
             if (!token2.isEmpty()) { // a tell to nobody is read as a public line
                 shape.kind = LineKind::Tell;
                 shape.chatName = token2.chopped(1);
                 return shape;
             }
-        } else if (Same(token1, u"tells")) {
+        } else if (same(token1, u"tells")) {
             shape.kind = LineKind::Tell;
             shape.chatName = trimmed.first(s1);
             return shape;
@@ -67,7 +67,7 @@ LineShape ShapeAfterTimestamp(QStringView line, LineShape shape)
 
     if (trimmed.front() == u'Y') { // all three feedback texts begin so
         for (QStringView feedback : kFeedbackTexts) {
-            if (BeginsWith(trimmed, feedback)) {
+            if (beginsWith(trimmed, feedback)) {
                 shape.isGameFeedback = true;
                 break;
             }
@@ -78,7 +78,7 @@ LineShape ShapeAfterTimestamp(QStringView line, LineShape shape)
 
 } // namespace
 
-LineShape ShapeOfLine(QStringView line)
+LineShape shapeOfLine(QStringView line, DateCache *cache)
 {
     LineShape shape;
 
@@ -87,33 +87,33 @@ LineShape ShapeOfLine(QStringView line)
     // needed.
     constexpr qsizetype kStampEnd = 20;
     if (line.size() > kStampEnd && line[0] == u'[' && line[kStampEnd] == u']' &&
-        ParseTimestamp(line.sliced(1, kStampEnd - 1), &shape.timeStamp)) {
+        parseTimestamp(line.sliced(1, kStampEnd - 1), &shape.timeStamp, cache)) {
         shape.textStart = kStampEnd + 1;
-        return ShapeAfterTimestamp(line, shape);
+        return shapeAfterTimestamp(line, shape);
     }
     // Timestamp: between the first "[" and the first "]" after it. A "]" without "[" still cuts the
     // line after it. A bracketed text that is no date is not a timestamp: the line is then read whole,
     // so a channel line written without a timestamp stays a channel line.
-    const qsizetype open = FindChar(line, u'[');
-    const qsizetype close = FindChar(line, u']', open >= 0 ? open + 1 : 0);
+    const qsizetype open = findChar(line, u'[');
+    const qsizetype close = findChar(line, u']', open >= 0 ? open + 1 : 0);
     if (close >= 0) {
         shape.textStart = close + 1;
         if (open >= 0 && close > open + 1) {
-            if (!ParseTimestamp(line.sliced(open + 1, close - open - 1), &shape.timeStamp)) {
+            if (!parseTimestamp(line.sliced(open + 1, close - open - 1), &shape.timeStamp, cache)) {
                 shape.timeStamp = 0.0;
                 shape.textStart = 0;
             }
         }
     }
 
-    return ShapeAfterTimestamp(line, shape);
+    return shapeAfterTimestamp(line, shape);
 }
 
 } // namespace detail
 
 ChatLine ParseChatLine(const QString &line)
 {
-    const detail::LineShape shape = detail::ShapeOfLine(line);
+    const detail::LineShape shape = detail::shapeOfLine(line);
     ChatLine record;
     record.TimeStamp = shape.timeStamp;
     record.Text = line.mid(shape.textStart);
@@ -134,7 +134,8 @@ ChatLine ParseChatLine(const QString &line)
     return record;
 }
 
-QString ExtractDelimited(QString &text, const QString &openDelimiter, const QString &closeDelimiter, bool consume)
+QString ExtractDelimited(QString &text, const QString &openDelimiter, const QString &closeDelimiter,
+                         bool consume)
 {
     const QString &closing = closeDelimiter.isEmpty() ? openDelimiter : closeDelimiter;
     QString result;

@@ -6,7 +6,7 @@
 
 namespace platformpaths {
 
-QString WinePrefix()
+QString winePrefix()
 {
     const QString fromEnvironment = qEnvironmentVariable("WINEPREFIX");
     if (!fromEnvironment.isEmpty())
@@ -14,34 +14,38 @@ QString WinePrefix()
     return QDir::homePath() + QStringLiteral("/.wine");
 }
 
-bool IsSeparator(QChar c)
+bool isSeparator(QChar c)
 {
     // Windows itself accepts "/" too, and Qt's dialogs may hand paths back with it.
     return c == u'\\' || c == u'/';
 }
 
-qsizetype LastSeparator(const QString &path)
+qsizetype lastSeparator(const QString &path)
 {
     for (qsizetype i = path.size() - 1; i >= 0; --i) {
-        if (IsSeparator(path[i]))
+        if (isSeparator(path[i]))
             return i;
     }
     return -1;
 }
 
-QString ToLocalPath(const QString &path)
+bool isDrivePath(const QString &path)
+{
+    return path.size() >= 2 && path[1] == u':' && path[0].isLetter() && path[0].unicode() < 128 &&
+           (path.size() == 2 || isSeparator(path[2]));
+}
+
+QString toLocalPath(const QString &path)
 {
 #ifdef Q_OS_WIN
     return path;
 #else
-    const bool drivePath = path.size() >= 2 && path[1] == u':' && path[0].isLetter() && path[0].unicode() < 128
-                           && (path.size() == 2 || IsSeparator(path[2]));
-    if (!drivePath) {
+    if (!isDrivePath(path)) {
         QString local = path;
         local.replace(u'\\', u'/');
         return local;
     }
-    const QString prefix = WinePrefix();
+    const QString prefix = winePrefix();
     const QChar drive = path[0].toLower();
     QString rest = path.mid(2);
     rest.replace(u'\\', u'/');
@@ -50,6 +54,11 @@ QString ToLocalPath(const QString &path)
         root = prefix + QStringLiteral("/drive_c");
     return root + rest;
 #endif
+}
+
+QString commandLinePath(const QString &path)
+{
+    return isDrivePath(path) ? toLocalPath(path) : path;
 }
 
 } // namespace platformpaths

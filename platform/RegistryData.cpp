@@ -2,7 +2,7 @@
 
 namespace modRegistryTools {
 
-bool ValueFromData(quint32 type, QByteArrayView data, QString &value)
+bool valueFromData(quint32 type, QByteArrayView data, QString &value)
 {
     value.clear();
     if (data.size() > kMaxValueBytes)

@@ -16,6 +16,6 @@ enum ValueType : quint32 { RegSz = 1, RegExpandSz = 2, RegBinary = 3, RegDword =
 // the text with one trailing zero character dropped; RegDword: the unsigned decimal text of its
 // little-endian number; empty data or any other type: true with an empty value. False with an empty
 // value when data holds more than kMaxValueBytes bytes.
-bool ValueFromData(quint32 type, QByteArrayView data, QString &value);
+bool valueFromData(quint32 type, QByteArrayView data, QString &value);
 
 } // namespace modRegistryTools

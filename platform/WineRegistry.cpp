@@ -16,7 +16,7 @@
 namespace modRegistryTools {
 namespace {
 
-int HexDigit(char c)
+int hexDigit(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -27,13 +27,13 @@ int HexDigit(char c)
     return -1;
 }
 
-bool IsOctalDigit(char c)
+bool isOctalDigit(char c)
 {
     return c >= '0' && c <= '7';
 }
 
 // Consumes literal at pos when the text continues with it.
-bool Skip(QByteArrayView text, qsizetype &pos, QByteArrayView literal)
+bool skip(QByteArrayView text, qsizetype &pos, QByteArrayView literal)
 {
     if (!text.sliced(pos).startsWith(literal))
         return false;
@@ -42,12 +42,12 @@ bool Skip(QByteArrayView text, qsizetype &pos, QByteArrayView literal)
 }
 
 // Reads 1 to maxDigits hex digits at pos.
-bool ReadHex(QByteArrayView text, qsizetype &pos, int maxDigits, quint32 &number)
+bool readHex(QByteArrayView text, qsizetype &pos, int maxDigits, quint32 &number)
 {
     number = 0;
     int digits = 0;
-    for (; digits < maxDigits && pos < text.size() && HexDigit(text[pos]) >= 0; ++digits)
-        number = number * 16 + quint32(HexDigit(text[pos++]));
+    for (; digits < maxDigits && pos < text.size() && hexDigit(text[pos]) >= 0; ++digits)
+        number = number * 16 + quint32(hexDigit(text[pos++]));
     return digits > 0;
 }
 
@@ -57,7 +57,7 @@ constexpr char16_t kEscapedControls[] = u"\a\b\x1b\f\n\r\t\v";
 
 // Reads an escaped name or string from pos up to its unescaped closing character, which it consumes.
 // Plain bytes are Latin-1, as Wine reads them; Wine writes every other character as an escape.
-bool ReadEscaped(QByteArrayView text, qsizetype &pos, char close, QString &out)
+bool readEscaped(QByteArrayView text, qsizetype &pos, char close, QString &out)
 {
     out.clear();
     while (pos < text.size()) {
@@ -75,10 +75,10 @@ bool ReadEscaped(QByteArrayView text, qsizetype &pos, char close, QString &out)
             out += kEscapedControls[letter];
         } else if (escaped == 'x') {
             quint32 unit = 0;
-            out += ReadHex(text, pos, 4, unit) ? QChar(static_cast<char16_t>(unit)) : QChar(u'x');
-        } else if (IsOctalDigit(escaped)) {
+            out += readHex(text, pos, 4, unit) ? QChar(static_cast<char16_t>(unit)) : QChar(u'x');
+        } else if (isOctalDigit(escaped)) {
             int unit = escaped - '0';
-            for (int more = 0; more < 2 && pos < text.size() && IsOctalDigit(text[pos]); ++more)
+            for (int more = 0; more < 2 && pos < text.size() && isOctalDigit(text[pos]); ++more)
                 unit = unit * 8 + (text[pos++] - '0');
             out += QChar(static_cast<char16_t>(unit));
         } else {
@@ -93,7 +93,7 @@ struct StoredValue {
     QByteArray data; // as the registry holds it: strings in UTF-16LE with their terminating zero
 };
 
-QByteArray StringData(const QString &text)
+QByteArray stringData(const QString &text)
 {
     QByteArray data;
     data.reserve((text.size() + 1) * 2);
@@ -106,34 +106,34 @@ QByteArray StringData(const QString &text)
 }
 
 // The data after "name=": "text", str(N):"text", dword:XXXXXXXX, hex:bytes or hex(N):bytes.
-std::optional<StoredValue> ParseData(QByteArrayView text)
+std::optional<StoredValue> parseData(QByteArrayView text)
 {
     StoredValue stored;
     qsizetype pos = 0;
-    if (text.startsWith('"') || Skip(text, pos, "str(")) {
+    if (text.startsWith('"') || skip(text, pos, "str(")) {
         stored.type = RegSz;
-        if (pos > 0 && (!ReadHex(text, pos, 8, stored.type) || !Skip(text, pos, "):")))
+        if (pos > 0 && (!readHex(text, pos, 8, stored.type) || !skip(text, pos, "):")))
             return std::nullopt;
         QString string;
-        if (!Skip(text, pos, "\"") || !ReadEscaped(text, pos, '"', string))
+        if (!skip(text, pos, "\"") || !readEscaped(text, pos, '"', string))
             return std::nullopt;
-        stored.data = StringData(string);
+        stored.data = stringData(string);
         return stored;
     }
-    if (Skip(text, pos, "dword:")) {
+    if (skip(text, pos, "dword:")) {
         quint32 number = 0;
-        if (!ReadHex(text, pos, 8, number) || pos != text.size())
+        if (!readHex(text, pos, 8, number) || pos != text.size())
             return std::nullopt;
         stored.type = RegDword;
         for (int i = 0; i < 4; ++i)
             stored.data.append(static_cast<char>(number >> (8 * i)));
         return stored;
     }
-    if (Skip(text, pos, "hex")) {
+    if (skip(text, pos, "hex")) {
         stored.type = RegBinary;
-        if (Skip(text, pos, "(") && (!ReadHex(text, pos, 8, stored.type) || !Skip(text, pos, ")")))
+        if (skip(text, pos, "(") && (!readHex(text, pos, 8, stored.type) || !skip(text, pos, ")")))
             return std::nullopt;
-        if (!Skip(text, pos, ":"))
+        if (!skip(text, pos, ":"))
             return std::nullopt;
         for (QByteArrayView byte : text.sliced(pos).toByteArray().split(',')) {
             byte = byte.trimmed();
@@ -141,7 +141,7 @@ std::optional<StoredValue> ParseData(QByteArrayView text)
                 continue;
             qsizetype at = 0;
             quint32 number = 0;
-            if (!ReadHex(byte, at, 2, number) || at != byte.size())
+            if (!readHex(byte, at, 2, number) || at != byte.size())
                 return std::nullopt;
             stored.data.append(static_cast<char>(number));
         }
@@ -153,30 +153,30 @@ std::optional<StoredValue> ParseData(QByteArrayView text)
 // Hands out the file's lines one by one, without their line end and surrounding white space.
 class LineReader {
 public:
-    explicit LineReader(QByteArrayView text) : m_text(text) {}
+    explicit LineReader(QByteArrayView text) : mText_(text) {}
 
-    bool Next(QByteArrayView &line)
+    bool next(QByteArrayView &line)
     {
-        if (m_pos >= m_text.size())
+        if (mPos_ >= mText_.size())
             return false;
-        const char *start = m_text.data() + m_pos;
+        const char *start = mText_.data() + mPos_;
         const auto *newline =
-            static_cast<const char *>(std::memchr(start, '\n', size_t(m_text.size() - m_pos)));
-        const qsizetype length = newline ? newline - start : m_text.size() - m_pos;
-        m_pos += length + 1;
+            static_cast<const char *>(std::memchr(start, '\n', size_t(mText_.size() - mPos_)));
+        const qsizetype length = newline ? newline - start : mText_.size() - mPos_;
+        mPos_ += length + 1;
         line = QByteArrayView(start, length).trimmed();
         return true;
     }
 
 private:
-    QByteArrayView m_text;
-    qsizetype m_pos = 0;
+    QByteArrayView mText_;
+    qsizetype mPos_ = 0;
 };
 
 // The keys to look in, in order. A 64-bit prefix keeps what 32-bit programs (the game's installer
 // among them) write below LocalMachine\Software in Software\Wow6432Node, which Windows reads first for
 // a 32-bit view.
-QStringList KeysToTry(RootKey root, const QString &keyPath)
+QStringList keysToTry(RootKey root, const QString &keyPath)
 {
     if (root != RootKey::LocalMachine)
         return {keyPath};
@@ -191,7 +191,7 @@ QStringList KeysToTry(RootKey root, const QString &keyPath)
 
 } // namespace
 
-bool ReadWineRegistryValue(const QString &prefixFolder, RootKey root, const QString &keyPath,
+bool readWineRegistryValue(const QString &prefixFolder, RootKey root, const QString &keyPath,
                            const QString &valueName, QString &value)
 {
     value.clear();
@@ -208,7 +208,7 @@ bool ReadWineRegistryValue(const QString &prefixFolder, RootKey root, const QStr
         return false;
     const QByteArray content = file.readAll();
 
-    const QStringList keys = KeysToTry(root, keyPath);
+    const QStringList keys = keysToTry(root, keyPath);
     struct Result {
         bool seen = false; // the first occurrence of the value in that key counts
         bool ok = false;
@@ -220,13 +220,13 @@ bool ReadWineRegistryValue(const QString &prefixFolder, RootKey root, const QStr
     QByteArrayView line;
     qsizetype section = -1; // index into keys of the key whose lines are being read, or -1
     QString name;
-    while (reader.Next(line)) {
+    while (reader.next(line)) {
         if (line.startsWith('[')) {
             // "[Software\\Maker\\Product] 1234567890": escaped name, then an optional timestamp. A
             // line without its closing bracket ends the previous key without starting another.
             qsizetype pos = 1;
             section = -1;
-            if (ReadEscaped(line, pos, ']', name)) {
+            if (readEscaped(line, pos, ']', name)) {
                 for (qsizetype i = 0; i < keys.size() && section < 0; ++i)
                     section = keys[i].compare(name, Qt::CaseInsensitive) == 0 ? i : -1;
             }
@@ -238,9 +238,9 @@ bool ReadWineRegistryValue(const QString &prefixFolder, RootKey root, const QStr
         qsizetype pos = 1;
         if (line.startsWith('@'))
             name.clear();
-        else if (!ReadEscaped(line, pos, '"', name))
+        else if (!readEscaped(line, pos, '"', name))
             continue;
-        if (!Skip(line, pos, "=") || name.compare(valueName, Qt::CaseInsensitive) != 0)
+        if (!skip(line, pos, "=") || name.compare(valueName, Qt::CaseInsensitive) != 0)
             continue;
 
         QByteArray data = line.sliced(pos).toByteArray();
@@ -249,15 +249,15 @@ bool ReadWineRegistryValue(const QString &prefixFolder, RootKey root, const QStr
             QByteArrayView more;
             while (data.endsWith('\\')) {
                 data.chop(1);
-                if (!reader.Next(more))
+                if (!reader.next(more))
                     break;
                 data.append(more);
             }
         }
         Result &result = results[size_t(section)];
         result.seen = true;
-        if (const std::optional<StoredValue> stored = ParseData(data))
-            result.ok = ValueFromData(stored->type, stored->data, result.text);
+        if (const std::optional<StoredValue> stored = parseData(data))
+            result.ok = valueFromData(stored->type, stored->data, result.text);
         if (section == 0 && result.ok)
             break; // nothing later can take precedence
     }

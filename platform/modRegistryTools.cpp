@@ -75,7 +75,7 @@ bool ReadRegistryValue(RootKey root, const QString &keyPath, const QString &valu
     return ReadFromView(rootKey, keyPath, valueName, KEY_WOW64_32KEY, value) ||
            ReadFromView(rootKey, keyPath, valueName, 0, value);
 #else
-    return ReadWineRegistryValue(platformpaths::WinePrefix(), root, keyPath, valueName, value);
+    return readWineRegistryValue(platformpaths::winePrefix(), root, keyPath, valueName, value);
 #endif
 }
 

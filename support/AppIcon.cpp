@@ -9,7 +9,7 @@ namespace {
 
 // Drawn on a 32-unit grid and scaled, so every size has the same shape; the small size gets fewer,
 // thicker text lines so that they stay apart.
-QPixmap PaintBubble(int size)
+QPixmap paintBubble(int size)
 {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -50,10 +50,10 @@ QPixmap PaintBubble(int size)
 
 } // namespace
 
-QIcon AppIcon()
+QIcon appIcon()
 {
     QIcon icon;
     for (int size : {16, 32, 64})
-        icon.addPixmap(PaintBubble(size));
+        icon.addPixmap(paintBubble(size));
     return icon;
 }

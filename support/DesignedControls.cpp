@@ -5,7 +5,7 @@
 
 #include "WrapButton.h"
 
-QLabel *MakeHeaderLabel(QWidget *parent, const QString &name, const QString &caption)
+QLabel *makeHeaderLabel(QWidget *parent, const QString &name, const QString &caption)
 {
     auto *label = new QLabel(caption, parent);
     label->setObjectName(name);
@@ -17,7 +17,7 @@ QLabel *MakeHeaderLabel(QWidget *parent, const QString &name, const QString &cap
     return label;
 }
 
-QPushButton *MakeButton(QWidget *parent, const QString &name, const QString &caption)
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption)
 {
     auto *button = new WrapButton(caption, parent);
     button->setObjectName(name);

@@ -4,7 +4,7 @@
 
 namespace twips {
 
-QFont DesignFont()
+QFont designFont()
 {
     QFont font;
     font.setFamilies({QStringLiteral("Microsoft Sans Serif"), QStringLiteral("MS Sans Serif"),
@@ -13,9 +13,9 @@ QFont DesignFont()
     return font;
 }
 
-void SetGeometry(QWidget *widget, double left, double top, double width, double height)
+void setGeometry(QWidget *widget, double left, double top, double width, double height)
 {
-    widget->setGeometry(ToRect(left, top, width, height));
+    widget->setGeometry(toRect(left, top, width, height));
 }
 
 } // namespace twips

@@ -13,7 +13,7 @@
 
 namespace {
 
-QLabel *MakeLabel(QWidget *parent, const QString &name, const QString &text)
+QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text)
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(name);
@@ -27,7 +27,7 @@ QLabel *MakeLabel(QWidget *parent, const QString &name, const QString &text)
 }
 
 // One line of the separator: a solid strip from x1 up to (not including) x2, thickness pixels high.
-QFrame *MakeLine(QWidget *parent, const QString &name, const QColor &color, double x1, double x2, double y,
+QFrame *makeLine(QWidget *parent, const QString &name, const QColor &color, double x1, double x2, double y,
                  int thickness)
 {
     auto *line = new QFrame(parent);
@@ -37,8 +37,8 @@ QFrame *MakeLine(QWidget *parent, const QString &name, const QColor &color, doub
     QPalette palette = line->palette();
     palette.setColor(QPalette::Window, color);
     line->setPalette(palette);
-    const int left = twips::ToPixels(x1);
-    line->setGeometry(left, twips::ToPixels(y), twips::ToPixels(x2) - left, thickness);
+    const int left = twips::toPixels(x1);
+    line->setGeometry(left, twips::toPixels(y), twips::toPixels(x2) - left, thickness);
     return line;
 }
 
@@ -50,44 +50,44 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("About the Evenfall Chat Log Reader"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setWindowIcon(AppIcon());
-    setFont(twips::DesignFont());
-    CreateControls();
+    setWindowIcon(appIcon());
+    setFont(twips::designFont());
+    createControls();
 
     // The box opens at its designed place on the screen, not centred over its owner.
     const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     const QPoint origin = screen ? screen->geometry().topLeft() : QPoint();
-    setGeometry(twips::ToRect(2340, 1935, 5730, 3555).translated(origin));
+    setGeometry(twips::toRect(2340, 1935, 5730, 3555).translated(origin));
     setFixedSize(size());
 
     cmdOK->setFocus();
     Form_Load();
 }
 
-void frmAbout::CreateControls()
+void frmAbout::createControls()
 {
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
-    picIcon->setPixmap(AppIcon().pixmap(QSize(32, 32), devicePixelRatio()));
+    picIcon->setPixmap(appIcon().pixmap(QSize(32, 32), devicePixelRatio()));
     // Designed 540 twips square, but it sizes itself to its 32-pixel picture.
-    picIcon->setGeometry(twips::ToPixels(240), twips::ToPixels(240), 32, 32);
+    picIcon->setGeometry(twips::toPixels(240), twips::toPixels(240), 32, 32);
 
-    lblTitle = MakeLabel(this, QStringLiteral("lblTitle"), QStringLiteral("Application Title"));
-    twips::SetGeometry(lblTitle, 1050, 240, 3885, 480);
-    lblVersion = MakeLabel(this, QStringLiteral("lblVersion"), QStringLiteral("Version"));
-    twips::SetGeometry(lblVersion, 1050, 780, 3885, 225);
-    lblDescription = MakeLabel(this, QStringLiteral("lblDescription"), QStringLiteral("App Description"));
-    twips::SetGeometry(lblDescription, 1050, 1125, 3885, 1170);
+    lblTitle = makeLabel(this, QStringLiteral("lblTitle"), QStringLiteral("Application Title"));
+    twips::setGeometry(lblTitle, 1050, 240, 3885, 480);
+    lblVersion = makeLabel(this, QStringLiteral("lblVersion"), QStringLiteral("Version"));
+    twips::setGeometry(lblVersion, 1050, 780, 3885, 225);
+    lblDescription = makeLabel(this, QStringLiteral("lblDescription"), QStringLiteral("App Description"));
+    twips::setGeometry(lblDescription, 1050, 1125, 3885, 1170);
 
     // An etched rule: a grey line with a white one just under it.
-    Line1[0] = MakeLine(this, QStringLiteral("Line1_0"), Qt::white, 105, 5654, 2460, 2);
-    Line1[1] = MakeLine(this, QStringLiteral("Line1_1"), QColor(128, 128, 128), 90, 5654, 2445, 1);
+    Line1[0] = makeLine(this, QStringLiteral("Line1_0"), Qt::white, 105, 5654, 2460, 2);
+    Line1[1] = makeLine(this, QStringLiteral("Line1_1"), QColor(128, 128, 128), 90, 5654, 2445, 1);
 
-    lblDisclaimer = MakeLabel(this, QStringLiteral("lblDisclaimer"), QString());
-    twips::SetGeometry(lblDisclaimer, 255, 2625, 3870, 825);
+    lblDisclaimer = makeLabel(this, QStringLiteral("lblDisclaimer"), QString());
+    twips::setGeometry(lblDisclaimer, 255, 2625, 3870, 825);
 
-    cmdOK = MakeButton(this, QStringLiteral("cmdOK"), QStringLiteral("OK"));
-    twips::SetGeometry(cmdOK, 4245, 3120, 1260, 345);
+    cmdOK = makeButton(this, QStringLiteral("cmdOK"), QStringLiteral("OK"));
+    twips::setGeometry(cmdOK, 4245, 3120, 1260, 345);
     cmdOK->setAutoDefault(true);
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);

@@ -42,7 +42,7 @@ public:
         timer_.start();
     }
 
-    bool Answered() const { return acted_; }
+    bool answered() const { return acted_; }
 
 private:
     std::function<void(QWidget *)> action_;
@@ -54,7 +54,7 @@ private:
 
 // Runs dialog with exec() and, once it is up, hands it to action. Whatever modal widget the action leaves
 // open is closed so that the test can go on; *leftOpen then tells one was.
-inline int ExecAnswered(QDialog &dialog, const std::function<void(QDialog *)> &action,
+inline int execAnswered(QDialog &dialog, const std::function<void(QDialog *)> &action,
                         bool *leftOpen = nullptr)
 {
     bool open = false;
@@ -72,7 +72,7 @@ inline int ExecAnswered(QDialog &dialog, const std::function<void(QDialog *)> &a
 }
 
 // Chooses path in a file dialog as a user would: types it into the file name box and confirms.
-inline void ChooseInFileDialog(QWidget *modal, const QString &path)
+inline void chooseInFileDialog(QWidget *modal, const QString &path)
 {
     auto *dialog = qobject_cast<QFileDialog *>(modal);
     QVERIFY2(dialog, "expected a file dialog");
@@ -82,7 +82,7 @@ inline void ChooseInFileDialog(QWidget *modal, const QString &path)
     static_cast<QDialog *>(dialog)->accept(); // QFileDialog::accept checks the typed name
 }
 
-inline void CancelDialog(QWidget *modal)
+inline void cancelDialog(QWidget *modal)
 {
     auto *dialog = qobject_cast<QDialog *>(modal);
     QVERIFY2(dialog, "expected a dialog");
@@ -97,7 +97,7 @@ struct MessageSeen {
     int count = 0;
 };
 
-inline std::function<void(QWidget *)> AcceptMessage(MessageSeen *seen)
+inline std::function<void(QWidget *)> acceptMessage(MessageSeen *seen)
 {
     return [seen](QWidget *modal) {
         auto *box = qobject_cast<QMessageBox *>(modal);
@@ -111,17 +111,17 @@ inline std::function<void(QWidget *)> AcceptMessage(MessageSeen *seen)
 }
 
 // Answers only message boxes, recording what they showed.
-inline std::function<bool(QWidget *)> IsMessageBox()
+inline std::function<bool(QWidget *)> isMessageBox()
 {
     return [](QWidget *modal) { return qobject_cast<QMessageBox *>(modal) != nullptr; };
 }
 
-inline std::function<bool(QWidget *)> IsFileDialog()
+inline std::function<bool(QWidget *)> isFileDialog()
 {
     return [](QWidget *modal) { return qobject_cast<QFileDialog *>(modal) != nullptr; };
 }
 
-inline void WriteFile(const QString &path, const QByteArray &bytes)
+inline void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));

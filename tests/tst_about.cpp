@@ -10,13 +10,13 @@
 
 namespace {
 
-QString Text(QDialog *box, const char *label)
+QString text(QDialog *box, const char *label)
 {
     return box->findChild<QLabel *>(QLatin1String(label))->text();
 }
 
 // Whether an image holds a picture: some pixels drawn, some left clear.
-bool HasPicture(const QImage &image)
+bool hasPicture(const QImage &image)
 {
     bool opaque = false, clear = false;
     for (int y = 0; y < image.height(); ++y) {
@@ -53,10 +53,10 @@ void tst_About::designedBox()
           Control{"cmdOK", 4245, 3120, 1260, 345}}) {
         auto *widget = box.findChild<QWidget *>(QLatin1String(c.name));
         QVERIFY2(widget, c.name);
-        QCOMPARE(widget->geometry(), twips::ToRect(c.l, c.t, c.w, c.h));
+        QCOMPARE(widget->geometry(), twips::toRect(c.l, c.t, c.w, c.h));
     }
     QCOMPARE(box.findChild<QPushButton *>(QStringLiteral("cmdOK"))->text(), QStringLiteral("OK"));
-    QCOMPARE(Text(&box, "lblDisclaimer"), QString());
+    QCOMPARE(text(&box, "lblDisclaimer"), QString());
     auto *icon = box.findChild<QLabel *>(QStringLiteral("picIcon"));
     QCOMPARE(icon->geometry(), QRect(16, 16, 32, 32)); // sized to its picture
     QCOMPARE(icon->pixmap().deviceIndependentSize(), QSizeF(32, 32));
@@ -71,7 +71,7 @@ void tst_About::designedBox()
 
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
-    QCOMPARE(box.geometry(), twips::ToRect(2340, 1935, 5730, 3555));
+    QCOMPARE(box.geometry(), twips::toRect(2340, 1935, 5730, 3555));
     QCOMPARE(box.minimumSize(), box.maximumSize()); // not resizable
     QTRY_COMPARE(QApplication::focusWidget(), box.findChild<QWidget *>(QStringLiteral("cmdOK")));
 }
@@ -81,9 +81,9 @@ void tst_About::sameTextsAtEveryOpening()
     QStringList seen[2];
     for (QStringList &texts : seen) {
         frmAbout box;
-        ExecAnswered(box, [&](QDialog *shown) {
+        execAnswered(box, [&](QDialog *shown) {
             for (const char *label : {"lblTitle", "lblVersion", "lblDescription"})
-                texts.append(Text(shown, label));
+                texts.append(text(shown, label));
             QTest::mouseClick(shown->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
         });
     }
@@ -108,7 +108,7 @@ void tst_About::closes()
     QFETCH(int, key);
     frmAbout box;
     bool leftOpen = true;
-    ExecAnswered(
+    execAnswered(
         box,
         [&](QDialog *shown) {
             if (key)
@@ -122,10 +122,10 @@ void tst_About::closes()
 
 void tst_About::iconIsPainted()
 {
-    const QIcon icon = AppIcon();
+    const QIcon icon = appIcon();
     for (int size : {16, 32}) {
         QVERIFY(icon.availableSizes().contains(QSize(size, size)));
-        QVERIFY2(HasPicture(icon.pixmap(size, size).toImage()), qPrintable(QString::number(size)));
+        QVERIFY2(hasPicture(icon.pixmap(size, size).toImage()), qPrintable(QString::number(size)));
     }
 }
 

@@ -8,7 +8,7 @@ using modMain::DisplayOptions;
 
 namespace {
 
-ChatLine Record(const QString &name, const QString &text, double stamp = 0.0, bool feedback = false)
+ChatLine record(const QString &name, const QString &text, double stamp = 0.0, bool feedback = false)
 {
     ChatLine r;
     r.ChatName = name;
@@ -18,7 +18,7 @@ ChatLine Record(const QString &name, const QString &text, double stamp = 0.0, bo
     return r;
 }
 
-DisplayOptions Options(bool timestamps, bool feedback, bool system)
+DisplayOptions options(bool timestamps, bool feedback, bool system)
 {
     DisplayOptions o;
     o.ShowTimestamp = timestamps;
@@ -29,13 +29,13 @@ DisplayOptions Options(bool timestamps, bool feedback, bool system)
 
 // The search as the rules describe it: two cursors moving out one character a pass, both compared in
 // every pass, the backward match assigned last.
-qsizetype ReferenceFindNearest(const QString &text, const QString &find, qsizetype position, qsizetype range)
+qsizetype referenceFindNearest(const QString &text, const QString &find, qsizetype position, qsizetype range)
 {
     if (!(text.contains(find, Qt::CaseSensitive) && !text.isEmpty() && !find.isEmpty()))
         return -1;
-    const qsizetype n = find.size(), L = text.size();
-    const qsizetype s = position < 1 ? 1 : (position > L ? L : position);
-    const qsizetype r = range == -1 ? L : range;
+    const qsizetype n = find.size(), length = text.size();
+    const qsizetype s = position < 1 ? 1 : (position > length ? length : position);
+    const qsizetype r = range == -1 ? length : range;
     qsizetype f = s, b = s, result = -1;
     bool forwardDone = false, backwardDone = false, found = false;
     while (!found && !(forwardDone && backwardDone)) {
@@ -47,7 +47,7 @@ qsizetype ReferenceFindNearest(const QString &text, const QString &find, qsizety
             found = true;
             result = b;
         }
-        if (f - s < r && f < L)
+        if (f - s < r && f < length)
             ++f;
         else
             forwardDone = true;
@@ -73,6 +73,11 @@ private slots:
     void findNearest_data();
     void findNearest();
     void findNearestMatchesStepwiseSearch();
+    void pageCount_data();
+    void pageCount();
+    void pagesJoinBackIntoTheText_data();
+    void pagesJoinBackIntoTheText();
+    void lineLongerThanAPageShowsTheRest();
 };
 
 void tst_ChatText::assembly_data()
@@ -84,30 +89,32 @@ void tst_ChatText::assembly_data()
     QTest::addColumn<bool>("system");
     QTest::addColumn<QString>("expected");
 
-    const double march7 = modMain::MakeDateTime(modMain::DaySerial(2005, 3, 7), 14 * 3600 + 5 * 60 + 9);
+    const double march7 = modMain::makeDateTime(modMain::daySerial(2005, 3, 7), 14 * 3600 + 5 * 60 + 9);
     const QString pub = QStringLiteral("Public/Global");
     const QList<ChatLine> log = {
-        Record(pub, QStringLiteral(" hello"), march7),
-        Record(QStringLiteral("Trade"), QStringLiteral(" [Trade: Orrik] ore"), march7),
-        Record(pub, QStringLiteral(" You have gathered 3 iron ore."), march7, true),
-        Record(QStringLiteral("orrik"), QStringLiteral(" orrik tells you: lower"), march7),
-        Record(pub, QStringLiteral(" bye"), 0.0),
+        record(pub, QStringLiteral(" hello"), march7),
+        record(QStringLiteral("Trade"), QStringLiteral(" [Trade: Orrik] ore"), march7),
+        record(pub, QStringLiteral(" You have gathered 3 iron ore."), march7, true),
+        record(QStringLiteral("orrik"), QStringLiteral(" orrik tells you: lower"), march7),
+        record(pub, QStringLiteral(" bye"), 0.0),
     };
     QTest::newRow("one chat, no timestamps") << log << QStringList{pub} << false << true << true
                                              << " hello\r\n You have gathered 3 iron ore.\r\n bye\r\n";
-    QTest::newRow("timestamp directly before text") << log << QStringList{QStringLiteral("Trade")} << true << true
-                                                    << true << "[03/07/2005 14:05:09] [Trade: Orrik] ore\r\n";
+    QTest::newRow("timestamp directly before text")
+        << log << QStringList{QStringLiteral("Trade")} << true << true << true
+        << "[03/07/2005 14:05:09] [Trade: Orrik] ore\r\n";
     QTest::newRow("no timestamp prints the epoch")
         << log << QStringList{pub} << true << false << true
         << "[03/07/2005 14:05:09] hello\r\n[12/30/1899 00:00:00] bye\r\n";
-    QTest::newRow("feedback hidden, others stay in order") << log << QStringList{pub} << false << false << true
-                                                           << " hello\r\n bye\r\n";
-    QTest::newRow("display system off changes nothing") << log << QStringList{pub} << false << true << false
-                                                         << " hello\r\n You have gathered 3 iron ore.\r\n bye\r\n";
-    QTest::newRow("names compare exactly") << log << QStringList{QStringLiteral("Orrik")} << false << true << true
-                                           << "";
-    QTest::newRow("no match is empty") << log << QStringList{QStringLiteral("Nobody")} << true << true << true
-                                       << "";
+    QTest::newRow("feedback hidden, others stay in order")
+        << log << QStringList{pub} << false << false << true << " hello\r\n bye\r\n";
+    QTest::newRow("display system off changes nothing")
+        << log << QStringList{pub} << false << true << false
+        << " hello\r\n You have gathered 3 iron ore.\r\n bye\r\n";
+    QTest::newRow("names compare exactly")
+        << log << QStringList{QStringLiteral("Orrik")} << false << true << true << "";
+    QTest::newRow("no match is empty")
+        << log << QStringList{QStringLiteral("Nobody")} << true << true << true << "";
     QTest::newRow("empty selection is empty") << log << QStringList{} << false << true << true << "";
     QTest::newRow("no log is empty") << QList<ChatLine>{} << QStringList{pub} << false << true << true << "";
     QTest::newRow("a name twice shows its lines twice")
@@ -116,11 +123,11 @@ void tst_ChatText::assembly_data()
 
     QList<ChatLine> systemLog = log;
     systemLog[0].IsSystem = true;
-    QTest::newRow("system lines hidden when asked") << systemLog << QStringList{pub} << false << false << false
-                                                    << " bye\r\n";
-    QList<ChatLine> empties = {Record(pub, QString()), Record(pub, QStringLiteral("x"))};
-    QTest::newRow("empty text still ends its line") << empties << QStringList{pub} << false << true << true
-                                                    << "\r\nx\r\n";
+    QTest::newRow("system lines hidden when asked")
+        << systemLog << QStringList{pub} << false << false << false << " bye\r\n";
+    QList<ChatLine> empties = {record(pub, QString()), record(pub, QStringLiteral("x"))};
+    QTest::newRow("empty text still ends its line")
+        << empties << QStringList{pub} << false << true << true << "\r\nx\r\n";
 }
 
 void tst_ChatText::assembly()
@@ -131,7 +138,7 @@ void tst_ChatText::assembly()
     QFETCH(bool, feedback);
     QFETCH(bool, system);
     QFETCH(QString, expected);
-    QCOMPARE(modMain::BuildChatText(log, selection, Options(timestamps, feedback, system)), expected);
+    QCOMPARE(modMain::BuildChatText(log, selection, options(timestamps, feedback, system)), expected);
 }
 
 void tst_ChatText::mergedChatsInterleaveInFileOrder()
@@ -139,10 +146,11 @@ void tst_ChatText::mergedChatsInterleaveInFileOrder()
     QList<ChatLine> log;
     for (int i = 0; i < 6; ++i) {
         const QString name = i % 2 ? QStringLiteral("Veyla") : QStringLiteral("Orrik");
-        log.append(Record(name, QStringLiteral("%1 %2").arg(name).arg(i)));
-        log.append(Record(QStringLiteral("Trade"), QStringLiteral("noise")));
+        log.append(record(name, QStringLiteral("%1 %2").arg(name).arg(i)));
+        log.append(record(QStringLiteral("Trade"), QStringLiteral("noise")));
     }
-    const QString expected = QStringLiteral("Orrik 0\r\nVeyla 1\r\nOrrik 2\r\nVeyla 3\r\nOrrik 4\r\nVeyla 5\r\n");
+    const QString expected =
+        QStringLiteral("Orrik 0\r\nVeyla 1\r\nOrrik 2\r\nVeyla 3\r\nOrrik 4\r\nVeyla 5\r\n");
     const DisplayOptions o;
     QCOMPARE(modMain::BuildChatText(log, {QStringLiteral("Orrik"), QStringLiteral("Veyla")}, o), expected);
     QCOMPARE(modMain::BuildChatText(log, {QStringLiteral("Veyla"), QStringLiteral("Orrik")}, o), expected);
@@ -154,24 +162,25 @@ void tst_ChatText::timestampsPrintBackTheParsedSecond()
     QString expected;
     QRandomGenerator rng(1899);
     for (int i = 0; i < 5000; ++i) {
-        const QString stamp = QDate(1990, 1, 1).addDays(rng.bounded(20000)).toString(QStringLiteral("MM/dd/yyyy")) +
-                              QTime(0, 0).addSecs(rng.bounded(86400)).toString(QStringLiteral(" HH:mm:ss"));
+        const QString stamp =
+            QDate(1990, 1, 1).addDays(rng.bounded(20000)).toString(QStringLiteral("MM/dd/yyyy")) +
+            QTime(0, 0).addSecs(rng.bounded(86400)).toString(QStringLiteral(" HH:mm:ss"));
         const QString line = QStringLiteral("[%1] Orrik tells you: %2").arg(stamp).arg(i);
         log.append(modMain::ParseChatLine(line));
         expected += line + QStringLiteral("\r\n");
     }
-    QCOMPARE(modMain::BuildChatText(log, {QStringLiteral("Orrik")}, Options(true, true, true)), expected);
+    QCOMPARE(modMain::BuildChatText(log, {QStringLiteral("Orrik")}, options(true, true, true)), expected);
 }
 
 void tst_ChatText::namesSharingCharactersAreToldApartByLength()
 {
     // Two names over the same characters, as slices of one buffer can be.
-    static const char16_t chars[] = u"Orrik";
-    const QString orr = QString::fromRawData(reinterpret_cast<const QChar *>(chars), 3);
-    const QString orrik = QString::fromRawData(reinterpret_cast<const QChar *>(chars), 5);
+    static const char16_t kChars[] = u"Orrik";
+    const QString orr = QString::fromRawData(reinterpret_cast<const QChar *>(kChars), 3);
+    const QString orrik = QString::fromRawData(reinterpret_cast<const QChar *>(kChars), 5);
     QList<ChatLine> log;
     for (int i = 0; i < 4; ++i)
-        log.append(Record(i % 2 ? orrik : orr, QString::number(i)));
+        log.append(record(i % 2 ? orrik : orr, QString::number(i)));
     const DisplayOptions o;
     QCOMPARE(modMain::BuildChatText(log, {QStringLiteral("Orr")}, o), QStringLiteral("0\r\n2\r\n"));
     QCOMPARE(modMain::BuildChatText(log, {QStringLiteral("Orrik")}, o), QStringLiteral("1\r\n3\r\n"));
@@ -189,7 +198,7 @@ void tst_ChatText::sharedNamesMatchLineByLineAssembly()
     for (int i = 0; i < 20000; ++i) {
         const QString &name = names[rng.bounded(rng.bounded(2) ? 3 : names.size())];
         const QString text = QString(rng.bounded(i % 1000 == 0 ? 70000 : 60), QChar(u'a' + i % 26));
-        log.append(Record(name, text, 38000.0 + i / 500.0 + (i % 86400) / 86400.0, rng.bounded(7) == 0));
+        log.append(record(name, text, 38000.0 + i / 500.0 + (i % 86400) / 86400.0, rng.bounded(7) == 0));
     }
     for (int round = 0; round < 12; ++round) {
         QStringList selection;
@@ -197,13 +206,13 @@ void tst_ChatText::sharedNamesMatchLineByLineAssembly()
             selection.append(rng.bounded(10) ? names[rng.bounded(names.size())] : QStringLiteral("Nobody"));
         if (round % 3 == 0)
             selection.append(selection.first());
-        const DisplayOptions o = Options(round % 2, round % 4 < 2, true);
+        const DisplayOptions o = options(round % 2, round % 4 < 2, true);
         QString expected;
         for (const ChatLine &r : log) {
             if (r.IsGameFeedback && !o.DisplayGameFeedback)
                 continue;
             const QString stamp =
-                o.ShowTimestamp ? u'[' + modMain::FormatTimestamp(r.TimeStamp) + u']' : QString();
+                o.ShowTimestamp ? u'[' + modMain::formatTimestamp(r.TimeStamp) + u']' : QString();
             for (const QString &entry : selection) {
                 if (entry == r.ChatName)
                     expected += stamp + r.Text + QStringLiteral("\r\n");
@@ -225,25 +234,29 @@ void tst_ChatText::findNearest_data()
     const QString crlf = QStringLiteral("\r\n");
     QTest::newRow("empty text") << QString() << crlf << qsizetype(1) << qsizetype(-1) << qsizetype(-1);
     QTest::newRow("empty find") << t << QString() << qsizetype(1) << qsizetype(-1) << qsizetype(-1);
-    QTest::newRow("absent find") << t << QStringLiteral("zz") << qsizetype(1) << qsizetype(-1) << qsizetype(-1);
+    QTest::newRow("absent find") << t << QStringLiteral("zz") << qsizetype(1) << qsizetype(-1)
+                                 << qsizetype(-1);
     QTest::newRow("tie goes to the earlier") << t << crlf << qsizetype(5) << qsizetype(-1) << qsizetype(3);
     QTest::newRow("nearer after") << t << crlf << qsizetype(6) << qsizetype(-1) << qsizetype(7);
     QTest::newRow("from the start") << t << crlf << qsizetype(1) << qsizetype(-1) << qsizetype(3);
     QTest::newRow("zero is clamped to 1") << t << crlf << qsizetype(0) << qsizetype(-1) << qsizetype(3);
     QTest::newRow("negative is clamped to 1") << t << crlf << qsizetype(-4) << qsizetype(-1) << qsizetype(3);
-    QTest::newRow("beyond the end is clamped") << t << crlf << qsizetype(100) << qsizetype(-1) << qsizetype(7);
+    QTest::newRow("beyond the end is clamped")
+        << t << crlf << qsizetype(100) << qsizetype(-1) << qsizetype(7);
     QTest::newRow("out of reach") << t << crlf << qsizetype(1) << qsizetype(1) << qsizetype(-1);
     QTest::newRow("just in reach") << t << crlf << qsizetype(1) << qsizetype(2) << qsizetype(3);
-    QTest::newRow("range 0 compares the start only") << t << crlf << qsizetype(4) << qsizetype(0) << qsizetype(-1);
+    QTest::newRow("range 0 compares the start only")
+        << t << crlf << qsizetype(4) << qsizetype(0) << qsizetype(-1);
     QTest::newRow("range 0 at an occurrence") << t << crlf << qsizetype(3) << qsizetype(0) << qsizetype(3);
-    QTest::newRow("negative range at an occurrence") << t << crlf << qsizetype(7) << qsizetype(-5) << qsizetype(7);
+    QTest::newRow("negative range at an occurrence")
+        << t << crlf << qsizetype(7) << qsizetype(-5) << qsizetype(7);
     QTest::newRow("negative range elsewhere") << t << crlf << qsizetype(6) << qsizetype(-5) << qsizetype(-1);
-    QTest::newRow("positions compare without case") << QStringLiteral("xBxb") << QStringLiteral("b") << qsizetype(1)
-                                                    << qsizetype(-1) << qsizetype(2);
-    QTest::newRow("presence is exact") << QStringLiteral("xBx") << QStringLiteral("b") << qsizetype(1)
-                                       << qsizetype(-1) << qsizetype(-1);
-    QTest::newRow("find longer than the rest") << QStringLiteral("abc\r") << crlf << qsizetype(4) << qsizetype(-1)
-                                               << qsizetype(-1);
+    QTest::newRow("positions compare without case")
+        << QStringLiteral("xBxb") << QStringLiteral("b") << qsizetype(1) << qsizetype(-1) << qsizetype(2);
+    QTest::newRow("presence is exact")
+        << QStringLiteral("xBx") << QStringLiteral("b") << qsizetype(1) << qsizetype(-1) << qsizetype(-1);
+    QTest::newRow("find longer than the rest")
+        << QStringLiteral("abc\r") << crlf << qsizetype(4) << qsizetype(-1) << qsizetype(-1);
 }
 
 void tst_ChatText::findNearest()
@@ -270,8 +283,89 @@ void tst_ChatText::findNearestMatchesStepwiseSearch()
         const QString &find = finds[rng.bounded(finds.size())];
         const qsizetype position = rng.bounded(-3, 35);
         const qsizetype range = rng.bounded(-3, 12);
-        QCOMPARE(modMain::FindNearest(text, find, position, range), ReferenceFindNearest(text, find, position, range));
+        QCOMPARE(modMain::FindNearest(text, find, position, range),
+                 referenceFindNearest(text, find, position, range));
     }
+}
+
+namespace {
+
+// Lines of the given lengths, each counted with its CR LF.
+QString linesOfLengths(const QList<qsizetype> &lengths)
+{
+    QString text;
+    for (qsizetype length : lengths)
+        text += QString(length - 2, u'x') + QStringLiteral("\r\n");
+    return text;
+}
+
+} // namespace
+
+void tst_ChatText::pageCount_data()
+{
+    QTest::addColumn<qsizetype>("length");
+    QTest::addColumn<qsizetype>("pages");
+    QTest::newRow("empty") << qsizetype(0) << qsizetype(0);
+    QTest::newRow("one character") << qsizetype(1) << qsizetype(1);
+    QTest::newRow("exactly a page") << modMain::kPageSize << qsizetype(1);
+    QTest::newRow("one over a page") << modMain::kPageSize + 1 << qsizetype(2);
+    QTest::newRow("exactly three pages") << 3 * modMain::kPageSize << qsizetype(3);
+}
+
+void tst_ChatText::pageCount()
+{
+    QFETCH(qsizetype, length);
+    QFETCH(qsizetype, pages);
+    QCOMPARE(modMain::PageCount(QString(length, u'x')), pages);
+}
+
+void tst_ChatText::pagesJoinBackIntoTheText_data()
+{
+    QTest::addColumn<QString>("text");
+    const qsizetype page = modMain::kPageSize;
+    QTest::newRow("short lines") << linesOfLengths(QList<qsizetype>(2000, 100));
+    // Line ends just before, at and just after the page boundary, and at equal distance on both sides.
+    QTest::newRow("cut one before the boundary") << linesOfLengths({page - 1, 100, page, 50});
+    QTest::newRow("cut at the boundary") << linesOfLengths({page, page, 10});
+    QTest::newRow("cut one after the boundary") << linesOfLengths({page + 1, page - 1, 7});
+    QTest::newRow("equal distance takes the earlier") << linesOfLengths({page - 10, 20, page, 3});
+    QTest::newRow("uneven lines") << linesOfLengths({3, 70000, 12, 64990, 5, 130000, 2, 2, 40000});
+}
+
+void tst_ChatText::pagesJoinBackIntoTheText()
+{
+    QFETCH(QString, text);
+    const qsizetype count = modMain::PageCount(text);
+    QString joined;
+    qsizetype expectedStart = 0;
+    for (qsizetype page = 1; page <= count; ++page) {
+        const modMain::PageSpan span = modMain::PageRange(text, page);
+        // Each page starts right after the CR LF that ended the one before and stops before its own.
+        QCOMPARE(span.start, expectedStart);
+        if (page < count) {
+            QCOMPARE(text.mid(span.start + span.length, 2), QStringLiteral("\r\n"));
+            expectedStart = span.start + span.length + 2;
+        }
+        joined += text.mid(span.start, span.length);
+        if (page < count)
+            joined += QStringLiteral("\r\n");
+    }
+    // The last page ends at the text's final CR LF.
+    QCOMPARE(joined + QStringLiteral("\r\n"), text);
+}
+
+void tst_ChatText::lineLongerThanAPageShowsTheRest()
+{
+    // Line ends at 30000, 97500 and 297500: the one at 97500 is nearest to both cuts of page 2 (65000
+    // and 130000), so page 2 runs from after it to the end of the text.
+    const QString text = linesOfLengths({30000, 67500, 200000});
+    const modMain::PageSpan first = modMain::PageRange(text, 1);
+    QCOMPARE(first.start, 0);
+    QCOMPARE(first.length, 97498);
+    const modMain::PageSpan second = modMain::PageRange(text, 2);
+    QCOMPARE(second.start, 97500);
+    QCOMPARE(second.length, 200000);
+    QCOMPARE(modMain::PageRange(QString(), 1).length, 0);
 }
 
 QTEST_GUILESS_MAIN(tst_ChatText)

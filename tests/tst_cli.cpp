@@ -24,9 +24,11 @@ struct Run {
     QByteArray err;
 };
 
-Run RunCli(const QStringList &arguments)
+Run runCli(const QStringList &arguments,
+           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(EVENFALL_CLI), arguments);
     Run run;
     if (!process.waitForFinished(120000)) {
@@ -42,7 +44,7 @@ Run RunCli(const QStringList &arguments)
 }
 
 // Text as the model assembles it (CR LF) as the tool prints it: UTF-8 with the platform's line ends.
-QByteArray Printed(const QString &text)
+QByteArray printed(const QString &text)
 {
     QByteArray bytes = text.toUtf8();
 #ifndef Q_OS_WIN
@@ -51,12 +53,12 @@ QByteArray Printed(const QString &text)
     return bytes;
 }
 
-QByteArray Lf(const char *text)
+QByteArray lf(const char *text)
 {
-    return Printed(QString::fromUtf8(text).replace(u'\n', QStringLiteral("\r\n")));
+    return printed(QString::fromUtf8(text).replace(u'\n', QStringLiteral("\r\n")));
 }
 
-QString WriteFile(const QString &path, const QByteArray &bytes)
+QString writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
@@ -65,12 +67,12 @@ QString WriteFile(const QString &path, const QByteArray &bytes)
 }
 
 // Command-line words from one string split at spaces.
-QStringList Args(const char *words)
+QStringList args(const char *words)
 {
     return QString::fromUtf8(words).split(u' ', Qt::SkipEmptyParts);
 }
 
-QByteArray ReadFile(const QString &path)
+QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
@@ -101,6 +103,7 @@ private slots:
     void listRows_data();
     void listRows();
     void listOfTheExamples();
+    void drivePathIsReadInTheWinePrefix();
     void showText_data();
     void showText();
     void showMatchesTheWindowsAssembly_data();
@@ -129,9 +132,9 @@ private:
 void tst_Cli::initTestCase()
 {
     QVERIFY(dir_.isValid());
-    hand_ = WriteFile(dir_.filePath(QStringLiteral("hand.txt")), kHandLog);
-    const std::string log = loggen::GenerateToString({1024 * 1024, 7});
-    generated_ = WriteFile(dir_.filePath(QStringLiteral("generated.txt")), QByteArray::fromStdString(log));
+    hand_ = writeFile(dir_.filePath(QStringLiteral("hand.txt")), kHandLog);
+    const std::string log = loggen::generateToString({1024 * 1024, 7});
+    generated_ = writeFile(dir_.filePath(QStringLiteral("generated.txt")), QByteArray::fromStdString(log));
     example_ = QStringLiteral(EVENFALL_EXAMPLES "/client_chat_log_2005-06-14_2100.txt");
 }
 
@@ -142,15 +145,15 @@ void tst_Cli::listRows_data()
     // Public/Global: first and last are its first and last line with a timestamp; Élodie has none.
     QTest::newRow("names, counts, first and last timestamps")
         << QStringList()
-        << Lf("Trade\t2\t06/14/2005 21:00:10\t06/14/2005 21:01:00\n"
+        << lf("Trade\t2\t06/14/2005 21:00:10\t06/14/2005 21:01:00\n"
               "Orrik\t2\t06/14/2005 21:00:20\t06/14/2005 21:00:40\n"
               "Public/Global\t4\t06/14/2005 21:00:30\t06/14/2005 21:01:10\n"
               "\t1\t06/14/2005 21:00:50\t06/14/2005 21:00:50\n"
               "Élodie\t1\t\t\n"
               "Lo re\t1\t06/14/2005 21:01:20\t06/14/2005 21:01:20\n");
     QTest::newRow("--kind adds a last column, mixed for a tell and channel name")
-        << Args("--kind")
-        << Lf("Trade\t2\t06/14/2005 21:00:10\t06/14/2005 21:01:00\tchannel\n"
+        << args("--kind")
+        << lf("Trade\t2\t06/14/2005 21:00:10\t06/14/2005 21:01:00\tchannel\n"
               "Orrik\t2\t06/14/2005 21:00:20\t06/14/2005 21:00:40\tmixed\n"
               "Public/Global\t4\t06/14/2005 21:00:30\t06/14/2005 21:01:10\tpublic\n"
               "\t1\t06/14/2005 21:00:50\t06/14/2005 21:00:50\tchannel\n"
@@ -162,7 +165,7 @@ void tst_Cli::listRows()
 {
     QFETCH(QStringList, options);
     QFETCH(QByteArray, expected);
-    const Run run = RunCli(QStringList{QStringLiteral("list"), hand_} + options);
+    const Run run = runCli(QStringList{QStringLiteral("list"), hand_} + options);
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.status, 0);
     QCOMPARE(run.out, expected);
@@ -175,7 +178,7 @@ void tst_Cli::listOfTheExamples()
         const QString path = QStringLiteral(EVENFALL_EXAMPLES "/") + name;
         const modMain::LoadResult loaded = modMain::LoadChatLog(path);
         QCOMPARE(loaded.status, modMain::LoadStatus::Loaded);
-        const Run run = RunCli({QStringLiteral("list"), path});
+        const Run run = runCli({QStringLiteral("list"), path});
         QCOMPARE(run.status, 0);
         QStringList rows = QString::fromUtf8(run.out).split(QStringLiteral("\n"));
         QCOMPARE(rows.takeLast(), QString()); // after the last line end
@@ -193,41 +196,63 @@ void tst_Cli::listOfTheExamples()
     }
 }
 
+void tst_Cli::drivePathIsReadInTheWinePrefix()
+{
+#ifdef Q_OS_WIN
+    QSKIP("Windows opens drive paths itself");
+#else
+    // A player who runs the game under Wine copies the path from the game's settings.
+    QTemporaryDir prefix;
+    QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("dosdevices/c:/Games/Evenfall/Logs")));
+    QVERIFY(QFile::copy(hand_, prefix.filePath(QStringLiteral("dosdevices/c:/Games/Evenfall/Logs/log.txt"))));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("WINEPREFIX"), prefix.path());
+    const Run fromPrefix =
+        runCli({QStringLiteral("list"), QStringLiteral("C:\\Games\\Evenfall\\Logs\\log.txt")}, environment);
+    QCOMPARE(fromPrefix.status, 0);
+    QCOMPARE(fromPrefix.out, runCli({QStringLiteral("list"), hand_}).out);
+    // Elsewhere a backslash is part of a file name and is left alone.
+    const QString odd = dir_.filePath(QStringLiteral("a\\b.txt"));
+    QVERIFY(QFile::copy(hand_, odd));
+    QCOMPARE(runCli({QStringLiteral("list"), odd}, environment).status, 0);
+#endif
+}
+
 void tst_Cli::showText_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("one chat, decoded to UTF-8, a tell and a channel of the same name")
-        << Args("Orrik") << Lf(" Orrik tells you: café?\n [Orrik: Veyla] a channel called Orrik\n");
+        << args("Orrik") << lf(" Orrik tells you: café?\n [Orrik: Veyla] a channel called Orrik\n");
     QTest::newRow("merged chats come in file order, not argument order")
-        << Args("Trade Élodie")
-        << Lf(" [Trade: Orrik] selling ore\nÉlodie tells you: untimed\n [Trade: Veyla] it’s cheap\n");
+        << args("Trade Élodie")
+        << lf(" [Trade: Orrik] selling ore\nÉlodie tells you: untimed\n [Trade: Veyla] it’s cheap\n");
     QTest::newRow("a name given twice shows its lines once")
-        << Args("Trade Trade") << Lf(" [Trade: Orrik] selling ore\n [Trade: Veyla] it’s cheap\n");
+        << args("Trade Trade") << lf(" [Trade: Orrik] selling ore\n [Trade: Veyla] it’s cheap\n");
     QTest::newRow("the nameless channel is the empty name")
-        << QStringList{QString()} << Lf(" [Guild] Veyla: hi\n");
+        << QStringList{QString()} << lf(" [Guild] Veyla: hi\n");
     QTest::newRow("game feedback shows by default")
-        << Args("Public/Global")
-        << Lf("Kestin: no clock on this one\n You have gathered 3 iron ore.\n Veyla: bye\nKestin: untimed "
+        << args("Public/Global")
+        << lf("Kestin: no clock on this one\n You have gathered 3 iron ore.\n Veyla: bye\nKestin: untimed "
               "again\n");
     QTest::newRow("--no-game-feedback leaves it out")
-        << Args("--no-game-feedback Public/Global")
-        << Lf("Kestin: no clock on this one\n Veyla: bye\nKestin: untimed again\n");
+        << args("--no-game-feedback Public/Global")
+        << lf("Kestin: no clock on this one\n Veyla: bye\nKestin: untimed again\n");
     QTest::newRow("--timestamps, a line without one shows the zero date")
-        << Args("Élodie Trade --timestamps")
-        << Lf("[06/14/2005 21:00:10] [Trade: Orrik] selling ore\n[12/30/1899 00:00:00]Élodie tells you: "
+        << args("Élodie Trade --timestamps")
+        << lf("[06/14/2005 21:00:10] [Trade: Orrik] selling ore\n[12/30/1899 00:00:00]Élodie tells you: "
               "untimed\n"
               "[06/14/2005 21:01:00] [Trade: Veyla] it’s cheap\n");
     QTest::newRow("a name after -- may start with a dash")
-        << Args("--allow-missing -- -x Trade")
-        << Lf(" [Trade: Orrik] selling ore\n [Trade: Veyla] it’s cheap\n");
+        << args("--allow-missing -- -x Trade")
+        << lf(" [Trade: Orrik] selling ore\n [Trade: Veyla] it’s cheap\n");
 }
 
 void tst_Cli::showText()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, expected);
-    const Run run = RunCli(QStringList{QStringLiteral("show"), hand_} + arguments);
+    const Run run = runCli(QStringList{QStringLiteral("show"), hand_} + arguments);
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.status, 0);
     QCOMPARE(run.out, expected);
@@ -242,16 +267,16 @@ void tst_Cli::showMatchesTheWindowsAssembly_data()
     for (const QString &log : {example_, generated_}) {
         const QString tag = log == example_ ? QStringLiteral("example: ") : QStringLiteral("generated: ");
         auto row = [&](const char *name, const QStringList &chats, const char *flags) {
-            QTest::newRow(qPrintable(tag + QLatin1String(name))) << log << chats << Args(flags);
+            QTest::newRow(qPrintable(tag + QLatin1String(name))) << log << chats << args(flags);
         };
-        row("one channel", Args("Trade"), "");
-        row("a tell partner", Args("Orrik"), "");
-        row("public chat", Args("Public/Global"), "");
-        row("three merged", Args("Orrik Trade") << QString(), "");
-        row("--timestamps", Args("Public/Global"), "--timestamps");
-        row("--no-game-feedback", Args("Public/Global"), "--no-game-feedback");
-        row("--no-system", Args("Public/Global"), "--no-system");
-        row("all flags, merged", Args("Public/Global Trade"), "--timestamps --no-game-feedback --no-system");
+        row("one channel", args("Trade"), "");
+        row("a tell partner", args("Orrik"), "");
+        row("public chat", args("Public/Global"), "");
+        row("three merged", args("Orrik Trade") << QString(), "");
+        row("--timestamps", args("Public/Global"), "--timestamps");
+        row("--no-game-feedback", args("Public/Global"), "--no-game-feedback");
+        row("--no-system", args("Public/Global"), "--no-system");
+        row("all flags, merged", args("Public/Global Trade"), "--timestamps --no-game-feedback --no-system");
     }
 }
 
@@ -269,9 +294,9 @@ void tst_Cli::showMatchesTheWindowsAssembly()
     const QString text = modMain::BuildChatText(loaded.log.ChatLog, chats, options);
     QVERIFY(!text.isEmpty());
 
-    const Run run = RunCli(QStringList{QStringLiteral("show"), log} + chats + flags);
+    const Run run = runCli(QStringList{QStringLiteral("show"), log} + chats + flags);
     QCOMPARE(run.status, 0);
-    QVERIFY(run.out == Printed(text)); // megabytes: QCOMPARE would print them all on failure
+    QVERIFY(run.out == printed(text)); // megabytes: QCOMPARE would print them all on failure
 }
 
 void tst_Cli::missingNames_data()
@@ -279,13 +304,13 @@ void tst_Cli::missingNames_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("out");
-    QTest::newRow("an unknown name fails and lists the chats") << Args("Trade Nobody") << 1 << QByteArray();
-    QTest::newRow("names differing in case are unknown") << Args("trade") << 1 << QByteArray();
+    QTest::newRow("an unknown name fails and lists the chats") << args("Trade Nobody") << 1 << QByteArray();
+    QTest::newRow("names differing in case are unknown") << args("trade") << 1 << QByteArray();
     QTest::newRow("--allow-missing shows the names found")
-        << Args("--allow-missing Nobody Trade") << 0
-        << Lf(" [Trade: Orrik] selling ore\n [Trade: Veyla] it’s cheap\n");
+        << args("--allow-missing Nobody Trade") << 0
+        << lf(" [Trade: Orrik] selling ore\n [Trade: Veyla] it’s cheap\n");
     QTest::newRow("--allow-missing with no name found prints nothing")
-        << Args("Nobody --allow-missing") << 0 << QByteArray();
+        << args("Nobody --allow-missing") << 0 << QByteArray();
 }
 
 void tst_Cli::missingNames()
@@ -293,7 +318,7 @@ void tst_Cli::missingNames()
     QFETCH(QStringList, arguments);
     QFETCH(int, status);
     QFETCH(QByteArray, out);
-    const Run run = RunCli(QStringList{QStringLiteral("show"), hand_} + arguments);
+    const Run run = runCli(QStringList{QStringLiteral("show"), hand_} + arguments);
     QCOMPARE(run.status, status);
     QCOMPARE(run.out, out);
     if (status == 0) {
@@ -313,14 +338,14 @@ void tst_Cli::outputWritesWhatTheWindowSaves_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("expected"); // empty: the model's text in the log encoding
     QTest::newRow("the log encoding with CR LF")
-        << hand_ << Args("Trade Orrik")
+        << hand_ << args("Trade Orrik")
         << QByteArray(" [Trade: Orrik] selling ore\r\n Orrik tells you: caf\xE9?\r\n"
                       " [Orrik: Veyla] a channel called Orrik\r\n [Trade: Veyla] it\x92s cheap\r\n");
     QTest::newRow("a generated chat whole, with timestamps")
-        << generated_ << Args("Public/Global --timestamps") << QByteArray();
+        << generated_ << args("Public/Global --timestamps") << QByteArray();
     // Not the lone CR LF the window writes for an empty view: an export of nothing is an empty file.
     QTest::newRow("nothing shown writes an empty file")
-        << hand_ << Args("Nobody --allow-missing") << QByteArray("");
+        << hand_ << args("Nobody --allow-missing") << QByteArray("");
 }
 
 void tst_Cli::outputWritesWhatTheWindowSaves()
@@ -332,23 +357,23 @@ void tst_Cli::outputWritesWhatTheWindowSaves()
         const modMain::LoadResult loaded = modMain::LoadChatLog(log);
         DisplayOptions options;
         options.ShowTimestamp = true;
-        expected = modMain::EncodeAnsi(modMain::BuildChatText(loaded.log.ChatLog, {arguments[0]}, options));
+        expected = modMain::encodeAnsi(modMain::BuildChatText(loaded.log.ChatLog, {arguments[0]}, options));
         QVERIFY(expected.size() > 100000);
     }
-    const QString target = WriteFile(dir_.filePath(QStringLiteral("saved.txt")), "old content to replace");
+    const QString target = writeFile(dir_.filePath(QStringLiteral("saved.txt")), "old content to replace");
     const Run run =
-        RunCli(QStringList{QStringLiteral("show"), log, QStringLiteral("--output"), target} + arguments);
+        runCli(QStringList{QStringLiteral("show"), log, QStringLiteral("--output"), target} + arguments);
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.status, 0);
     QCOMPARE(run.out, QByteArray());
-    QVERIFY(ReadFile(target) == expected);
+    QVERIFY(readFile(target) == expected);
 }
 
 void tst_Cli::outputThatCannotBeWrittenFails()
 {
     const QString target = dir_.filePath(QStringLiteral("no such folder/saved.txt"));
     const Run run =
-        RunCli({QStringLiteral("show"), hand_, QStringLiteral("Trade"), QStringLiteral("--output"), target});
+        runCli({QStringLiteral("show"), hand_, QStringLiteral("Trade"), QStringLiteral("--output"), target});
     QCOMPARE(run.status, 1);
     QCOMPARE(run.out, QByteArray());
     QVERIFY2(QString::fromUtf8(run.err).contains(target), run.err.constData());
@@ -380,11 +405,11 @@ void tst_Cli::unreadableLogs()
     QTemporaryDir logs;
     const QString path = logs.filePath(name);
     if (!bytes.isNull())
-        WriteFile(path, bytes);
+        writeFile(path, bytes);
     const QString saved = logs.filePath(QStringLiteral("out.txt"));
-    for (const QStringList &arguments : {Args("list") << path, Args("show") << path << "Trade"
+    for (const QStringList &arguments : {args("list") << path, args("show") << path << "Trade"
                                                                             << "--output" << saved}) {
-        const Run run = RunCli(arguments);
+        const Run run = runCli(arguments);
         QCOMPARE(run.status, 1);
         QCOMPARE(run.out, QByteArray());
         QVERIFY(!QFile::exists(saved));
@@ -399,21 +424,21 @@ void tst_Cli::usageErrors_data()
     QTest::addColumn<QStringList>("arguments");
     const QString file = QStringLiteral(EVENFALL_EXAMPLES "/client_chat_log_2005-06-14_2100.txt");
     QTest::newRow("no command") << QStringList();
-    QTest::newRow("unknown command") << (Args("cat") << file);
-    QTest::newRow("list without a file") << Args("list");
-    QTest::newRow("list with an extra argument") << (Args("list") << file << "Trade");
-    QTest::newRow("show without a file") << Args("show");
-    QTest::newRow("show without a chat") << (Args("show") << file);
-    QTest::newRow("unknown option") << (Args("list --colour") << file);
-    QTest::newRow("an option of the other command") << (Args("list --timestamps") << file);
-    QTest::newRow("--output without its path") << (Args("show") << file << "Trade"
+    QTest::newRow("unknown command") << (args("cat") << file);
+    QTest::newRow("list without a file") << args("list");
+    QTest::newRow("list with an extra argument") << (args("list") << file << "Trade");
+    QTest::newRow("show without a file") << args("show");
+    QTest::newRow("show without a chat") << (args("show") << file);
+    QTest::newRow("unknown option") << (args("list --colour") << file);
+    QTest::newRow("an option of the other command") << (args("list --timestamps") << file);
+    QTest::newRow("--output without its path") << (args("show") << file << "Trade"
                                                                 << "--output");
 }
 
 void tst_Cli::usageErrors()
 {
     QFETCH(QStringList, arguments);
-    const Run run = RunCli(arguments);
+    const Run run = runCli(arguments);
     QCOMPARE(run.status, 2);
     QCOMPARE(run.out, QByteArray());
     QVERIFY(run.err.startsWith("evenfall-chatlog: "));
@@ -421,9 +446,9 @@ void tst_Cli::usageErrors()
 
 void tst_Cli::versionAndHelp()
 {
-    Run run = RunCli({QStringLiteral("--version")});
+    Run run = runCli({QStringLiteral("--version")});
     QCOMPARE(run.status, 0);
-    QCOMPARE(run.out, Lf("evenfall-chatlog " EVENFALL_VERSION_STRING "\n"));
+    QCOMPARE(run.out, lf("evenfall-chatlog " EVENFALL_VERSION_STRING "\n"));
 
     const struct {
         QStringList arguments;
@@ -440,7 +465,7 @@ void tst_Cli::versionAndHelp()
          "--kind"},
     };
     for (const auto &help : helps) {
-        run = RunCli(help.arguments);
+        run = runCli(help.arguments);
         QCOMPARE(run.status, 0);
         QCOMPARE(run.err, QByteArray());
         const QString out = QString::fromUtf8(run.out);
@@ -468,10 +493,10 @@ void tst_Cli::anyBytesEndWithoutCrash()
 {
     QFETCH(QByteArray, bytes);
     QTemporaryDir logs;
-    const QString path = WriteFile(logs.filePath(QStringLiteral("odd.txt")), bytes);
-    const Run list = RunCli({QStringLiteral("list"), path, QStringLiteral("--kind")});
+    const QString path = writeFile(logs.filePath(QStringLiteral("odd.txt")), bytes);
+    const Run list = runCli({QStringLiteral("list"), path, QStringLiteral("--kind")});
     QVERIFY2(list.status == 0 || list.status == 1, list.err.constData());
-    const Run show = RunCli({QStringLiteral("show"), path, QStringLiteral("Public/Global"), QString(),
+    const Run show = runCli({QStringLiteral("show"), path, QStringLiteral("Public/Global"), QString(),
                              QStringLiteral("--allow-missing"), QStringLiteral("--timestamps")});
     QVERIFY2(show.status == 0 || show.status == 1, show.err.constData());
 }

@@ -12,7 +12,7 @@ namespace {
 
 const QByteArray kLog = "header\r\n[06/14/2005 21:03:17] Orrik tells you: hi\r\n";
 
-QStringList Items(QComboBox *combo)
+QStringList items(QComboBox *combo)
 {
     QStringList items;
     for (int i = 0; i < combo->count(); ++i)
@@ -28,13 +28,16 @@ struct WinePrefix {
     explicit WinePrefix(const QByteArray &gameKeyBlock)
     {
         qputenv("WINEPREFIX", dir.path().toLocal8Bit());
-        WriteFile(dir.filePath(QStringLiteral("system.reg")),
-                  "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n\n" + gameKeyBlock);
+        writeFile(dir.filePath(QStringLiteral("system.reg")),
+                  "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n\n" +
+                      gameKeyBlock);
         QDir(dir.path()).mkpath(QStringLiteral("drive_c/Games/Evenfall/Logs"));
         QDir(dir.path()).mkpath(QStringLiteral("drive_c/Games/Evenfall/Logs_Old"));
-        WriteFile(dir.filePath(QStringLiteral("drive_c/Games/Evenfall/Logs/client_chat_log_new.txt")), kLog);
-        WriteFile(dir.filePath(QStringLiteral("drive_c/Games/Evenfall/Logs_Old/client_chat_log_old1.txt")), kLog);
-        WriteFile(dir.filePath(QStringLiteral("drive_c/Games/Evenfall/Logs_Old/client_chat_log_old2.txt")), kLog);
+        writeFile(dir.filePath(QStringLiteral("drive_c/Games/Evenfall/Logs/client_chat_log_new.txt")), kLog);
+        writeFile(dir.filePath(QStringLiteral("drive_c/Games/Evenfall/Logs_Old/client_chat_log_old1.txt")),
+                  kLog);
+        writeFile(dir.filePath(QStringLiteral("drive_c/Games/Evenfall/Logs_Old/client_chat_log_old2.txt")),
+                  kLog);
     }
     ~WinePrefix()
     {
@@ -51,7 +54,7 @@ public:
     QLineEdit *folder = window.findChild<QLineEdit *>(QStringLiteral("txtFileLocation"));
     QComboBox *files = window.findChild<QComboBox *>(QStringLiteral("cmbFileName"));
 
-    void Click(const char *name)
+    void click(const char *name)
     {
         QTest::mouseClick(window.findChild<QPushButton *>(QLatin1String(name)), Qt::LeftButton);
     }
@@ -76,18 +79,20 @@ private slots:
 void tst_FileChoice::typingAFolderListsItsLogs()
 {
     QTemporaryDir several, none;
-    for (const char *name : {"client_chat_log_3.txt", "client_chat_log_1.txt", "client_chat_log_2.txt",
-                             "client_chat_log_.txt", "client_chat_log_1.log", "other.txt", "Client_Chat_Log_9.txt"})
-        WriteFile(several.filePath(QLatin1String(name)), kLog);
+    for (const char *name :
+         {"client_chat_log_3.txt", "client_chat_log_1.txt", "client_chat_log_2.txt", "client_chat_log_.txt",
+          "client_chat_log_1.log", "other.txt", "Client_Chat_Log_9.txt"})
+        writeFile(several.filePath(QLatin1String(name)), kLog);
     QDir(several.path()).mkdir(QStringLiteral("client_chat_log_dir.txt"));
     Window w;
     w.folder->setText(several.path());
-    const QStringList expected = {QStringLiteral("client_chat_log_.txt"), QStringLiteral("client_chat_log_1.txt"),
-                                  QStringLiteral("client_chat_log_2.txt"), QStringLiteral("client_chat_log_3.txt")};
+    const QStringList expected = {
+        QStringLiteral("client_chat_log_.txt"), QStringLiteral("client_chat_log_1.txt"),
+        QStringLiteral("client_chat_log_2.txt"), QStringLiteral("client_chat_log_3.txt")};
 #ifdef Q_OS_WIN
     QVERIFY(Items(w.files).contains(QStringLiteral("Client_Chat_Log_9.txt")));
 #else
-    QCOMPARE(Items(w.files), expected);
+    QCOMPARE(items(w.files), expected);
 #endif
     QCOMPARE(w.files->currentText(), QStringLiteral("client_chat_log_.txt"));
 
@@ -99,28 +104,29 @@ void tst_FileChoice::typingAFolderListsItsLogs()
 void tst_FileChoice::missingFolderIsReportedAndComboKept()
 {
     QTemporaryDir dir;
-    WriteFile(dir.filePath(QStringLiteral("client_chat_log_1.txt")), kLog);
+    writeFile(dir.filePath(QStringLiteral("client_chat_log_1.txt")), kLog);
     Window w;
     w.folder->setText(dir.path());
     const QString missing = dir.filePath(QStringLiteral("nowhere"));
     MessageSeen seen;
     {
-        ModalAnswer answer(AcceptMessage(&seen));
+        ModalAnswer answer(acceptMessage(&seen));
         w.folder->setText(missing);
     }
     QCOMPARE(seen.count, 1);
     QCOMPARE(seen.icon, QMessageBox::Critical);
     QCOMPARE(seen.title, QStringLiteral("Error Number: 76"));
-    QVERIFY2(seen.text.endsWith(QStringLiteral(" occured during txtFileLocation_Change")), qPrintable(seen.text));
+    QVERIFY2(seen.text.endsWith(QStringLiteral(" occured during txtFileLocation_Change")),
+             qPrintable(seen.text));
     QVERIFY2(seen.text.contains(missing), qPrintable(seen.text));
     QCOMPARE(w.folder->text(), missing);
-    QCOMPARE(Items(w.files), QStringList{QStringLiteral("client_chat_log_1.txt")});
+    QCOMPARE(items(w.files), QStringList{QStringLiteral("client_chat_log_1.txt")});
     QCOMPARE(w.files->currentText(), QStringLiteral("client_chat_log_1.txt"));
 
     // A plain file is no folder either.
     MessageSeen again;
     {
-        ModalAnswer answer(AcceptMessage(&again));
+        ModalAnswer answer(acceptMessage(&again));
         w.folder->setText(dir.filePath(QStringLiteral("client_chat_log_1.txt")));
     }
     QCOMPARE(again.count, 1);
@@ -130,7 +136,7 @@ void tst_FileChoice::typingCharacterByCharacter()
 {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("logs")));
-    WriteFile(dir.filePath(QStringLiteral("logs/client_chat_log_1.txt")), kLog);
+    writeFile(dir.filePath(QStringLiteral("logs/client_chat_log_1.txt")), kLog);
     Window w;
     w.folder->setText(dir.path() + u'/');
     w.window.show();
@@ -142,7 +148,7 @@ void tst_FileChoice::typingCharacterByCharacter()
     for (const char *key : {"l", "o", "g", "s"}) {
         MessageSeen seen;
         {
-            ModalAnswer answer(AcceptMessage(&seen));
+            ModalAnswer answer(acceptMessage(&seen));
             QTest::keyClicks(w.folder, QLatin1String(key));
         }
         messages += seen.count;
@@ -155,27 +161,30 @@ void tst_FileChoice::typingCharacterByCharacter()
 void tst_FileChoice::browsingToAnotherFolder()
 {
     QTemporaryDir first, second;
-    WriteFile(first.filePath(QStringLiteral("client_chat_log_a.txt")), kLog);
-    WriteFile(second.filePath(QStringLiteral("client_chat_log_x.txt")), kLog);
-    WriteFile(second.filePath(QStringLiteral("client_chat_log_y.txt")), kLog);
-    WriteFile(second.filePath(QStringLiteral("notes.txt")), kLog);
+    writeFile(first.filePath(QStringLiteral("client_chat_log_a.txt")), kLog);
+    writeFile(second.filePath(QStringLiteral("client_chat_log_x.txt")), kLog);
+    writeFile(second.filePath(QStringLiteral("client_chat_log_y.txt")), kLog);
+    writeFile(second.filePath(QStringLiteral("notes.txt")), kLog);
     Window w;
     w.folder->setText(first.path());
     {
-        ModalAnswer answer([&](QWidget *modal) { ChooseInFileDialog(modal, second.filePath(QStringLiteral("client_chat_log_y.txt"))); });
-        w.Click("cmdBrowsPath");
+        ModalAnswer answer([&](QWidget *modal) {
+            chooseInFileDialog(modal, second.filePath(QStringLiteral("client_chat_log_y.txt")));
+        });
+        w.click("cmdBrowsPath");
     }
     QCOMPARE(w.folder->text(), QDir::toNativeSeparators(second.path()) + QDir::separator());
-    QCOMPARE(Items(w.files), QStringList({QStringLiteral("client_chat_log_x.txt"), QStringLiteral("client_chat_log_y.txt")}));
+    QCOMPARE(items(w.files),
+             QStringList({QStringLiteral("client_chat_log_x.txt"), QStringLiteral("client_chat_log_y.txt")}));
     QCOMPARE(w.files->currentText(), QStringLiteral("client_chat_log_y.txt"));
 
     // "All Files" lets a file of another name be chosen; it becomes the combo's text all the same.
     {
         ModalAnswer answer([&](QWidget *modal) {
             qobject_cast<QFileDialog *>(modal)->selectNameFilter(QStringLiteral("All Files (*.*) (*.*)"));
-            ChooseInFileDialog(modal, second.filePath(QStringLiteral("notes.txt")));
+            chooseInFileDialog(modal, second.filePath(QStringLiteral("notes.txt")));
         });
-        w.Click("cmdBrowsPath");
+        w.click("cmdBrowsPath");
     }
     QCOMPARE(w.files->currentText(), QStringLiteral("notes.txt"));
     QCOMPARE(w.files->count(), 2);
@@ -184,49 +193,54 @@ void tst_FileChoice::browsingToAnotherFolder()
 void tst_FileChoice::browsingToTheSameFolderRefreshes()
 {
     QTemporaryDir dir;
-    WriteFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")), kLog);
+    writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")), kLog);
     Window w;
     const QString shown = QDir::toNativeSeparators(dir.path()) + QDir::separator();
     w.folder->setText(shown);
-    WriteFile(dir.filePath(QStringLiteral("client_chat_log_b.txt")), kLog); // arrives after the listing
+    writeFile(dir.filePath(QStringLiteral("client_chat_log_b.txt")), kLog); // arrives after the listing
     {
-        ModalAnswer answer([&](QWidget *modal) { ChooseInFileDialog(modal, dir.filePath(QStringLiteral("client_chat_log_b.txt"))); });
-        w.Click("cmdBrowsPath");
+        ModalAnswer answer([&](QWidget *modal) {
+            chooseInFileDialog(modal, dir.filePath(QStringLiteral("client_chat_log_b.txt")));
+        });
+        w.click("cmdBrowsPath");
     }
     QCOMPARE(w.folder->text(), shown);
-    QCOMPARE(Items(w.files), QStringList({QStringLiteral("client_chat_log_a.txt"), QStringLiteral("client_chat_log_b.txt")}));
+    QCOMPARE(items(w.files),
+             QStringList({QStringLiteral("client_chat_log_a.txt"), QStringLiteral("client_chat_log_b.txt")}));
     QCOMPARE(w.files->currentText(), QStringLiteral("client_chat_log_b.txt"));
 }
 
 void tst_FileChoice::cancellingBrowse()
 {
     QTemporaryDir dir, other;
-    WriteFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")), kLog);
-    WriteFile(dir.filePath(QStringLiteral("client_chat_log_b.txt")), kLog);
+    writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")), kLog);
+    writeFile(dir.filePath(QStringLiteral("client_chat_log_b.txt")), kLog);
     Window w;
     w.folder->setText(dir.path());
 
     // Before any choice, a cancelled dialog leaves an empty folder and an empty combo, quietly.
     MessageSeen seen;
     {
-        ModalAnswer cancel(CancelDialog, IsFileDialog());
-        ModalAnswer noMessage(AcceptMessage(&seen), IsMessageBox());
-        w.Click("cmdBrowsPath");
+        ModalAnswer cancel(cancelDialog, isFileDialog());
+        ModalAnswer noMessage(acceptMessage(&seen), isMessageBox());
+        w.click("cmdBrowsPath");
     }
     QCOMPARE(seen.count, 0);
     QCOMPARE(w.folder->text(), QString());
     QCOMPARE(w.files->count(), 0);
 
     {
-        ModalAnswer answer([&](QWidget *modal) { ChooseInFileDialog(modal, dir.filePath(QStringLiteral("client_chat_log_b.txt"))); });
-        w.Click("cmdBrowsPath");
+        ModalAnswer answer([&](QWidget *modal) {
+            chooseInFileDialog(modal, dir.filePath(QStringLiteral("client_chat_log_b.txt")));
+        });
+        w.click("cmdBrowsPath");
     }
     w.folder->setText(other.path());
     QCOMPARE(w.files->count(), 0);
     {
-        ModalAnswer cancel(CancelDialog, IsFileDialog());
-        ModalAnswer noMessage(AcceptMessage(&seen), IsMessageBox());
-        w.Click("cmdBrowsPath");
+        ModalAnswer cancel(cancelDialog, isFileDialog());
+        ModalAnswer noMessage(acceptMessage(&seen), isMessageBox());
+        w.click("cmdBrowsPath");
     }
     QCOMPARE(seen.count, 0);
     QCOMPARE(w.folder->text(), QDir::toNativeSeparators(dir.path()) + QDir::separator());
@@ -239,20 +253,22 @@ void tst_FileChoice::browsedFolderThatVanished()
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("logs"));
     QVERIFY(QDir().mkpath(folder));
-    WriteFile(folder + QStringLiteral("/client_chat_log_a.txt"), kLog);
+    writeFile(folder + QStringLiteral("/client_chat_log_a.txt"), kLog);
     Window w;
     {
-        ModalAnswer answer([&](QWidget *modal) { ChooseInFileDialog(modal, folder + QStringLiteral("/client_chat_log_a.txt")); });
-        w.Click("cmdBrowsPath");
+        ModalAnswer answer([&](QWidget *modal) {
+            chooseInFileDialog(modal, folder + QStringLiteral("/client_chat_log_a.txt"));
+        });
+        w.click("cmdBrowsPath");
     }
     QVERIFY(QDir(folder).removeRecursively());
     // Cancelling now hands back the earlier choice, whose folder is gone; the folder box already shows
     // it, so only the browse's own refresh meets the missing folder.
     MessageSeen seen;
     {
-        ModalAnswer cancel(CancelDialog, IsFileDialog());
-        ModalAnswer message(AcceptMessage(&seen), IsMessageBox());
-        w.Click("cmdBrowsPath");
+        ModalAnswer cancel(cancelDialog, isFileDialog());
+        ModalAnswer message(acceptMessage(&seen), isMessageBox());
+        w.click("cmdBrowsPath");
     }
     QCOMPARE(seen.count, 1);
     QCOMPARE(seen.title, QStringLiteral("Error Number: 76"));
@@ -269,12 +285,14 @@ void tst_FileChoice::logsButtons_data()
     QTest::addColumn<QStringList>("oldLogs");
 
     const QStringList logs = {QStringLiteral("client_chat_log_new.txt")};
-    const QStringList old = {QStringLiteral("client_chat_log_old1.txt"), QStringLiteral("client_chat_log_old2.txt")};
+    const QStringList old = {QStringLiteral("client_chat_log_old1.txt"),
+                             QStringLiteral("client_chat_log_old2.txt")};
     QTest::newRow("no trailing backslash")
         << QByteArray("[Software\\\\KestrelGames\\\\Evenfall] 1700000000\n@=\"C:\\\\Games\\\\Evenfall\"\n")
         << "C:\\Games\\Evenfall\\Logs\\" << logs << "C:\\Games\\Evenfall\\Logs_Old\\" << old;
     QTest::newRow("trailing backslash doubles")
-        << QByteArray("[Software\\\\KestrelGames\\\\Evenfall] 1700000000\n@=\"C:\\\\Games\\\\Evenfall\\\\\"\n")
+        << QByteArray(
+               "[Software\\\\KestrelGames\\\\Evenfall] 1700000000\n@=\"C:\\\\Games\\\\Evenfall\\\\\"\n")
         << "C:\\Games\\Evenfall\\\\Logs\\" << logs << "C:\\Games\\Evenfall\\\\Logs_Old\\" << old;
     QTest::newRow("no key") << QByteArray("[Software\\\\KestrelGames\\\\Other] 1700000000\n@=\"C:\\\\x\"\n")
                             << QString() << QStringList() << QString() << QStringList();
@@ -289,20 +307,20 @@ void tst_FileChoice::logsButtons()
     QFETCH(QStringList, oldLogs);
 
     QTemporaryDir start;
-    WriteFile(start.filePath(QStringLiteral("client_chat_log_here.txt")), kLog);
+    writeFile(start.filePath(QStringLiteral("client_chat_log_here.txt")), kLog);
     WinePrefix prefix(keyBlock);
     Window w;
     w.folder->setText(start.path());
     const bool hasKey = !logsFolder.isEmpty();
 
     MessageSeen seen;
-    ModalAnswer noMessage(AcceptMessage(&seen));
-    w.Click("cmdChangeDirToLogs");
+    ModalAnswer noMessage(acceptMessage(&seen));
+    w.click("cmdChangeDirToLogs");
     QCOMPARE(w.folder->text(), hasKey ? logsFolder : start.path());
-    QCOMPARE(Items(w.files), hasKey ? logs : QStringList{QStringLiteral("client_chat_log_here.txt")});
-    w.Click("cmdChangeDirToLogs_Old");
+    QCOMPARE(items(w.files), hasKey ? logs : QStringList{QStringLiteral("client_chat_log_here.txt")});
+    w.click("cmdChangeDirToLogs_Old");
     QCOMPARE(w.folder->text(), hasKey ? oldFolder : start.path());
-    QCOMPARE(Items(w.files), hasKey ? oldLogs : QStringList{QStringLiteral("client_chat_log_here.txt")});
+    QCOMPARE(items(w.files), hasKey ? oldLogs : QStringList{QStringLiteral("client_chat_log_here.txt")});
     QCOMPARE(seen.count, 0);
 
 #ifndef Q_OS_WIN
@@ -310,7 +328,7 @@ void tst_FileChoice::logsButtons()
     if (hasKey) {
         QTest::mouseClick(w.window.findChild<QPushButton *>(QStringLiteral("cmdImportFile")), Qt::LeftButton);
         QCOMPARE(seen.count, 0);
-        QCOMPARE(w.window.State().ChatNames, QStringList{QStringLiteral("Orrik")});
+        QCOMPARE(w.window.state().ChatNames, QStringList{QStringLiteral("Orrik")});
     }
 #endif
 }

@@ -1,6 +1,6 @@
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,7 +14,8 @@ using modMain::LoadStatus;
 
 namespace {
 
-QString WriteLog(const QTemporaryDir &dir, const QByteArray &bytes, const QString &name = QStringLiteral("log.txt"))
+QString writeLog(const QTemporaryDir &dir, const QByteArray &bytes,
+                 const QString &name = QStringLiteral("log.txt"))
 {
     const QString path = dir.filePath(name);
     QFile f(path);
@@ -23,7 +24,7 @@ QString WriteLog(const QTemporaryDir &dir, const QByteArray &bytes, const QStrin
     return path;
 }
 
-QStringList Texts(const modMain::LoadedChatLog &log)
+QStringList textsOf(const modMain::LoadedChatLog &log)
 {
     QStringList texts;
     for (const modMain::ChatLine &r : log.ChatLog)
@@ -65,7 +66,7 @@ void tst_Loader::filesWithoutLines()
 {
     QFETCH(QByteArray, bytes);
     QTemporaryDir dir;
-    const modMain::LoadResult r = modMain::LoadChatLog(WriteLog(dir, bytes));
+    const modMain::LoadResult r = modMain::LoadChatLog(writeLog(dir, bytes));
     QCOMPARE(r.status, LoadStatus::NoLines);
     QVERIFY(r.log.ChatLog.isEmpty());
     QVERIFY(r.log.ChatNames.isEmpty());
@@ -77,16 +78,21 @@ void tst_Loader::lineEnds_data()
     QTest::addColumn<QStringList>("texts");
 
     const QStringList abc = {QStringLiteral(" a"), QStringLiteral(" b"), QStringLiteral(" c")};
-    QTest::newRow("CR LF") << QByteArray("h\r\n[1/1/2005 10:00] a\r\n[1/1/2005 10:00] b\r\n[1/1/2005 10:00] c\r\n")
+    QTest::newRow("CR LF") << QByteArray(
+                                  "h\r\n[1/1/2005 10:00] a\r\n[1/1/2005 10:00] b\r\n[1/1/2005 10:00] c\r\n")
                            << abc;
-    QTest::newRow("LF only") << QByteArray("h\n[1/1/2005 10:00] a\n[1/1/2005 10:00] b\n[1/1/2005 10:00] c") << abc;
+    QTest::newRow("LF only") << QByteArray("h\n[1/1/2005 10:00] a\n[1/1/2005 10:00] b\n[1/1/2005 10:00] c")
+                             << abc;
     QTest::newRow("CR only") << QByteArray("h\r[1/1/2005 10:00] a\r[1/1/2005 10:00] b\r[1/1/2005 10:00] c\r")
                              << abc;
     QTest::newRow("mixed, blank lines between and after")
-        << QByteArray("h\r\n\r\n[1/1/2005 10:00] a\n\n\r[1/1/2005 10:00] b\r\r\n[1/1/2005 10:00] c\r\n\r\n\r\n") << abc;
-    QTest::newRow("a line of spaces is a line") << QByteArray("h\r\n   \r\n") << QStringList{QStringLiteral("   ")};
-    QTest::newRow("header without timestamp is skipped") << QByteArray("[1/1/2005 10:00] h\r\n[1/1/2005 10:00] a")
-                                                         << QStringList{QStringLiteral(" a")};
+        << QByteArray(
+               "h\r\n\r\n[1/1/2005 10:00] a\n\n\r[1/1/2005 10:00] b\r\r\n[1/1/2005 10:00] c\r\n\r\n\r\n")
+        << abc;
+    QTest::newRow("a line of spaces is a line")
+        << QByteArray("h\r\n   \r\n") << QStringList{QStringLiteral("   ")};
+    QTest::newRow("header without timestamp is skipped")
+        << QByteArray("[1/1/2005 10:00] h\r\n[1/1/2005 10:00] a") << QStringList{QStringLiteral(" a")};
 }
 
 void tst_Loader::lineEnds()
@@ -94,9 +100,9 @@ void tst_Loader::lineEnds()
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, texts);
     QTemporaryDir dir;
-    const modMain::LoadResult r = modMain::LoadChatLog(WriteLog(dir, bytes));
+    const modMain::LoadResult r = modMain::LoadChatLog(writeLog(dir, bytes));
     QCOMPARE(r.status, LoadStatus::Loaded);
-    QCOMPARE(Texts(r.log), texts);
+    QCOMPARE(textsOf(r.log), texts);
 }
 
 void tst_Loader::namesInOrderOfFirstAppearance()
@@ -110,17 +116,17 @@ void tst_Loader::namesInOrderOfFirstAppearance()
                             "[06/14/2005 21:03:22] [Trade: Brannoc] more ore\r\n"
                             "[06/14/2005 21:03:23] orrik tells you: lower case\r\n"
                             "[06/14/2005 21:03:24] [Guild] no name\r\n";
-    const modMain::LoadResult r = modMain::LoadChatLog(WriteLog(dir, kHeader + body));
+    const modMain::LoadResult r = modMain::LoadChatLog(writeLog(dir, kHeader + body));
     QCOMPARE(r.status, LoadStatus::Loaded);
-    QCOMPARE(r.log.ChatNames, QStringList({QStringLiteral("Public/Global"), QStringLiteral("Trade"),
-                                           QStringLiteral("Orrik"), QStringLiteral("Veyla"), QStringLiteral("orrik"),
-                                           QString()}));
+    QCOMPARE(r.log.ChatNames,
+             QStringList({QStringLiteral("Public/Global"), QStringLiteral("Trade"), QStringLiteral("Orrik"),
+                          QStringLiteral("Veyla"), QStringLiteral("orrik"), QString()}));
     QCOMPARE(r.log.ChatLog.size(), 8);
     QCOMPARE(r.log.ChatLog[4].ChatName, QStringLiteral("Veyla"));
     QVERIFY(r.log.ChatLog[4].IsTell);
     QCOMPARE(r.log.ChatLog[5].Text, QStringLiteral(" [Trade: Brannoc] more ore"));
     QCOMPARE(r.log.ChatLog[0].TimeStamp,
-             modMain::MakeDateTime(modMain::DaySerial(2005, 6, 14), 21 * 3600 + 3 * 60 + 17));
+             modMain::makeDateTime(modMain::daySerial(2005, 6, 14), 21 * 3600 + 3 * 60 + 17));
 }
 
 void tst_Loader::decoding_data()
@@ -129,9 +135,10 @@ void tst_Loader::decoding_data()
     QTest::addColumn<QString>("text");
 
     const QString accents = QStringLiteral(" café “quoted” 5€ \u0081\u008D\u2019");
-    QTest::newRow("windows-1252") << QByteArray("h\r\n[1/1/2005 10:00] caf\xE9 \x93quoted\x94 5\x80 \x81\x8D\x92\r\n")
-                                  << accents;
-    QTest::newRow("UTF-8 mark") << QByteArray("\xEF\xBB\xBFh\r\n[1/1/2005 10:00]") + accents.toUtf8() << accents;
+    QTest::newRow("windows-1252")
+        << QByteArray("h\r\n[1/1/2005 10:00] caf\xE9 \x93quoted\x94 5\x80 \x81\x8D\x92\r\n") << accents;
+    QTest::newRow("UTF-8 mark") << QByteArray("\xEF\xBB\xBFh\r\n[1/1/2005 10:00]") + accents.toUtf8()
+                                << accents;
     auto utf16 = [](const QString &s, bool little) {
         QByteArray b;
         for (QChar c : s) {
@@ -143,8 +150,8 @@ void tst_Loader::decoding_data()
     const QString line = QStringLiteral("h\r\n[1/1/2005 10:00]") + accents + QStringLiteral("\r\n");
     QTest::newRow("UTF-16 LE mark") << QByteArray("\xFF\xFE") + utf16(line, true) << accents;
     QTest::newRow("UTF-16 BE mark") << QByteArray("\xFE\xFF") + utf16(line, false) << accents;
-    QTest::newRow("mark-like bytes later are text") << QByteArray("h\r\n[1/1/2005 10:00] \xEF\xBB\xBF")
-                                                    << QStringLiteral(" \u00EF\u00BB\u00BF");
+    QTest::newRow("mark-like bytes later are text")
+        << QByteArray("h\r\n[1/1/2005 10:00] \xEF\xBB\xBF") << QStringLiteral(" \u00EF\u00BB\u00BF");
 }
 
 void tst_Loader::decoding()
@@ -152,9 +159,9 @@ void tst_Loader::decoding()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
     QTemporaryDir dir;
-    const modMain::LoadResult r = modMain::LoadChatLog(WriteLog(dir, bytes));
+    const modMain::LoadResult r = modMain::LoadChatLog(writeLog(dir, bytes));
     QCOMPARE(r.status, LoadStatus::Loaded);
-    QCOMPARE(Texts(r.log), QStringList{text});
+    QCOMPARE(textsOf(r.log), QStringList{text});
 }
 
 void tst_Loader::unreadableFiles()
@@ -168,7 +175,7 @@ void tst_Loader::unreadableFiles()
     QCOMPARE(folder.status, LoadStatus::FileError);
     QVERIFY(!folder.errorText.isEmpty());
 
-    const QString locked = WriteLog(dir, kHeader + "x\r\n");
+    const QString locked = writeLog(dir, kHeader + "x\r\n");
     QFile::setPermissions(locked, QFileDevice::WriteOwner);
     if (geteuid() == 0)
         QSKIP("running as root: permissions do not keep a file from being read");
@@ -182,8 +189,8 @@ void tst_Loader::recordsOutliveTheLoadAndDetach()
     QTemporaryDir dir;
     QList<modMain::ChatLine> kept;
     {
-        modMain::LoadResult r =
-            modMain::LoadChatLog(WriteLog(dir, kHeader + "[1/1/2005 10:00] first\r\n[1/1/2005 10:00] second\r\n"));
+        modMain::LoadResult r = modMain::LoadChatLog(
+            writeLog(dir, kHeader + "[1/1/2005 10:00] first\r\n[1/1/2005 10:00] second\r\n"));
         QCOMPARE(r.status, LoadStatus::Loaded);
         kept = r.log.ChatLog;
     }
@@ -192,7 +199,8 @@ void tst_Loader::recordsOutliveTheLoadAndDetach()
     // Texts share storage; changing one must not touch its neighbour, and each reads as a C string.
     kept[0].Text.append(QStringLiteral(" and more text than fits"));
     QCOMPARE(kept[1].Text, QStringLiteral(" second"));
-    QCOMPARE(QString::fromUtf16(reinterpret_cast<const char16_t *>(kept[1].Text.utf16())), QStringLiteral(" second"));
+    QCOMPARE(QString::fromUtf16(reinterpret_cast<const char16_t *>(kept[1].Text.utf16())),
+             QStringLiteral(" second"));
     QList<modMain::ChatLine> alone = {kept[1]};
     kept.clear();
     alone[0].Text.append(QStringLiteral("!"));
@@ -222,7 +230,7 @@ void tst_Loader::largeFileMatchesLineByLineParse()
         if (rng.bounded(50) == 0)
             line = QString(rng.bounded(1, 70000), u'w'); // longer than any chunk boundary distance
         lines.append(line);
-        bytes += modMain::EncodeAnsi(line);
+        bytes += modMain::encodeAnsi(line);
         // Put a CR LF exactly across the first chunk boundary.
         const int end = bytes.size() == (1 << 20) - 1 ? 0 : rng.bounded(3);
         bytes += ends[end];
@@ -235,7 +243,7 @@ void tst_Loader::largeFileMatchesLineByLineParse()
         }
     }
     QTemporaryDir dir;
-    const modMain::LoadResult r = modMain::LoadChatLog(WriteLog(dir, bytes));
+    const modMain::LoadResult r = modMain::LoadChatLog(writeLog(dir, bytes));
     QCOMPARE(r.status, LoadStatus::Loaded);
     QCOMPARE(r.log.ChatLog.size(), lines.size());
     for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -253,16 +261,16 @@ void tst_Loader::encodeAnsiRoundTripsAndReplaces()
     QByteArray all;
     for (int b = 0; b < 256; ++b)
         all.append(char(b));
-    QCOMPARE(modMain::EncodeAnsi(modMain::DecodeAnsi(all)), all);
-    QCOMPARE(modMain::EncodeAnsi(QStringLiteral("a\u4E2Db\U0001F600c\u0080")), QByteArray("a?b?c?"));
+    QCOMPARE(modMain::encodeAnsi(modMain::decodeAnsi(all)), all);
+    QCOMPARE(modMain::encodeAnsi(QStringLiteral("a\u4E2Db\U0001F600c\u0080")), QByteArray("a?b?c?"));
 }
 
 void tst_Loader::writeTextFileReplacesOrKeepsOld()
 {
     QTemporaryDir dir;
-    const QString path = WriteLog(dir, "old content");
+    const QString path = writeLog(dir, "old content");
     QString error;
-    QVERIFY(modMain::WriteTextFile(path, QStringLiteral("caf\u00E9 \u20AC\r\n"), &error));
+    QVERIFY(modMain::writeTextFile(path, QStringLiteral("caf\u00E9 \u20AC\r\n"), &error));
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("caf\xE9 \x80\r\n"));
@@ -271,10 +279,11 @@ void tst_Loader::writeTextFileReplacesOrKeepsOld()
     // A folder in the way cannot be replaced: the call fails with a reason and writes nothing.
     const QString blocked = dir.filePath(QStringLiteral("sub"));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
-    QVERIFY(!modMain::WriteTextFile(blocked, QStringLiteral("x"), &error));
+    QVERIFY(!modMain::writeTextFile(blocked, QStringLiteral("x"), &error));
     QVERIFY(!error.isEmpty());
     QVERIFY(QFileInfo(blocked).isDir());
-    QVERIFY(!modMain::WriteTextFile(dir.filePath(QStringLiteral("missing/x.txt")), QStringLiteral("x"), &error));
+    QVERIFY(
+        !modMain::writeTextFile(dir.filePath(QStringLiteral("missing/x.txt")), QStringLiteral("x"), &error));
 }
 
 QTEST_GUILESS_MAIN(tst_Loader)

@@ -15,12 +15,12 @@ namespace {
 
 constexpr std::uint64_t kSmallLog = 200 * 1024;
 
-QByteArray GenerateFileBytes(const QTemporaryDir &dir, std::uint64_t size, std::uint64_t seed,
+QByteArray generateFileBytes(const QTemporaryDir &dir, std::uint64_t size, std::uint64_t seed,
                              loggen::Stats *stats = nullptr)
 {
     const QString path = dir.filePath(QStringLiteral("client_chat_log_%1_%2.txt").arg(size).arg(seed));
     std::string error;
-    if (!loggen::GenerateFile({size, seed}, path.toStdString(), stats, &error))
+    if (!loggen::generateFile({size, seed}, path.toStdString(), stats, &error))
         qFatal("generation failed: %s", error.c_str());
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -37,11 +37,11 @@ struct ReadLog {
     int emptyLines = 0;
 };
 
-ReadLog Read(std::uint64_t seed)
+ReadLog read(std::uint64_t seed)
 {
     QTemporaryDir dir;
     ReadLog log;
-    log.bytes = GenerateFileBytes(dir, kSmallLog, seed, &log.stats);
+    log.bytes = generateFileBytes(dir, kSmallLog, seed, &log.stats);
     QStringDecoder decode("windows-1252");
     log.lines = QString(decode(log.bytes)).split(QStringLiteral("\r\n"));
     if (!log.lines.isEmpty() && log.lines.last().isEmpty())
@@ -55,7 +55,7 @@ ReadLog Read(std::uint64_t seed)
     return log;
 }
 
-bool Within(qsizetype part, qsizetype whole, double low, double high)
+bool within(qsizetype part, qsizetype whole, double low, double high)
 {
     const double share = double(part) / double(whole);
     return share >= low && share <= high;
@@ -91,7 +91,7 @@ void tst_LogGen::readerSeesTheStatedMix_data()
 void tst_LogGen::readerSeesTheStatedMix()
 {
     QFETCH(quint64, seed);
-    const ReadLog log = Read(seed);
+    const ReadLog log = read(seed);
     const qsizetype total = log.records.size();
     QVERIFY(total > 2000);
 
@@ -104,14 +104,14 @@ void tst_LogGen::readerSeesTheStatedMix()
         tells += r.IsTell;
         ++perChat[r.ChatName];
     }
-    QVERIFY2(Within(publicLines, total, 0.43, 0.52), qPrintable(QString::number(publicLines)));
-    QVERIFY2(Within(feedback, publicLines, 0.07, 0.13), qPrintable(QString::number(feedback)));
-    QVERIFY2(Within(channels, total, 0.29, 0.37), qPrintable(QString::number(channels)));
-    QVERIFY2(Within(tells, total, 0.17, 0.23), qPrintable(QString::number(tells)));
+    QVERIFY2(within(publicLines, total, 0.43, 0.52), qPrintable(QString::number(publicLines)));
+    QVERIFY2(within(feedback, publicLines, 0.07, 0.13), qPrintable(QString::number(feedback)));
+    QVERIFY2(within(channels, total, 0.29, 0.37), qPrintable(QString::number(channels)));
+    QVERIFY2(within(tells, total, 0.17, 0.23), qPrintable(QString::number(tells)));
 
     // What the generator reports is what the reader finds.
     QCOMPARE(quint64(publicLines), log.stats.publicLines);
-    QCOMPARE(quint64(feedback), log.stats.FeedbackLines());
+    QCOMPARE(quint64(feedback), log.stats.allFeedbackLines());
     QCOMPARE(quint64(channels), log.stats.channelLines);
     QCOMPARE(quint64(tells), log.stats.tellsReceived + log.stats.tellsSent);
     QCOMPARE(quint64(log.emptyLines), log.stats.emptyLines);
@@ -134,22 +134,22 @@ void tst_LogGen::readerSeesTheStatedMix()
 void tst_LogGen::linesOfEveryKindAreWellFormed()
 {
     QFETCH(quint64, seed);
-    const ReadLog log = Read(seed);
+    const ReadLog log = read(seed);
 
     int feedbackOfKind[loggen::FeedbackKindCount] = {};
     int namedChannelLines = 0, unnamedChannelLines = 0, received = 0, sent = 0;
     QSet<QString> namedChannels, partnersSeen;
     QSet<QString> partners;
-    for (std::string_view p : loggen::TellPartners())
+    for (std::string_view p : loggen::tellPartners())
         partners.insert(QString::fromUtf8(p.data(), qsizetype(p.size())));
-    static const QRegularExpression tellIn(QStringLiteral("^ (\\S+) tells you: \\S"));
-    static const QRegularExpression tellOut(QStringLiteral("^ You tell (\\S+): \\S"));
-    static const QRegularExpression channelLine(QStringLiteral("^ \\[(\\w+)(: \\S+\\]|\\] \\S+:) \\S"));
+    static const QRegularExpression kTellIn(QStringLiteral("^ (\\S+) tells you: \\S"));
+    static const QRegularExpression kTellOut(QStringLiteral("^ You tell (\\S+): \\S"));
+    static const QRegularExpression kChannelLine(QStringLiteral("^ \\[(\\w+)(: \\S+\\]|\\] \\S+:) \\S"));
 
     for (const modMain::ChatLine &r : log.records) {
         const QString trimmed = r.Text.trimmed();
         for (int k = 0; k < loggen::FeedbackKindCount; ++k) {
-            const auto text = loggen::FeedbackText(loggen::FeedbackKind(k));
+            const auto text = loggen::feedbackText(loggen::FeedbackKind(k));
             if (trimmed.startsWith(QLatin1String(text.data(), qsizetype(text.size())))) {
                 QVERIFY2(r.IsGameFeedback, qPrintable(r.Text));
                 ++feedbackOfKind[k];
@@ -158,7 +158,7 @@ void tst_LogGen::linesOfEveryKindAreWellFormed()
             }
         }
         if (r.IsChannel) {
-            const QRegularExpressionMatch m = channelLine.match(r.Text);
+            const QRegularExpressionMatch m = kChannelLine.match(r.Text);
             QVERIFY2(m.hasMatch(), qPrintable(r.Text));
             if (m.captured(2).startsWith(u':')) {
                 QCOMPARE(r.ChatName, m.captured(1));
@@ -170,7 +170,7 @@ void tst_LogGen::linesOfEveryKindAreWellFormed()
             }
         }
         if (r.IsTell) {
-            const QRegularExpressionMatch in = tellIn.match(r.Text), out = tellOut.match(r.Text);
+            const QRegularExpressionMatch in = kTellIn.match(r.Text), out = kTellOut.match(r.Text);
             QVERIFY2(in.hasMatch() != out.hasMatch(), qPrintable(r.Text));
             const QString partner = in.hasMatch() ? in.captured(1) : out.captured(1);
             QCOMPARE(r.ChatName, partner);
@@ -190,12 +190,12 @@ void tst_LogGen::linesOfEveryKindAreWellFormed()
 void tst_LogGen::timestampsAdvanceAlongTheCalendar()
 {
     QFETCH(quint64, seed);
-    const ReadLog log = Read(seed);
+    const ReadLog log = read(seed);
 
     double previous = 0;
     const QString header = log.lines.first();
     QVERIFY(header.startsWith(QStringLiteral("Chat log for ")));
-    QVERIFY(modMain::ParseTimestamp(header.right(19), &previous));
+    QVERIFY(modMain::parseTimestamp(header.right(19), &previous));
     QCOMPARE(header.right(19), QString::fromStdString(log.stats.firstTimestamp));
 
     // The parser's calendar is independent of the generator's: a wrong month length or midnight shows
@@ -206,14 +206,14 @@ void tst_LogGen::timestampsAdvanceAlongTheCalendar()
         QVERIFY2(seconds >= 0 && seconds <= loggen::kMaxSecondsBetweenLines, qPrintable(r.Text));
         previous = r.TimeStamp;
     }
-    const QString first = log.lines[1].mid(1, 19), last = modMain::FormatTimestamp(previous);
+    const QString first = log.lines[1].mid(1, 19), last = modMain::formatTimestamp(previous);
     QCOMPARE(last, QString::fromStdString(log.stats.lastTimestamp));
     QVERIFY2(first.left(2) != last.left(2), qPrintable(first + u' ' + last)); // crossed a month end
 }
 
 void tst_LogGen::bytesAreWindows1252WithCrLf()
 {
-    const QByteArray bytes = Read(1).bytes;
+    const QByteArray bytes = read(1).bytes;
     int high = 0;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
@@ -235,14 +235,14 @@ void tst_LogGen::bytesAreWindows1252WithCrLf()
 void tst_LogGen::sameSeedSameBytes()
 {
     QTemporaryDir dir;
-    const QByteArray one = GenerateFileBytes(dir, kSmallLog, 7);
+    const QByteArray one = generateFileBytes(dir, kSmallLog, 7);
     QTemporaryDir other;
-    QCOMPARE(GenerateFileBytes(other, kSmallLog, 7), one);
-    QCOMPARE(QByteArray::fromStdString(loggen::GenerateToString({kSmallLog, 7})), one);
-    QVERIFY(GenerateFileBytes(dir, kSmallLog, 8) != one);
+    QCOMPARE(generateFileBytes(other, kSmallLog, 7), one);
+    QCOMPARE(QByteArray::fromStdString(loggen::generateToString({kSmallLog, 7})), one);
+    QVERIFY(generateFileBytes(dir, kSmallLog, 8) != one);
 
     // A larger log begins with the smaller one, across the writer's block boundaries.
-    const std::string large = loggen::GenerateToString({9 << 20, 7});
+    const std::string large = loggen::generateToString({9 << 20, 7});
     QVERIFY(QByteArray::fromStdString(large).startsWith(one));
 }
 
@@ -261,7 +261,7 @@ void tst_LogGen::stopsAtTheLineEndAfterTheSize()
     QFETCH(quint64, size);
     QTemporaryDir dir;
     loggen::Stats stats;
-    const QByteArray bytes = GenerateFileBytes(dir, size, 3, &stats);
+    const QByteArray bytes = generateFileBytes(dir, size, 3, &stats);
     QCOMPARE(quint64(bytes.size()), stats.bytes);
     QVERIFY(quint64(bytes.size()) >= size);
     QVERIFY(bytes.endsWith("\r\n"));
@@ -279,16 +279,16 @@ void tst_LogGen::clockFollowsTheCalendar()
     // Across a leap day in a year divisible by 400, and a year divisible by 100 that has none.
     for (const Start s : {Start{1999, 12, 31, 86000}, Start{2100, 2, 27, 3}}) {
         loggen::LogClock clock(s.year, s.month, s.day, s.seconds);
-        const qint64 startDay = modMain::DaySerial(s.year, s.month, s.day);
+        const qint64 startDay = modMain::daySerial(s.year, s.month, s.day);
         qint64 elapsed = 0;
         for (int i = 0; i < 20000; ++i) {
             const std::uint32_t step = i % 7 == 0 ? 0 : 3607u * (i % 3) + 59; // uneven, so the times vary
-            clock.Advance(step);
+            clock.advance(step);
             elapsed += step;
             const qint64 at = s.seconds + elapsed;
             const QString expected =
-                modMain::FormatTimestamp(modMain::MakeDateTime(startDay + at / 86400, int(at % 86400)));
-            const std::string_view text = clock.Text();
+                modMain::formatTimestamp(modMain::makeDateTime(startDay + at / 86400, int(at % 86400)));
+            const std::string_view text = clock.text();
             QCOMPARE(QLatin1String(text.data(), qsizetype(text.size())), expected);
         }
     }
@@ -297,13 +297,13 @@ void tst_LogGen::clockFollowsTheCalendar()
 void tst_LogGen::parseSize()
 {
     std::uint64_t size = 0;
-    QVERIFY(loggen::ParseSize("123", &size) && size == 123);
-    QVERIFY(loggen::ParseSize("200K", &size) && size == 200 * 1024);
-    QVERIFY(loggen::ParseSize("100m", &size) && size == 100ull << 20);
-    QVERIFY(loggen::ParseSize("1G", &size) && size == 1ull << 30);
+    QVERIFY(loggen::parseSize("123", &size) && size == 123);
+    QVERIFY(loggen::parseSize("200K", &size) && size == 200 * 1024);
+    QVERIFY(loggen::parseSize("100m", &size) && size == 100ull << 20);
+    QVERIFY(loggen::parseSize("1G", &size) && size == 1ull << 30);
     for (const char *bad :
          {"", "M", "0", "0K", "1.5M", "-1", "10X", "10MB", " 10", "99999999999999999999", "99999999999999G"})
-        QVERIFY2(!loggen::ParseSize(bad, &size), bad);
+        QVERIFY2(!loggen::parseSize(bad, &size), bad);
 }
 
 QTEST_GUILESS_MAIN(tst_LogGen)

@@ -9,8 +9,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,9 +26,9 @@
 
 namespace {
 
-void Touch(const QString &path)
+void touch(const QString &path)
 {
-    WriteFile(path, "header\r\n");
+    writeFile(path, "header\r\n");
 }
 
 // Makes the current directory a given folder for the lifetime of the object.
@@ -97,7 +97,7 @@ void tst_MainWindow::controlsSitWhereDesigned()
     auto *widget = window.findChild<QWidget *>(name);
     QVERIFY2(widget, qPrintable(name));
     QCOMPARE(widget->geometry(),
-             twips::ToRect(twipsRect.x(), twipsRect.y(), twipsRect.width(), twipsRect.height()));
+             twips::toRect(twipsRect.x(), twipsRect.y(), twipsRect.width(), twipsRect.height()));
     if (auto *button = qobject_cast<QPushButton *>(widget))
         QCOMPARE(button->text(), caption);
     if (auto *label = qobject_cast<QLabel *>(widget)) {
@@ -113,15 +113,15 @@ void tst_MainWindow::startUpState()
     QCOMPARE(window.windowTitle(), QStringLiteral("Evenfall Chat Log Reader"));
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    QCOMPARE(window.centralWidget()->size(), QSize(twips::ToPixels(9420), twips::ToPixels(7395)));
+    QCOMPARE(window.centralWidget()->size(), QSize(twips::toPixels(9420), twips::toPixels(7395)));
 
     auto action = [&](const char *name) { return window.findChild<QAction *>(QLatin1String(name)); };
     QVERIFY(!action("mnuOptionsShowTimestamp")->isChecked());
     QVERIFY(action("mnuOptions_PublicChannel_DisplayGameFeedback")->isChecked());
     QVERIFY(action("mnuOptions_PublicChannel_DisplaySystem")->isChecked());
-    QCOMPARE(window.State().Options.ShowTimestamp, false);
-    QCOMPARE(window.State().Options.DisplayGameFeedback, true);
-    QCOMPARE(window.State().Options.DisplaySystem, true);
+    QCOMPARE(window.state().options.ShowTimestamp, false);
+    QCOMPARE(window.state().options.DisplayGameFeedback, true);
+    QCOMPARE(window.state().options.DisplaySystem, true);
 
     QVERIFY(!window.findChild<QPushButton *>(QStringLiteral("cmdAddMergedChat"))->isEnabled());
     for (const char *hidden : {"cmdPagePrevious", "cmdPageNext", "lblPageLabel"}) {
@@ -144,10 +144,10 @@ void tst_MainWindow::startUpState()
 void tst_MainWindow::startUpListsLogsOfCurrentFolder()
 {
     QTemporaryDir dir;
-    Touch(dir.filePath(QStringLiteral("client_chat_log_b.txt")));
-    Touch(dir.filePath(QStringLiteral("client_chat_log_a.txt")));
-    Touch(dir.filePath(QStringLiteral("other.txt")));
-    Touch(dir.filePath(QStringLiteral("client_chat_log_c.log")));
+    touch(dir.filePath(QStringLiteral("client_chat_log_b.txt")));
+    touch(dir.filePath(QStringLiteral("client_chat_log_a.txt")));
+    touch(dir.filePath(QStringLiteral("other.txt")));
+    touch(dir.filePath(QStringLiteral("client_chat_log_c.log")));
     CurrentDir cwd(dir.path());
 
     frmMain window;
@@ -187,7 +187,7 @@ void tst_MainWindow::startUpInVanishedFolderReportsIt()
         QSKIP("could not remove the current folder");
 
     MessageSeen seen;
-    ModalAnswer answer(AcceptMessage(&seen));
+    ModalAnswer answer(acceptMessage(&seen));
     frmMain window;
     QCOMPARE(seen.count, 1);
     QCOMPARE(seen.icon, QMessageBox::Critical);
@@ -197,7 +197,7 @@ void tst_MainWindow::startUpInVanishedFolderReportsIt()
     bool ok = false;
     title.mid(14).toInt(&ok);
     QVERIFY(ok);
-    QVERIFY(window.State().Options.DisplayGameFeedback);
+    QVERIFY(window.state().options.DisplayGameFeedback);
 }
 
 void tst_MainWindow::menusAndExit()
@@ -232,20 +232,27 @@ void tst_MainWindow::menusAndExit()
 void tst_MainWindow::tabOrderFollowsDesign()
 {
     frmMain window;
-    const QStringList expected = {
-        QStringLiteral("cmdImportFile"),      QStringLiteral("lstChatNames"),
-        QStringLiteral("txtChat"),            QStringLiteral("txtFileLocation"),
-        QStringLiteral("cmdBrowsPath"),       QStringLiteral("cmdSaveLogToFile"),
-        QStringLiteral("cmdCopyToClipboard"), QStringLiteral("lstMergedChatNames"),
-        QStringLiteral("cmdAddMergedChat"),   QStringLiteral("cmdClearList"),
-        QStringLiteral("cmdChangeDirToLogs"), QStringLiteral("cmdChangeDirToLogs_Old"),
-        QStringLiteral("cmbFileName"),        QStringLiteral("cmdPageNext"),
-        QStringLiteral("cmdPagePrevious")};
+    const QStringList expected = {QStringLiteral("cmdImportFile"),
+                                  QStringLiteral("lstChatNames"),
+                                  QStringLiteral("txtChat"),
+                                  QStringLiteral("txtFileLocation"),
+                                  QStringLiteral("cmdBrowsPath"),
+                                  QStringLiteral("cmdSaveLogToFile"),
+                                  QStringLiteral("cmdCopyToClipboard"),
+                                  QStringLiteral("lstMergedChatNames"),
+                                  QStringLiteral("cmdAddMergedChat"),
+                                  QStringLiteral("cmdClearList"),
+                                  QStringLiteral("cmdChangeDirToLogs"),
+                                  QStringLiteral("cmdChangeDirToLogs_Old"),
+                                  QStringLiteral("cmbFileName"),
+                                  QStringLiteral("cmdPageNext"),
+                                  QStringLiteral("cmdPagePrevious")};
     QWidget *w = window.findChild<QWidget *>(expected.first());
     for (qsizetype i = 1; i < expected.size(); ++i) {
         w = w->nextInFocusChain();
         // Skip the inner parts of composite widgets (the combo's line edit, the view's viewport).
-        while (w->focusPolicy() == Qt::NoFocus || w->objectName().isEmpty() || w->objectName().startsWith(u"qt_"))
+        while (w->focusPolicy() == Qt::NoFocus || w->objectName().isEmpty() ||
+               w->objectName().startsWith(u"qt_"))
             w = w->nextInFocusChain();
         QCOMPARE(w->objectName(), expected[i]);
     }
@@ -253,22 +260,23 @@ void tst_MainWindow::tabOrderFollowsDesign()
 
 void tst_MainWindow::commonDialogFilters()
 {
-    QCOMPARE(CommonDialog::NameFilters(
-                 QStringLiteral("Evenfall Chat Logs (client_chat_log_*.txt)|client_chat_log_*.txt|All Files (*.*)|*.*")),
-             QStringList({QStringLiteral("Evenfall Chat Logs (client_chat_log_*.txt) (client_chat_log_*.txt)"),
-                          QStringLiteral("All Files (*.*) (*.*)")}));
-    QCOMPARE(CommonDialog::NameFilters(QStringLiteral("Text File (.txt)|*.txt")),
+    QCOMPARE(
+        CommonDialog::nameFilters(QStringLiteral(
+            "Evenfall Chat Logs (client_chat_log_*.txt)|client_chat_log_*.txt|All Files (*.*)|*.*")),
+        QStringList({QStringLiteral("Evenfall Chat Logs (client_chat_log_*.txt) (client_chat_log_*.txt)"),
+                     QStringLiteral("All Files (*.*) (*.*)")}));
+    QCOMPARE(CommonDialog::nameFilters(QStringLiteral("Text File (.txt)|*.txt")),
              QStringList({QStringLiteral("Text File (.txt) (*.txt)")}));
-    QCOMPARE(CommonDialog::NameFilters(QStringLiteral("Logs|*.txt;*.log|dangling")),
+    QCOMPARE(CommonDialog::nameFilters(QStringLiteral("Logs|*.txt;*.log|dangling")),
              QStringList({QStringLiteral("Logs (*.txt *.log)")}));
-    QCOMPARE(CommonDialog::NameFilters(QString()), QStringList());
+    QCOMPARE(CommonDialog::nameFilters(QString()), QStringList());
 }
 
 void tst_MainWindow::commonDialogKeepsLastChoiceOnCancel()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("client_chat_log_1.txt"));
-    Touch(file);
+    touch(file);
     QWidget owner;
     CommonDialog dialog(&owner);
     dialog.Filter = QStringLiteral("Evenfall Chat Logs (client_chat_log_*.txt)|client_chat_log_*.txt");
@@ -277,14 +285,14 @@ void tst_MainWindow::commonDialogKeepsLastChoiceOnCancel()
     QString shownFolder;
     auto open = std::make_unique<ModalAnswer>([&](QWidget *modal) {
         shownFolder = qobject_cast<QFileDialog *>(modal)->directory().absolutePath();
-        ChooseInFileDialog(modal, file);
+        chooseInFileDialog(modal, file);
     });
     QVERIFY(dialog.ShowOpen());
     QCOMPARE(shownFolder, QDir(dir.path()).absolutePath());
     QCOMPARE(dialog.FileName, QDir::toNativeSeparators(file));
 
     open.reset();
-    ModalAnswer cancel(CancelDialog);
+    ModalAnswer cancel(cancelDialog);
     QVERIFY(!dialog.ShowSave());
     QCOMPARE(dialog.FileName, QDir::toNativeSeparators(file));
 }

@@ -13,12 +13,12 @@ namespace {
 const QStringList kChats = {QStringLiteral("Public/Global"), QStringLiteral("[Trade]"),
                             QStringLiteral("Alyra"), QStringLiteral("alyra"), QStringLiteral("[Guild]")};
 
-QListWidget *List(QDialog *dialog, const char *name)
+QListWidget *list(QDialog *dialog, const char *name)
 {
     return dialog->findChild<QListWidget *>(QLatin1String(name));
 }
 
-QStringList Texts(const QListWidget *list)
+QStringList texts(const QListWidget *list)
 {
     QStringList texts;
     for (int i = 0; i < list->count(); ++i)
@@ -26,25 +26,25 @@ QStringList Texts(const QListWidget *list)
     return texts;
 }
 
-void Click(QDialog *dialog, const char *button)
+void click(QDialog *dialog, const char *button)
 {
     QTest::mouseClick(dialog->findChild<QPushButton *>(QLatin1String(button)), Qt::LeftButton);
 }
 
 // Selects exactly the given rows of list; with a button, clicks it.
-void Select(QDialog *dialog, const char *list, const QList<int> &rows, const char *button = nullptr)
+void select(QDialog *dialog, const char *listName, const QList<int> &rows, const char *button = nullptr)
 {
-    List(dialog, list)->clearSelection();
+    list(dialog, listName)->clearSelection();
     for (int row : rows)
-        List(dialog, list)->item(row)->setSelected(true);
+        list(dialog, listName)->item(row)->setSelected(true);
     if (button)
-        Click(dialog, button);
+        click(dialog, button);
 }
 
 // Adds the given rows of the available chats to the merge list.
-void Add(QDialog *dialog, const QList<int> &rows)
+void add(QDialog *dialog, const QList<int> &rows)
 {
-    Select(dialog, "lstChatNames", rows, "cmdAddToMerge");
+    select(dialog, "lstChatNames", rows, "cmdAddToMerge");
 }
 
 } // namespace
@@ -82,7 +82,7 @@ void tst_MergeDialog::designedWindow()
                              Control{"cmdCancel", "&Cancel", 4920, 2760, 1215, 375}}) {
         auto *widget = dialog.findChild<QWidget *>(QLatin1String(c.name));
         QVERIFY2(widget, c.name);
-        QCOMPARE(widget->geometry(), twips::ToRect(c.l, c.t, c.w, c.h));
+        QCOMPARE(widget->geometry(), twips::toRect(c.l, c.t, c.w, c.h));
         if (auto *button = qobject_cast<QPushButton *>(widget)) {
             QCOMPARE(button->text(), QLatin1String(c.caption));
             QVERIFY2(!button->autoDefault() && !button->isDefault(), c.name);
@@ -95,12 +95,12 @@ void tst_MergeDialog::designedWindow()
 
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    QCOMPARE(dialog.size(), QSize(twips::ToPixels(6375), twips::ToPixels(3180)));
+    QCOMPARE(dialog.size(), QSize(twips::toPixels(6375), twips::toPixels(3180)));
     QVERIFY(dialog.maximumSize().width() > dialog.width()); // resizable
-    QTRY_COMPARE(QApplication::focusWidget(), List(&dialog, "lstMergedChatNames"));
+    QTRY_COMPARE(QApplication::focusWidget(), list(&dialog, "lstMergedChatNames"));
     const char *const tabOrder[] = {"lstChatNames", "cmdAddToMerge", "cmdRemoveFromMerge", "cmdApply",
                                     "cmdCancel"};
-    QWidget *w = List(&dialog, "lstMergedChatNames");
+    QWidget *w = list(&dialog, "lstMergedChatNames");
     for (const char *next : tabOrder) {
         do
             w = w->nextInFocusChain();
@@ -116,7 +116,7 @@ void tst_MergeDialog::listsToggleOneItemPerClickOrSpace()
     frmMergeChats dialog(kChats, table);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QListWidget *left = List(&dialog, "lstChatNames");
+    QListWidget *left = list(&dialog, "lstChatNames");
     auto clickRow = [&](int row) {
         QTest::mouseClick(left->viewport(), Qt::LeftButton, {},
                           left->visualItemRect(left->item(row)).center());
@@ -137,41 +137,41 @@ void tst_MergeDialog::eachOpeningStartsAfresh()
 {
     // As the main window opens it: a fresh dialog on the same names and table each time.
     MergedChatTable table;
-    table.Reset();
+    table.reset();
     for (int opening = 0; opening < 2; ++opening) {
         frmMergeChats dialog(kChats, table);
         bool leftOpen = true;
-        ExecAnswered(
+        execAnswered(
             dialog,
             [&](QDialog *shown) {
-                QCOMPARE(Texts(List(shown, "lstChatNames")), kChats);
-                QVERIFY(List(shown, "lstChatNames")->selectedItems().isEmpty());
-                QCOMPARE(List(shown, "lstMergedChatNames")->count(), 0);
-                Add(shown, {0, 1});
-                Click(shown, "cmdCancel");
+                QCOMPARE(texts(list(shown, "lstChatNames")), kChats);
+                QVERIFY(list(shown, "lstChatNames")->selectedItems().isEmpty());
+                QCOMPARE(list(shown, "lstMergedChatNames")->count(), 0);
+                add(shown, {0, 1});
+                click(shown, "cmdCancel");
             },
             &leftOpen);
         QVERIFY(!leftOpen);
     }
-    QCOMPARE(table.Labels(), QStringList());
+    QCOMPARE(table.labels(), QStringList());
 }
 
 void tst_MergeDialog::addKeepsLeftOrderAndNeverDuplicates()
 {
     MergedChatTable table;
     frmMergeChats dialog(kChats + QStringList{QStringLiteral("[Trade]")}, table);
-    QListWidget *left = List(&dialog, "lstChatNames");
-    QListWidget *right = List(&dialog, "lstMergedChatNames");
+    QListWidget *left = list(&dialog, "lstChatNames");
+    QListWidget *right = list(&dialog, "lstMergedChatNames");
 
     // Picked out of order, clicked twice; the last row repeats row 1 and goes in once within one click.
-    Add(&dialog, {4, 1, 2, 5});
-    Click(&dialog, "cmdAddToMerge");
-    QCOMPARE(Texts(right), (QStringList{"[Trade]", "Alyra", "[Guild]"}));
+    add(&dialog, {4, 1, 2, 5});
+    click(&dialog, "cmdAddToMerge");
+    QCOMPARE(texts(right), (QStringList{"[Trade]", "Alyra", "[Guild]"}));
     QCOMPARE(left->selectedItems().size(), 4); // left selection kept
 
     // Only the new names are appended; one differing only in case is a chat of its own.
-    Add(&dialog, {0, 2, 3});
-    QCOMPARE(Texts(right), (QStringList{"[Trade]", "Alyra", "[Guild]", "Public/Global", "alyra"}));
+    add(&dialog, {0, 2, 3});
+    QCOMPARE(texts(right), (QStringList{"[Trade]", "Alyra", "[Guild]", "Public/Global", "alyra"}));
 }
 
 void tst_MergeDialog::removeTakesOnlySelected_data()
@@ -191,39 +191,39 @@ void tst_MergeDialog::removeTakesOnlySelected()
     frmMergeChats dialog(kChats, table);
     auto *apply = dialog.findChild<QPushButton *>(QStringLiteral("cmdApply"));
     QVERIFY(!apply->isEnabled());
-    Add(&dialog, {0, 1, 2, 3, 4});
+    add(&dialog, {0, 1, 2, 3, 4});
     QVERIFY(apply->isEnabled());
-    Select(&dialog, "lstMergedChatNames", selected, "cmdRemoveFromMerge");
-    QCOMPARE(Texts(List(&dialog, "lstMergedChatNames")), remaining);
+    select(&dialog, "lstMergedChatNames", selected, "cmdRemoveFromMerge");
+    QCOMPARE(texts(list(&dialog, "lstMergedChatNames")), remaining);
 
     // Apply follows the merge list; with nothing to merge it stores nothing, even when called directly.
     QCOMPARE(apply->isEnabled(), !remaining.isEmpty());
     if (remaining.isEmpty()) {
         dialog.cmdApply_Click();
-        QCOMPARE(table.Count(), 0);
+        QCOMPARE(table.count(), 0);
     }
 }
 
 void tst_MergeDialog::applyFillsEntryZeroThenAppends()
 {
     MergedChatTable table;
-    table.Reset();
+    table.reset();
     frmMergeChats first(kChats, table);
-    const int firstResult = ExecAnswered(first, [](QDialog *shown) {
-        Add(shown, {2});
-        Click(shown, "cmdApply");
+    const int firstResult = execAnswered(first, [](QDialog *shown) {
+        add(shown, {2});
+        click(shown, "cmdApply");
     });
     QCOMPARE(firstResult, int(QDialog::Accepted));
-    QCOMPARE(table.Count(), 1);
-    QCOMPARE(*table.Entry(0), QStringList{"Alyra"});
+    QCOMPARE(table.count(), 1);
+    QCOMPARE(*table.entry(0), QStringList{"Alyra"});
 
     frmMergeChats second(kChats, table);
-    ExecAnswered(second, [](QDialog *shown) {
-        Add(shown, {4, 0});
-        List(shown, "lstMergedChatNames")->item(1)->setSelected(true); // selection plays no part
-        Click(shown, "cmdApply");
+    execAnswered(second, [](QDialog *shown) {
+        add(shown, {4, 0});
+        list(shown, "lstMergedChatNames")->item(1)->setSelected(true); // selection plays no part
+        click(shown, "cmdApply");
     });
-    QCOMPARE(table.Labels(), (QStringList{"Alyra", "Public/Global/[Guild]"}));
+    QCOMPARE(table.labels(), (QStringList{"Alyra", "Public/Global/[Guild]"}));
 }
 
 void tst_MergeDialog::leavingWithoutApplyChangesNothing_data()
@@ -239,21 +239,21 @@ void tst_MergeDialog::leavingWithoutApplyChangesNothing()
 {
     QFETCH(QString, how);
     MergedChatTable table;
-    table.Reset();
-    table.Store({QStringLiteral("[Trade]")});
+    table.reset();
+    table.store({QStringLiteral("[Trade]")});
     frmMergeChats dialog(kChats, table);
     bool leftOpen = false;
-    const int result = ExecAnswered(
+    const int result = execAnswered(
         dialog,
         [&](QDialog *shown) {
-            Add(shown, {0, 2});
+            add(shown, {0, 2});
             if (how == u"cancel") {
-                Click(shown, "cmdCancel");
+                click(shown, "cmdCancel");
             } else if (how == u"close") {
                 shown->close();
             } else {
                 const auto key = how == u"esc" ? Qt::Key_Escape : Qt::Key_Return;
-                QTest::keyClick(List(shown, "lstMergedChatNames"), key);
+                QTest::keyClick(list(shown, "lstMergedChatNames"), key);
                 shown->findChild<QPushButton *>(QStringLiteral("cmdApply"))->setFocus();
                 QTest::keyClick(shown->focusWidget(), key);
             }
@@ -261,7 +261,7 @@ void tst_MergeDialog::leavingWithoutApplyChangesNothing()
         &leftOpen);
     QCOMPARE(leftOpen, how == u"enter");
     QCOMPARE(result, int(QDialog::Rejected));
-    QCOMPARE(table.Labels(), QStringList{"[Trade]"});
+    QCOMPARE(table.labels(), QStringList{"[Trade]"});
 }
 
 QTEST_MAIN(tst_MergeDialog)

@@ -47,7 +47,7 @@ constexpr char16_t kHighControls[32] = {
 };
 
 // The texts below are written in UTF-8 for legibility; logs are windows-1252.
-std::string ToWindows1252(std::string_view utf8)
+std::string toWindows1252(std::string_view utf8)
 {
     std::string out;
     out.reserve(utf8.size());
@@ -85,7 +85,7 @@ std::string ToWindows1252(std::string_view utf8)
 
 // ---- random numbers -------------------------------------------------------------------------------
 
-std::uint64_t SplitMix(std::uint64_t &state)
+std::uint64_t splitMix(std::uint64_t &state)
 {
     std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -98,28 +98,28 @@ class Rng {
 public:
     explicit Rng(std::uint64_t seed)
     {
-        for (auto &word : m_s)
-            word = SplitMix(seed);
+        for (auto &word : s_)
+            word = splitMix(seed);
     }
-    std::uint64_t Next()
+    std::uint64_t next()
     {
-        const std::uint64_t result = Rotl(m_s[1] * 5, 7) * 9;
-        const std::uint64_t t = m_s[1] << 17;
-        m_s[2] ^= m_s[0];
-        m_s[3] ^= m_s[1];
-        m_s[1] ^= m_s[2];
-        m_s[0] ^= m_s[3];
-        m_s[2] ^= t;
-        m_s[3] = Rotl(m_s[3], 45);
+        const std::uint64_t result = rotl(s_[1] * 5, 7) * 9;
+        const std::uint64_t t = s_[1] << 17;
+        s_[2] ^= s_[0];
+        s_[3] ^= s_[1];
+        s_[1] ^= s_[2];
+        s_[0] ^= s_[3];
+        s_[2] ^= t;
+        s_[3] = rotl(s_[3], 45);
         return result;
     }
     // 0 to n - 1 (the bias of the multiply-shift is far below what a log could show).
-    std::uint32_t Below(std::uint32_t n) { return static_cast<std::uint32_t>(((Next() >> 32) * n) >> 32); }
-    std::uint32_t Bits16() { return static_cast<std::uint32_t>(Next() >> 48); }
+    std::uint32_t below(std::uint32_t n) { return static_cast<std::uint32_t>(((next() >> 32) * n) >> 32); }
+    std::uint32_t bits16() { return static_cast<std::uint32_t>(next() >> 48); }
 
 private:
-    static std::uint64_t Rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
-    std::uint64_t m_s[4];
+    static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+    std::uint64_t s_[4];
 };
 
 // ---- the made-up world ----------------------------------------------------------------------------
@@ -209,20 +209,20 @@ constexpr int kSlotCount = kFirstPlayerSlot + kPlayerCount;
 struct World {
     std::vector<std::string> players, phrases, emotes, resources;
     std::vector<std::string> channelOpen; // "[Trade: " or "[Guild] "
-    std::string marketCoins = ToWindows1252(" coins from the market (“tax” 2€).");
+    std::string marketCoins = toWindows1252(" coins from the market (“tax” 2€).");
     std::array<std::uint8_t, 65536> partnerOf{};
     std::array<std::uint8_t, 100> channelOf{};
 
     World()
     {
         for (auto p : kPlayers)
-            players.push_back(ToWindows1252(p));
+            players.push_back(toWindows1252(p));
         for (auto p : kPhrases)
-            phrases.push_back(ToWindows1252(p));
+            phrases.push_back(toWindows1252(p));
         for (auto e : kEmotes)
-            emotes.push_back(ToWindows1252(e));
+            emotes.push_back(toWindows1252(e));
         for (auto r : kResources)
-            resources.push_back(ToWindows1252(r));
+            resources.push_back(toWindows1252(r));
         for (const Channel &c : kChannels)
             channelOpen.push_back("[" + std::string(c.name) + (c.colon ? ": " : "] "));
 
@@ -251,10 +251,10 @@ struct World {
     }
 };
 
-const World &TheWorld()
+const World &theWorld()
 {
-    static const World world;
-    return world;
+    static const World kWorld;
+    return kWorld;
 }
 
 // ---- the writer -----------------------------------------------------------------------------------
@@ -264,15 +264,15 @@ constexpr std::size_t kMaxLineSize = 1024; // far above the longest line the pie
 
 class Block {
 public:
-    Block() : m_data(new char[kBlockSize]), m_end(m_data.get()) {}
+    Block() : data_(new char[kBlockSize]), end_(data_.get()) {}
 
-    void Put(std::string_view s)
+    void put(std::string_view s)
     {
-        std::memcpy(m_end, s.data(), s.size());
-        m_end += s.size();
+        std::memcpy(end_, s.data(), s.size());
+        end_ += s.size();
     }
-    void Put(char c) { *m_end++ = c; }
-    void PutNumber(std::uint32_t n)
+    void put(char c) { *end_++ = c; }
+    void putNumber(std::uint32_t n)
     {
         char digits[10];
         int count = 0;
@@ -281,29 +281,29 @@ public:
             n /= 10;
         } while (n != 0);
         while (count > 0)
-            *m_end++ = digits[--count];
+            *end_++ = digits[--count];
     }
-    void EndLine()
+    void endLine()
     {
-        m_end[0] = '\r';
-        m_end[1] = '\n';
-        m_end += 2;
+        end_[0] = '\r';
+        end_[1] = '\n';
+        end_ += 2;
     }
-    std::size_t Size() const { return static_cast<std::size_t>(m_end - m_data.get()); }
-    bool Full() const { return Size() > kBlockSize - kMaxLineSize; }
-    const char *Data() const { return m_data.get(); }
-    void Clear() { m_end = m_data.get(); }
+    std::size_t size() const { return static_cast<std::size_t>(end_ - data_.get()); }
+    bool full() const { return size() > kBlockSize - kMaxLineSize; }
+    const char *data() const { return data_.get(); }
+    void clear() { end_ = data_.get(); }
 
 private:
-    std::unique_ptr<char[]> m_data;
-    char *m_end;
+    std::unique_ptr<char[]> data_;
+    char *end_;
 };
 
 // Seconds to the next line: often the same second, now and then a quiet spell; 2.5 on average.
-std::uint32_t NextStep(Rng &rng)
+std::uint32_t nextStep(Rng &rng)
 {
     static constexpr std::uint8_t kSteps[16] = {0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 3, 5, 8};
-    const std::uint32_t r = rng.Bits16();
+    const std::uint32_t r = rng.bits16();
     const std::uint32_t step = kSteps[r & 15];
     return step == 8 ? step + (r >> 4) % 30 : step;
 }
@@ -313,64 +313,64 @@ std::uint32_t NextStep(Rng &rng)
 // ---- LogClock -------------------------------------------------------------------------------------
 
 LogClock::LogClock(int year, int month, int day, int secondsOfDay)
-    : m_day(std::chrono::sys_days(std::chrono::year(year) / month / day).time_since_epoch().count()),
-      m_seconds(static_cast<std::uint32_t>(secondsOfDay))
+    : day_(std::chrono::sys_days(std::chrono::year(year) / month / day).time_since_epoch().count()),
+      seconds_(static_cast<std::uint32_t>(secondsOfDay))
 {
-    std::memcpy(m_text, "MM/dd/yyyy HH:mm:ss", sizeof m_text);
-    FormatDate();
-    FormatTime();
+    std::memcpy(text_, "MM/dd/yyyy HH:mm:ss", sizeof text_);
+    formatDate();
+    formatTime();
 }
 
-void LogClock::Advance(std::uint32_t seconds)
+void LogClock::advance(std::uint32_t seconds)
 {
     if (seconds == 0)
         return;
-    m_seconds += seconds;
-    if (m_seconds >= 86400) {
-        m_day += m_seconds / 86400;
-        m_seconds %= 86400;
-        FormatDate();
+    seconds_ += seconds;
+    if (seconds_ >= 86400) {
+        day_ += seconds_ / 86400;
+        seconds_ %= 86400;
+        formatDate();
     }
-    FormatTime();
+    formatTime();
 }
 
-void LogClock::FormatDate()
+void LogClock::formatDate()
 {
-    const std::chrono::year_month_day date{std::chrono::sys_days(std::chrono::days(m_day))};
+    const std::chrono::year_month_day date{std::chrono::sys_days(std::chrono::days(day_))};
     const auto put = [this](int at, unsigned value, int width) {
         for (int i = width - 1; i >= 0; --i, value /= 10)
-            m_text[at + i] = static_cast<char>('0' + value % 10);
+            text_[at + i] = static_cast<char>('0' + value % 10);
     };
     put(0, static_cast<unsigned>(date.month()), 2);
     put(3, static_cast<unsigned>(date.day()), 2);
     put(6, static_cast<unsigned>(static_cast<int>(date.year())), 4);
 }
 
-void LogClock::FormatTime()
+void LogClock::formatTime()
 {
-    const std::uint32_t h = m_seconds / 3600, m = m_seconds / 60 % 60, s = m_seconds % 60;
-    m_text[11] = static_cast<char>('0' + h / 10);
-    m_text[12] = static_cast<char>('0' + h % 10);
-    m_text[14] = static_cast<char>('0' + m / 10);
-    m_text[15] = static_cast<char>('0' + m % 10);
-    m_text[17] = static_cast<char>('0' + s / 10);
-    m_text[18] = static_cast<char>('0' + s % 10);
+    const std::uint32_t h = seconds_ / 3600, m = seconds_ / 60 % 60, s = seconds_ % 60;
+    text_[11] = static_cast<char>('0' + h / 10);
+    text_[12] = static_cast<char>('0' + h % 10);
+    text_[14] = static_cast<char>('0' + m / 10);
+    text_[15] = static_cast<char>('0' + m % 10);
+    text_[17] = static_cast<char>('0' + s / 10);
+    text_[18] = static_cast<char>('0' + s % 10);
 }
 
 // ---- generation -----------------------------------------------------------------------------------
 
-const std::vector<std::string_view> &TellPartners()
+const std::vector<std::string_view> &tellPartners()
 {
-    static const std::vector<std::string_view> partners(std::begin(kPlayers), std::end(kPlayers));
-    return partners;
+    static const std::vector<std::string_view> kPartners(std::begin(kPlayers), std::end(kPlayers));
+    return kPartners;
 }
 
-std::string_view FeedbackText(FeedbackKind kind)
+std::string_view feedbackText(FeedbackKind kind)
 {
     return kFeedback[kind];
 }
 
-std::uint64_t Stats::FeedbackLines() const
+std::uint64_t Stats::allFeedbackLines() const
 {
     std::uint64_t sum = 0;
     for (std::uint64_t n : feedbackLines)
@@ -378,7 +378,7 @@ std::uint64_t Stats::FeedbackLines() const
     return sum;
 }
 
-std::uint64_t Stats::LinesOf(std::string_view chatName) const
+std::uint64_t Stats::linesOf(std::string_view chatName) const
 {
     for (const ChatCount &c : chats) {
         if (c.name == chatName)
@@ -387,135 +387,135 @@ std::uint64_t Stats::LinesOf(std::string_view chatName) const
     return 0;
 }
 
-Stats Generate(const Options &options, const Sink &sink, bool *ok)
+Stats generate(const Options &options, const Sink &sink, bool *ok)
 {
-    const World &w = TheWorld();
+    const World &w = theWorld();
     Rng rng(options.seed);
     Stats stats;
     std::uint64_t slotLines[kSlotCount] = {};
 
     // Late on the last day of a month, so that even a small log crosses a midnight and a month end.
     std::uint64_t startBits = options.seed ^ 0x5EED5EED5EEDull;
-    const std::uint64_t start = SplitMix(startBits);
+    const std::uint64_t start = splitMix(startBits);
     const std::chrono::year_month_day_last lastDay{
         std::chrono::year(2004 + static_cast<int>(start % 6)),
         std::chrono::month_day_last(std::chrono::month(1 + static_cast<unsigned>((start >> 8) % 12)))};
     LogClock clock(static_cast<int>(lastDay.year()), static_cast<int>(static_cast<unsigned>(lastDay.month())),
                    static_cast<int>(static_cast<unsigned>(lastDay.day())),
                    22 * 3600 + static_cast<int>((start >> 16) % 3600));
-    stats.firstTimestamp = clock.Text();
+    stats.firstTimestamp = clock.text();
 
     Block block;
     std::uint64_t flushed = 0;
     bool good = true;
     const auto flush = [&] {
-        if (good && block.Size() > 0)
-            good = sink(block.Data(), block.Size());
-        flushed += block.Size();
-        block.Clear();
+        if (good && block.size() > 0)
+            good = sink(block.data(), block.size());
+        flushed += block.size();
+        block.clear();
     };
 
-    block.Put("Chat log for ");
-    block.Put(kLogOwner);
-    block.Put(" started ");
-    block.Put(clock.Text());
-    block.EndLine();
+    block.put("Chat log for ");
+    block.put(kLogOwner);
+    block.put(" started ");
+    block.put(clock.text());
+    block.endLine();
     ++stats.lines;
 
-    while (good && flushed + block.Size() < options.size) {
-        if (block.Full())
+    while (good && flushed + block.size() < options.size) {
+        if (block.full())
             flush();
 
         ++stats.lines;
-        if (rng.Below(150) == 0) {
-            block.EndLine();
+        if (rng.below(150) == 0) {
+            block.endLine();
             ++stats.emptyLines;
             continue;
         }
 
-        clock.Advance(NextStep(rng));
-        block.Put('[');
-        block.Put(clock.Text());
-        block.Put("] ");
+        clock.advance(nextStep(rng));
+        block.put('[');
+        block.put(clock.text());
+        block.put("] ");
 
-        const std::uint32_t kind = rng.Below(1000);
+        const std::uint32_t kind = rng.below(1000);
         if (kind < 47) { // game feedback, a tenth of the public lines
             ++stats.publicLines;
             ++slotLines[kPublicSlot];
-            const std::uint32_t which = rng.Below(4);
+            const std::uint32_t which = rng.below(4);
             if (which < 2) {
                 ++stats.feedbackLines[Gathered];
-                block.Put(kFeedback[Gathered]);
-                block.Put(' ');
-                block.PutNumber(1 + rng.Below(20));
-                block.Put(' ');
-                block.Put(w.resources[rng.Below(static_cast<std::uint32_t>(w.resources.size()))]);
-                block.Put('.');
+                block.put(kFeedback[Gathered]);
+                block.put(' ');
+                block.putNumber(1 + rng.below(20));
+                block.put(' ');
+                block.put(w.resources[rng.below(static_cast<std::uint32_t>(w.resources.size()))]);
+                block.put('.');
             } else if (which == 2) {
                 ++stats.feedbackLines[TooFar];
-                block.Put(kFeedback[TooFar]);
+                block.put(kFeedback[TooFar]);
             } else {
                 ++stats.feedbackLines[Received];
-                block.Put(kFeedback[Received]);
-                const std::uint32_t what = rng.Below(10);
+                block.put(kFeedback[Received]);
+                const std::uint32_t what = rng.below(10);
                 if (what < 7) {
-                    block.Put(' ');
-                    block.PutNumber(1 + rng.Below(500));
-                    block.Put(" coins.");
+                    block.put(' ');
+                    block.putNumber(1 + rng.below(500));
+                    block.put(" coins.");
                 } else if (what < 9) {
-                    block.Put(" a Faded Map.");
+                    block.put(" a Faded Map.");
                 } else {
-                    block.Put(' ');
-                    block.PutNumber(1 + rng.Below(50));
-                    block.Put(w.marketCoins);
+                    block.put(' ');
+                    block.putNumber(1 + rng.below(50));
+                    block.put(w.marketCoins);
                 }
             }
         } else if (kind < 470) { // public chat
             ++stats.publicLines;
             ++slotLines[kPublicSlot];
-            block.Put(w.players[rng.Below(kSpeakerCount)]);
-            if (rng.Below(8) == 0) {
-                block.Put(' ');
-                block.Put(w.emotes[rng.Below(static_cast<std::uint32_t>(w.emotes.size()))]);
+            block.put(w.players[rng.below(kSpeakerCount)]);
+            if (rng.below(8) == 0) {
+                block.put(' ');
+                block.put(w.emotes[rng.below(static_cast<std::uint32_t>(w.emotes.size()))]);
             } else {
-                block.Put(": ");
-                block.Put(w.phrases[rng.Below(static_cast<std::uint32_t>(w.phrases.size()))]);
+                block.put(": ");
+                block.put(w.phrases[rng.below(static_cast<std::uint32_t>(w.phrases.size()))]);
             }
         } else if (kind < 800) { // channels
             ++stats.channelLines;
-            const int c = w.channelOf[rng.Below(100)];
-            block.Put(w.channelOpen[c]);
-            block.Put(w.players[rng.Below(kSpeakerCount)]);
+            const int c = w.channelOf[rng.below(100)];
+            block.put(w.channelOpen[c]);
+            block.put(w.players[rng.below(kSpeakerCount)]);
             if (kChannels[c].colon) {
                 ++stats.colonChannelLines;
                 ++slotLines[kFirstChannelSlot + c];
-                block.Put("] ");
+                block.put("] ");
             } else {
                 ++slotLines[kUnnamedChannelSlot];
-                block.Put(": ");
+                block.put(": ");
             }
-            block.Put(w.phrases[rng.Below(static_cast<std::uint32_t>(w.phrases.size()))]);
+            block.put(w.phrases[rng.below(static_cast<std::uint32_t>(w.phrases.size()))]);
         } else { // tells
-            const int partner = w.partnerOf[rng.Bits16()];
+            const int partner = w.partnerOf[rng.bits16()];
             ++slotLines[kFirstPlayerSlot + partner];
-            if (rng.Below(2) == 0) {
+            if (rng.below(2) == 0) {
                 ++stats.tellsReceived;
-                block.Put(w.players[partner]);
-                block.Put(" tells you: ");
+                block.put(w.players[partner]);
+                block.put(" tells you: ");
             } else {
                 ++stats.tellsSent;
-                block.Put("You tell ");
-                block.Put(w.players[partner]);
-                block.Put(": ");
+                block.put("You tell ");
+                block.put(w.players[partner]);
+                block.put(": ");
             }
-            block.Put(w.phrases[rng.Below(static_cast<std::uint32_t>(w.phrases.size()))]);
+            block.put(w.phrases[rng.below(static_cast<std::uint32_t>(w.phrases.size()))]);
         }
-        block.EndLine();
+        block.endLine();
     }
     flush();
 
     stats.bytes = flushed;
-    stats.lastTimestamp = clock.Text();
+    stats.lastTimestamp = clock.text();
     for (int slot = 0; slot < kSlotCount; ++slot) {
         if (slotLines[slot] == 0)
             continue;
@@ -535,7 +535,7 @@ Stats Generate(const Options &options, const Sink &sink, bool *ok)
     return stats;
 }
 
-bool GenerateFile(const Options &options, const std::string &path, Stats *stats, std::string *error)
+bool generateFile(const Options &options, const std::string &path, Stats *stats, std::string *error)
 {
     const bool toStdout = path == "-";
     std::FILE *file = toStdout ? stdout : std::fopen(path.c_str(), "wb");
@@ -552,7 +552,7 @@ bool GenerateFile(const Options &options, const std::string &path, Stats *stats,
     std::setvbuf(file, nullptr, _IONBF, 0);
 
     bool ok = false;
-    const Stats result = Generate(
+    const Stats result = generate(
         options,
         [file](const char *data, std::size_t size) { return std::fwrite(data, 1, size, file) == size; }, &ok);
     const int writeError = errno;
@@ -567,11 +567,11 @@ bool GenerateFile(const Options &options, const std::string &path, Stats *stats,
     return true;
 }
 
-std::string GenerateToString(const Options &options, Stats *stats)
+std::string generateToString(const Options &options, Stats *stats)
 {
     std::string out;
     out.reserve(static_cast<std::size_t>(options.size) + kMaxLineSize);
-    const Stats result = Generate(options, [&out](const char *data, std::size_t size) {
+    const Stats result = generate(options, [&out](const char *data, std::size_t size) {
         out.append(data, size);
         return true;
     });
@@ -580,7 +580,7 @@ std::string GenerateToString(const Options &options, Stats *stats)
     return out;
 }
 
-bool ParseSize(std::string_view text, std::uint64_t *size)
+bool parseSize(std::string_view text, std::uint64_t *size)
 {
     std::uint64_t value = 0;
     std::size_t i = 0;

@@ -10,7 +10,7 @@
 
 namespace {
 
-void PrintUsage(std::FILE *to)
+void printUsage(std::FILE *to)
 {
     std::fputs("Usage: evenfall-loggen --size SIZE --output FILE [--seed N] [--stats]\n"
                "\n"
@@ -25,15 +25,15 @@ void PrintUsage(std::FILE *to)
                to);
 }
 
-double Share(std::uint64_t part, std::uint64_t whole)
+double share(std::uint64_t part, std::uint64_t whole)
 {
     return whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole);
 }
 
-void PrintStats(const loggen::Stats &s, std::uint64_t seed)
+void printStats(const loggen::Stats &s, std::uint64_t seed)
 {
-    const std::uint64_t chat = s.ChatLines();
-    const std::uint64_t feedback = s.FeedbackLines();
+    const std::uint64_t chat = s.chatLines();
+    const std::uint64_t feedback = s.allFeedbackLines();
     const auto chatName = [](const std::string &name) { return name.empty() ? std::string("\"\"") : name; };
     std::fprintf(stderr, "seed           %" PRIu64 "\n", seed);
     std::fprintf(stderr, "bytes          %" PRIu64 "\n", s.bytes);
@@ -42,16 +42,16 @@ void PrintStats(const loggen::Stats &s, std::uint64_t seed)
     std::fprintf(stderr,
                  "public         %" PRIu64 " (%.1f%%), game feedback %" PRIu64
                  " (%.1f%% of public): gathered %" PRIu64 ", too far %" PRIu64 ", received %" PRIu64 "\n",
-                 s.publicLines, Share(s.publicLines, chat), feedback, Share(feedback, s.publicLines),
+                 s.publicLines, share(s.publicLines, chat), feedback, share(feedback, s.publicLines),
                  s.feedbackLines[loggen::Gathered], s.feedbackLines[loggen::TooFar],
                  s.feedbackLines[loggen::Received]);
     std::fprintf(stderr,
                  "channel        %" PRIu64 " (%.1f%%): %" PRIu64 " \"[Name: Speaker]\", %" PRIu64
                  " \"[Name] Speaker:\"\n",
-                 s.channelLines, Share(s.channelLines, chat), s.colonChannelLines,
+                 s.channelLines, share(s.channelLines, chat), s.colonChannelLines,
                  s.channelLines - s.colonChannelLines);
     std::fprintf(stderr, "tell           %" PRIu64 " (%.1f%%): %" PRIu64 " received, %" PRIu64 " sent\n",
-                 s.tellsReceived + s.tellsSent, Share(s.tellsReceived + s.tellsSent, chat), s.tellsReceived,
+                 s.tellsReceived + s.tellsSent, share(s.tellsReceived + s.tellsSent, chat), s.tellsReceived,
                  s.tellsSent);
     std::fprintf(stderr, "chats          %zu\n", s.chats.size());
     if (!s.chats.empty())
@@ -59,7 +59,7 @@ void PrintStats(const loggen::Stats &s, std::uint64_t seed)
                      s.chats.front().lines);
     std::fprintf(stderr, "small chat     %.*s: %" PRIu64 " lines\n",
                  static_cast<int>(loggen::kSmallChatName.size()), loggen::kSmallChatName.data(),
-                 s.LinesOf(loggen::kSmallChatName));
+                 s.linesOf(loggen::kSmallChatName));
     std::fprintf(stderr, "next largest  ");
     for (std::size_t i = 1; i < s.chats.size() && i < 6; ++i)
         std::fprintf(stderr, " %s: %" PRIu64 ";", chatName(s.chats[i].name).c_str(), s.chats[i].lines);
@@ -79,12 +79,12 @@ int main(int argc, char **argv)
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "--help" || arg == "-h") {
-            PrintUsage(stdout);
+            printUsage(stdout);
             return 0;
         } else if (arg == "--stats") {
             stats = true;
         } else if (arg == "--size" && hasValue) {
-            if (!loggen::ParseSize(argv[++i], &options.size)) {
+            if (!loggen::parseSize(argv[++i], &options.size)) {
                 std::fprintf(stderr, "evenfall-loggen: bad size \"%s\"\n", argv[i]);
                 return 2;
             }
@@ -100,22 +100,22 @@ int main(int argc, char **argv)
             output = argv[++i];
         } else {
             std::fprintf(stderr, "evenfall-loggen: unexpected argument \"%s\"\n\n", argv[i]);
-            PrintUsage(stderr);
+            printUsage(stderr);
             return 2;
         }
     }
     if (!haveSize || output.empty()) {
-        PrintUsage(stderr);
+        printUsage(stderr);
         return 2;
     }
 
     loggen::Stats result;
     std::string error;
-    if (!loggen::GenerateFile(options, output, &result, &error)) {
+    if (!loggen::generateFile(options, output, &result, &error)) {
         std::fprintf(stderr, "evenfall-loggen: %s\n", error.c_str());
         return 1;
     }
     if (stats)
-        PrintStats(result, options.seed);
+        printStats(result, options.seed);
     return 0;
 }

@@ -20,7 +20,7 @@ public:
     QString FileName; // the path chosen last in this run; empty until a choice is made
 
     // Turns a path as the program shows it into one the file system can open (identity by default).
-    std::function<QString(const QString &)> ToLocalPath;
+    std::function<QString(const QString &)> toLocalPath;
 
     // Shows an open dialog for an existing file. True when the user chose one; FileName then holds it.
     bool ShowOpen();
@@ -32,9 +32,9 @@ public:
     // The dialog's name filters for a "description|pattern|..." filter: each pair becomes
     // "description (patterns)", with ";" between patterns turned into spaces. A trailing lone
     // description without pattern is dropped.
-    static QStringList NameFilters(const QString &filter);
+    static QStringList nameFilters(const QString &filter);
 
 private:
-    bool Show(bool save);
+    bool show(bool save);
     QWidget *owner_;
 };

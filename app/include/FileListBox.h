@@ -12,7 +12,7 @@ class FileListBox : public QObject {
     Q_OBJECT
 public:
     struct Error {
-        int number = 0;      // 76: path not found, 75: path/file access error
+        int number = 0; // 76: path not found, 75: path/file access error
         QString description;
     };
 
@@ -21,14 +21,14 @@ public:
     QString Pattern = QStringLiteral("client_chat_log_*.txt");
 
     // Turns a folder as the program shows it into one the file system can list (identity by default).
-    std::function<QString(const QString &)> ToLocalPath;
+    std::function<QString(const QString &)> toLocalPath;
 
     // Points the list at folder and re-reads it. An empty folder gives an empty list. A folder that
     // does not exist or cannot be read leaves the list unchanged and returns the error.
-    bool SetPath(const QString &folder, Error *error);
+    bool setPath(const QString &folder, Error *error);
 
     QString Path() const { return path_; }
-    const QStringList &Items() const { return items_; }
+    const QStringList &items() const { return items_; }
     qsizetype ListCount() const { return items_.size(); }
 
 private:

@@ -12,5 +12,5 @@ struct ReaderState {
     QList<modMain::ChatLine> ChatLog;
     QStringList ChatNames;
     MergedChatTable MergedChats;
-    modMain::DisplayOptions Options; // ShowTimestamp, DisplayGameFeedback, DisplaySystem
+    modMain::DisplayOptions options; // ShowTimestamp, DisplayGameFeedback, DisplaySystem
 };

@@ -24,7 +24,7 @@ public:
     explicit frmMain(QWidget *parent = nullptr);
     ~frmMain() override;
 
-    const ReaderState &State() const { return state_; }
+    const ReaderState &state() const { return state_; }
 
     // Layout bookkeeping, in twips.
     int LastHeight = 0;
@@ -35,8 +35,6 @@ public:
     QString ChatText;
     int CurrentPage = 0;
     int PageCount = 0;
-
-    static constexpr int kPageSize = 65000; // characters; pages are cut at the nearest line end
 
     // Points the hidden file list at folder and refills the file combo, choosing the first log. False
     // with the error when the folder cannot be listed; the combo then keeps what it had.
@@ -79,14 +77,14 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void CreateControls();
-    void CreateMenus();
-    void SetTabOrder();
+    void createControls();
+    void createMenus();
+    void setTabOrder();
     // The message of a handler's error trap: "<description> occured during <where>".
-    void ShowErrorTrap(int number, const QString &description, const QString &where);
-    void ChangeDirToGameFolder(const QString &subFolder);
+    void showErrorTrap(int number, const QString &description, const QString &where);
+    void changeDirToGameFolder(const QString &subFolder);
     // The text on view as it stands, user's edits included, with lineEnd between its lines.
-    QString ChatViewText(const QString &lineEnd) const;
+    QString chatViewText(const QString &lineEnd) const;
 
     // The chat view's size in twips as the resize rule computes it. It may fall below zero while the
     // window is very small; the view itself then stops at zero, and growing the window back restores

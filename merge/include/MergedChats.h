@@ -10,23 +10,23 @@
 class MergedChatTable {
 public:
     // False until the first reset (the table is not allocated at start-up).
-    bool IsAllocated() const { return !entries_.isEmpty(); }
+    bool isAllocated() const { return !entries_.isEmpty(); }
 
     // Discards every merged chat and leaves one Empty entry.
-    void Reset();
+    void reset();
 
     // Number of entries, the Empty one included.
-    qsizetype Count() const { return entries_.size(); }
+    qsizetype count() const { return entries_.size(); }
 
     // The names of entry index, or nullptr when that entry is Empty or does not exist.
-    const QStringList *Entry(qsizetype index) const;
+    const QStringList *entry(qsizetype index) const;
 
     // Stores a copy of names as a new merged chat. An empty list is refused (returns false): a merged
     // chat has at least one name.
-    bool Store(const QStringList &names);
+    bool store(const QStringList &names);
 
     // One label per filled entry, in table order: its names joined by "/".
-    QStringList Labels() const;
+    QStringList labels() const;
 
 private:
     QList<std::optional<QStringList>> entries_;

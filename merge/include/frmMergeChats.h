@@ -38,9 +38,9 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void CreateControls();
-    void SetTabOrder();
-    void UpdateApplyEnabled();
+    void createControls();
+    void setTabOrder();
+    void updateApplyEnabled();
 
     const QStringList chatNames_;
     MergedChatTable &mergedChats_;

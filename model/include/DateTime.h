@@ -9,20 +9,39 @@
 namespace modMain {
 
 // Days from 30 December 1899 to the given calendar date (proleptic Gregorian).
-qint64 DaySerial(int year, int month, int day);
+qint64 daySerial(int year, int month, int day);
 
 // Combines a day serial and the seconds since midnight into a date-time value.
-double MakeDateTime(qint64 daySerial, int secondsOfDay);
+double makeDateTime(qint64 daySerial, int secondsOfDay);
 
 // Converts a timestamp text as written in chat logs. Accepts month/day/year with one- or two-digit month
 // and day and a two- or four-digit year ("/" or "-" between), a 24-hour time "H:mm" or "H:mm:ss", or a
 // 12-hour time followed by AM or PM ("h AM" too); a date alone; or a time alone (then on 30 December
 // 1899). Surrounding spaces are ignored. Returns false, leaving *days alone, for anything else.
 // The common form "MM/dd/yyyy HH:mm:ss" takes a fast path.
-bool ParseTimestamp(QStringView text, double *days);
+//
+// The lines of a log come day after day, so a caller that parses many may pass a cache of the last
+// date's day serial (one per thread of work); nullptr computes every date afresh.
+struct DateCache {
+    int key = -1;
+    qint64 serial = 0;
+};
+bool parseTimestamp(QStringView text, double *days, DateCache *cache = nullptr);
 
-// Writes "MM/dd/yyyy HH:mm:ss" (19 characters), rounded to the nearest second, to out.
-void FormatTimestampTo(double days, char16_t *out);
-QString FormatTimestamp(double days);
+// Formats timestamps as "MM/dd/yyyy HH:mm:ss" (19 characters), rounded to the nearest second. Keeps the
+// date text of the last day it formatted, so a chat's lines, which come day after day, mostly cost the
+// time of day alone. One formatter per thread of work.
+class TimestampFormatter {
+public:
+    void formatTo(double days, char16_t *out);
+    QString format(double days);
+
+private:
+    qint64 lastSerial_ = 0;
+    char16_t lastDate_[11] = {};
+};
+
+// The same with a fresh formatter, for a single timestamp.
+QString formatTimestamp(double days);
 
 } // namespace modMain

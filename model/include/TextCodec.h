@@ -15,7 +15,7 @@ enum class LogEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
 
 // The encoding named by a byte-order mark at the start of head, and the mark's length; Ansi and 0
 // when there is none.
-LogEncoding DetectEncoding(QByteArrayView head, qsizetype *markLength);
+LogEncoding detectEncoding(QByteArrayView head, qsizetype *markLength);
 
 // Decodes a stream of bytes chunk by chunk; a character split between chunks is kept for the next.
 class LogDecoder {
@@ -24,7 +24,7 @@ public:
 
     // Writes the characters of bytes to out, which must have room for bytes.size() + 4 characters (a
     // character held back from the previous chunk may come out now); returns the number written.
-    qsizetype Decode(QByteArrayView bytes, char16_t *out);
+    qsizetype decode(QByteArrayView bytes, char16_t *out);
 
 private:
     LogEncoding encoding_;
@@ -32,11 +32,11 @@ private:
 };
 
 // The text as the ANSI encoding holds it; a character it cannot hold becomes "?".
-QByteArray EncodeAnsi(QStringView text);
-QString DecodeAnsi(QByteArrayView bytes);
+QByteArray encodeAnsi(QStringView text);
+QString decodeAnsi(QByteArrayView bytes);
 
 // Writes text to path in the ANSI encoding, replacing the file atomically: on any failure the old file
 // is left as it was and false is returned with the system's reason in *error.
-bool WriteTextFile(const QString &path, QStringView text, QString *error);
+bool writeTextFile(const QString &path, QStringView text, QString *error);
 
 } // namespace modMain

@@ -17,9 +17,9 @@ struct ChatLine {
     QString ChatName;       // channel name, the other player of a tell, or "Public/Global"
     bool IsChannel = false;
     bool IsTell = false;
-    QString Text;           // the line after its timestamp, untrimmed
+    QString Text; // the line after its timestamp, untrimmed
     bool IsGameFeedback = false;
-    bool IsSystem = false;  // never set by the parser: no line counts as a system line
+    bool IsSystem = false; // never set by the parser: no line counts as a system line
 };
 
 inline const QString kPublicChatName = QStringLiteral("Public/Global");
@@ -33,7 +33,8 @@ ChatLine ParseChatLine(const QString &line);
 // ignore case). An empty closeDelimiter means openDelimiter closes too; an empty openDelimiter takes the
 // text up to the first closeDelimiter found from the second character on. With consume, text loses
 // everything up to and including the closing delimiter, when one was found.
-QString ExtractDelimited(QString &text, const QString &openDelimiter, const QString &closeDelimiter, bool consume);
+QString ExtractDelimited(QString &text, const QString &openDelimiter, const QString &closeDelimiter,
+                         bool consume);
 
 // The path with a separator appended unless it already ends with one; "" gives a lone separator. On
 // Windows the separator is "\"; elsewhere a path ending in "\" or "/" is kept and "/" is appended.
@@ -47,23 +48,42 @@ struct DisplayOptions {
 
 // The lines of the selected chats in file order (merged chats interleave), each followed by CR LF,
 // prefixed by "[mm/dd/yyyy hh:nn:ss]" when ShowTimestamp is set. Empty when nothing matches.
-QString BuildChatText(const QList<ChatLine> &chatLog, const QStringList &selection, const DisplayOptions &options);
+QString BuildChatText(const QList<ChatLine> &chatLog, const QStringList &selection,
+                      const DisplayOptions &options);
 
 // The 1-based position of the occurrence of find nearest to position (clamped into the text), looking
 // at most range characters away (-1: the whole text); the earlier one wins a tie. -1 when find does not
 // occur in text, either is empty, or nothing lies within reach.
 qsizetype FindNearest(QStringView text, QStringView find, qsizetype position, qsizetype range);
 
+// Paging: a text is shown in pages of about kPageSize characters, each cut at the line end (CR LF)
+// nearest to its boundary, so that consecutive pages join without loss or overlap and the CR LF at a
+// cut shows on neither page.
+inline constexpr qsizetype kPageSize = 65000;
+
+// The number of pages of text: its length divided by kPageSize, rounded up; 0 for an empty text.
+qsizetype PageCount(QStringView text);
+
+// Where page (from 1) of text lies: a 0-based start and a length. A line longer than a page can put
+// both cuts of a page at the same line end; the page then runs from its start to the end of the text.
+// A page below 1 is taken as page 1; a page beyond the last is empty or the text's tail, as its cuts
+// fall.
+struct PageSpan {
+    qsizetype start = 0;
+    qsizetype length = 0;
+};
+PageSpan PageRange(QStringView text, qsizetype page);
+
 // One chat log read into memory.
 struct LoadedChatLog {
-    QList<ChatLine> ChatLog;  // one record per non-empty line after the first, in file order
-    QStringList ChatNames;    // distinct chat names in order of first appearance, compared exactly
+    QList<ChatLine> ChatLog; // one record per non-empty line after the first, in file order
+    QStringList ChatNames;   // distinct chat names in order of first appearance, compared exactly
 };
 
 enum class LoadStatus {
-    Loaded,     // log holds the file's records
-    NoLines,    // the file was read but holds no line after its first
-    FileError,  // the file could not be opened or read; errorText says why
+    Loaded,    // log holds the file's records
+    NoLines,   // the file was read but holds no line after its first
+    FileError, // the file could not be opened or read; errorText says why
 };
 
 struct LoadResult {

@@ -8,15 +8,22 @@
 namespace platformpaths {
 
 // The Wine prefix: $WINEPREFIX, else ~/.wine. Meaningful on non-Windows systems only.
-QString WinePrefix();
+QString winePrefix();
 
-bool IsSeparator(QChar c);
+bool isSeparator(QChar c);
 
 // 0-based index of the last folder separator in path, or -1.
-qsizetype LastSeparator(const QString &path);
+qsizetype lastSeparator(const QString &path);
 
 // A path the file system understands. Elsewhere than on Windows: "\" becomes "/", and "X:\rest" becomes
 // <prefix>/dosdevices/x:/rest (or <prefix>/drive_c/rest for C: when the prefix has no dosdevices).
-QString ToLocalPath(const QString &path);
+QString toLocalPath(const QString &path);
+
+// True for a Windows drive path: a letter, ":", then a separator or nothing.
+bool isDrivePath(const QString &path);
+
+// A path typed on a command line: a drive path is resolved as toLocalPath does; any other path is used
+// as it stands, since on this system "\" may be part of a file name.
+QString commandLinePath(const QString &path);
 
 } // namespace platformpaths

@@ -12,7 +12,7 @@ namespace modRegistryTools {
 // the key itself. Key and value names compare case-insensitively. A missing prefix or file, a missing
 // key or value, and an entry that cannot be parsed all give false with an empty value; the file is read
 // afresh on every call.
-bool ReadWineRegistryValue(const QString &prefixFolder, RootKey root, const QString &keyPath,
+bool readWineRegistryValue(const QString &prefixFolder, RootKey root, const QString &keyPath,
                            const QString &valueName, QString &value);
 
 } // namespace modRegistryTools

@@ -10,7 +10,7 @@ class QWidget;
 // twips::SetGeometry.
 
 // A header bar over a list: black text on light grey (192, 192, 192).
-QLabel *MakeHeaderLabel(QWidget *parent, const QString &name, const QString &caption);
+QLabel *makeHeaderLabel(QWidget *parent, const QString &name, const QString &caption);
 
 // A button whose caption wraps, and which never becomes the default button just by taking focus.
-QPushButton *MakeButton(QWidget *parent, const QString &name, const QString &caption);
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption);

@@ -12,26 +12,26 @@ namespace twips {
 
 constexpr double kPerPixel = 15.0;
 
-inline int ToPixels(double value)
+inline int toPixels(double value)
 {
     return qRound(value / kPerPixel);
 }
 
-inline double FromPixels(int pixels)
+inline double fromPixels(int pixels)
 {
     return pixels * kPerPixel;
 }
 
-inline QRect ToRect(double left, double top, double width, double height)
+inline QRect toRect(double left, double top, double width, double height)
 {
-    return QRect(ToPixels(left), ToPixels(top), ToPixels(width), ToPixels(height));
+    return QRect(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
 }
 
 // Places a child widget at a designed position inside its parent.
-void SetGeometry(QWidget *widget, double left, double top, double width, double height);
+void setGeometry(QWidget *widget, double left, double top, double width, double height);
 
 // The font the windows were designed with: a narrow 8.25-point sans serif, so that every caption fits
 // its designed place. Falls back through metric-compatible families to the system's default.
-QFont DesignFont();
+QFont designFont();
 
 } // namespace twips

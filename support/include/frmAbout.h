@@ -23,7 +23,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void CreateControls();
+    void createControls();
 
     // Controls, named as in the box's design. Line1 is an etched separator of two lines.
     QLabel *picIcon = nullptr;

@@ -38,9 +38,9 @@ struct Stats {
     std::string lastTimestamp;
     std::vector<ChatCount> chats; // every chat with at least one line, largest first
 
-    std::uint64_t ChatLines() const { return publicLines + channelLines + tellsReceived + tellsSent; }
-    std::uint64_t FeedbackLines() const;
-    std::uint64_t LinesOf(std::string_view chatName) const;
+    std::uint64_t chatLines() const { return publicLines + channelLines + tellsReceived + tellsSent; }
+    std::uint64_t allFeedbackLines() const;
+    std::uint64_t linesOf(std::string_view chatName) const;
 };
 
 // The public chat, always the largest.
@@ -48,42 +48,42 @@ inline constexpr std::string_view kLargestChatName = "Public/Global";
 // A tell partner who says little: a small chat for benchmarks (about one line in ten thousand).
 inline constexpr std::string_view kSmallChatName = "Halvard";
 // Everyone who sends or receives tells (UTF-8), kSmallChatName among them.
-const std::vector<std::string_view> &TellPartners();
+const std::vector<std::string_view> &tellPartners();
 // The exact game-feedback texts (or, for Gathered and Received, the start of them) by FeedbackKind.
-std::string_view FeedbackText(FeedbackKind kind);
+std::string_view feedbackText(FeedbackKind kind);
 
 // Hands the log to sink in blocks of a few megabytes. The sink returns false to stop (a write failed);
 // Generate then returns the stats of what was handed over, with ok set false.
 using Sink = std::function<bool(const char *data, std::size_t size)>;
-Stats Generate(const Options &options, const Sink &sink, bool *ok = nullptr);
+Stats generate(const Options &options, const Sink &sink, bool *ok = nullptr);
 
 // Writes the log to a file (or to stdout when path is "-"). Returns false with a message on failure.
-bool GenerateFile(const Options &options, const std::string &path, Stats *stats, std::string *error);
+bool generateFile(const Options &options, const std::string &path, Stats *stats, std::string *error);
 
 // The whole log in memory, for tests and in-process benchmarks.
-std::string GenerateToString(const Options &options, Stats *stats = nullptr);
+std::string generateToString(const Options &options, Stats *stats = nullptr);
 
 // The log's clock: a calendar date and time of day, advanced in whole seconds, kept as the text that
 // opens each line. Dates follow the proleptic Gregorian calendar.
 class LogClock {
 public:
     LogClock(int year, int month, int day, int secondsOfDay);
-    void Advance(std::uint32_t seconds);
-    std::string_view Text() const { return {m_text, sizeof m_text}; } // "MM/dd/yyyy HH:mm:ss"
+    void advance(std::uint32_t seconds);
+    std::string_view text() const { return {text_, sizeof text_}; } // "MM/dd/yyyy HH:mm:ss"
 
 private:
-    void FormatDate();
-    void FormatTime();
+    void formatDate();
+    void formatTime();
 
-    std::int64_t m_day;      // days since 1970-01-01
-    std::uint32_t m_seconds; // since midnight
-    char m_text[19];
+    std::int64_t day_;      // days since 1970-01-01
+    std::uint32_t seconds_; // since midnight
+    char text_[19];
 };
 
 // Consecutive lines of a generated log are at most this many seconds apart (and several share a second).
 inline constexpr int kMaxSecondsBetweenLines = 60;
 
 // Reads a size such as "1048576", "200K", "100M" or "1G" (binary multiples). False when malformed or zero.
-bool ParseSize(std::string_view text, std::uint64_t *size);
+bool parseSize(std::string_view text, std::uint64_t *size);
 
 } // namespace loggen
