@@ -21,12 +21,12 @@ QStringList CommonDialog::nameFilters(const QString &filter)
     return result;
 }
 
-bool CommonDialog::ShowOpen()
+bool CommonDialog::showOpen()
 {
     return show(false);
 }
 
-bool CommonDialog::ShowSave()
+bool CommonDialog::showSave()
 {
     return show(true);
 }
@@ -40,10 +40,10 @@ bool CommonDialog::show(bool save)
     // The descriptions already name their patterns; show them as written.
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    const QStringList filters = nameFilters(Filter);
+    const QStringList filters = nameFilters(filter);
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);
-    const QString folder = toLocalPath ? toLocalPath(InitDir) : InitDir;
+    const QString folder = toLocalPath ? toLocalPath(initDir) : initDir;
     if (!folder.isEmpty() && QDir(folder).exists())
         dialog.setDirectory(folder);
     if (dialog.exec() != QDialog::Accepted)
@@ -51,6 +51,6 @@ bool CommonDialog::show(bool save)
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty() || chosen.first().isEmpty())
         return false;
-    FileName = QDir::toNativeSeparators(chosen.first());
+    fileName = QDir::toNativeSeparators(chosen.first());
     return true;
 }

@@ -34,7 +34,7 @@ bool FileListBox::setPath(const QString &folder, Error *error)
     const QDir::Filters caseRule = QDir::CaseSensitive;
 #endif
     dir.setFilter(QDir::Files | caseRule);
-    dir.setNameFilters({Pattern});
+    dir.setNameFilters({pattern});
     dir.setSorting(order);
     path_ = folder;
     items_ = dir.entryList();

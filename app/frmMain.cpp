@@ -261,8 +261,8 @@ void frmMain::Form_Load()
                           QStringLiteral("Form_Load"));
             return;
         }
-        cdgMainDialogs->InitDir = QDir::toNativeSeparators(currentFolder);
-        txtFileLocation->setText(cdgMainDialogs->InitDir);
+        cdgMainDialogs->initDir = QDir::toNativeSeparators(currentFolder);
+        txtFileLocation->setText(cdgMainDialogs->initDir);
         state_.options.DisplayGameFeedback = true;
         state_.options.DisplaySystem = true;
     } catch (const std::bad_alloc &) {
@@ -298,11 +298,11 @@ void frmMain::txtFileLocation_Change()
 
 void frmMain::cmdBrowsPath_Click()
 {
-    cdgMainDialogs->Filter = kBrowseFilter;
-    cdgMainDialogs->InitDir = txtFileLocation->text();
-    cdgMainDialogs->ShowOpen();
+    cdgMainDialogs->filter = kBrowseFilter;
+    cdgMainDialogs->initDir = txtFileLocation->text();
+    cdgMainDialogs->showOpen();
     // A cancelled dialog still hands back the path chosen last (or nothing), as the original does.
-    const QString path = cdgMainDialogs->FileName;
+    const QString path = cdgMainDialogs->fileName;
     const qsizetype cut = platformpaths::lastSeparator(path);
     const QString folder = path.left(cut + 1);
     const QString fileName = path.mid(cut + 1);
@@ -499,7 +499,7 @@ void frmMain::cmdCopyToClipboard_Click()
     QClipboard *clipboard = QApplication::clipboard();
     clipboard->clear();
 #ifdef Q_OS_WIN
-    clipboard->setText(ChatViewText(QStringLiteral("\r\n")));
+    clipboard->setText(chatViewText(QStringLiteral("\r\n")));
 #else
     clipboard->setText(chatViewText(QStringLiteral("\n"))); // plain text in the system's own line ends
 #endif
@@ -507,10 +507,10 @@ void frmMain::cmdCopyToClipboard_Click()
 
 void frmMain::cmdSaveLogToFile_Click()
 {
-    cdgMainDialogs->Filter = QStringLiteral("Text File (.txt)|*.txt");
-    if (!cdgMainDialogs->ShowSave())
+    cdgMainDialogs->filter = QStringLiteral("Text File (.txt)|*.txt");
+    if (!cdgMainDialogs->showSave())
         return;
-    const QString path = cdgMainDialogs->FileName;
+    const QString path = cdgMainDialogs->fileName;
     QString error;
     if (!modMain::writeTextFile(path, chatViewText(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), &error))
         showMessageBox(this, QStringLiteral("Cannot write file %1:\n%2.").arg(path, error), 48,

@@ -70,12 +70,12 @@ LogFile log(const LogSize &size)
     LogFile log;
     log.folder = baseFolder() + u'/' + size.label;
     log.fileName = QStringLiteral("client_chat_log_%1.txt").arg(size.label);
-    QFileInfo info(log.Path());
+    QFileInfo info(log.path());
     if (!info.exists()) {
         QDir().mkpath(log.folder);
         std::string error;
-        if (!loggen::generateFile({size.bytes, kSeed}, log.Path().toStdString(), nullptr, &error)) {
-            std::fprintf(stderr, "bench: cannot generate %s: %s\n", qPrintable(log.Path()), error.c_str());
+        if (!loggen::generateFile({size.bytes, kSeed}, log.path().toStdString(), nullptr, &error)) {
+            std::fprintf(stderr, "bench: cannot generate %s: %s\n", qPrintable(log.path()), error.c_str());
             std::exit(2);
         }
         info.refresh();
@@ -101,6 +101,19 @@ std::uint64_t currentRss()
     const int read = std::fscanf(statm, "%llu %llu", &pages, &resident);
     std::fclose(statm);
     return read == 2 ? resident * std::uint64_t(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+void useOffscreenUnlessSet()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static const QtMessageHandler kPrevious = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &message) {
+        if (type == QtWarningMsg && (message.contains(QLatin1String("propagateSizeHints")) ||
+                                     message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR"))))
+            return;
+        kPrevious(type, context, message);
+    });
 }
 
 } // namespace benchlogs

@@ -28,12 +28,17 @@ LogSize mainSize();
 struct LogFile {
     QString folder;
     QString fileName;
-    QString Path() const { return folder + u'/' + fileName; }
+    QString path() const { return folder + u'/' + fileName; }
     std::uint64_t bytes = 0; // the file's real size (the generator stops at a line end past the size)
 };
 
 // The log of that size, generated if missing. Exits with a message when it cannot be written.
 LogFile log(const LogSize &size);
+
+// The window benchmarks run headless unless QT_QPA_PLATFORM says otherwise; the offscreen platform's
+// notes about what it cannot do are dropped so that they do not land between the results. Call before
+// the application object is made.
+void useOffscreenUnlessSet();
 
 // Peak and current resident memory of this process, in bytes (0 where unknown).
 std::uint64_t peakRss();

@@ -98,7 +98,7 @@ void decode(benchmark::State &state, bool asciiOnly)
 void load(benchmark::State &state, const benchlogs::LogSize &size)
 {
     const benchlogs::LogFile log = benchlogs::log(size);
-    const QString path = log.Path();
+    const QString path = log.path();
     qsizetype records = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
@@ -121,7 +121,7 @@ const modMain::LoadedChatLog &mainLog()
 {
     static std::unique_ptr<modMain::LoadedChatLog> loaded;
     if (!loaded) {
-        modMain::LoadResult result = modMain::LoadChatLog(benchlogs::log(benchlogs::mainSize()).Path());
+        modMain::LoadResult result = modMain::LoadChatLog(benchlogs::log(benchlogs::mainSize()).path());
         if (result.status != modMain::LoadStatus::Loaded) {
             std::fprintf(stderr, "bench: the main log did not load: %s\n", qPrintable(result.errorText));
             std::exit(2);

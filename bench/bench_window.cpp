@@ -15,12 +15,10 @@
 #include "BenchLogs.h"
 #include "LogGenerator.h"
 #include "WindowDriver.h"
-#include "frmMain.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using namespace benchwindow;
 
 double seconds(Clock::duration d)
 {
@@ -32,6 +30,19 @@ QString utf8(std::string_view s)
     return QString::fromUtf8(s.data(), qsizetype(s.size()));
 }
 
+// The timed clicks end after the window has repainted.
+void clickImport(WindowDriver &driver)
+{
+    driver.click("cmdImportFile");
+    WindowDriver::settle();
+}
+
+void clickChat(QListWidgetItem *item)
+{
+    WindowDriver::clickItem(item);
+    WindowDriver::settle();
+}
+
 // Every import goes into a fresh window, as at the first import after start-up; the window is built
 // and torn down outside the timing.
 void import(benchmark::State &state, const benchlogs::LogSize &size)
@@ -39,13 +50,12 @@ void import(benchmark::State &state, const benchlogs::LogSize &size)
     const benchlogs::LogFile log = benchlogs::log(size);
     int chats = 0;
     for (auto _ : state) {
-        auto window = std::make_unique<frmMain>();
-        showAndWait(*window);
-        chooseLog(*window, log);
+        auto window = std::make_unique<WindowDriver>();
+        window->chooseLog(log.folder, log.fileName);
         const auto start = Clock::now();
         clickImport(*window);
         const auto stop = Clock::now();
-        chats = control<QListWidget>(*window, "lstChatNames")->count();
+        chats = window->get<QListWidget>("lstChatNames")->count();
         if (chats == 0) {
             state.SkipWithError("the import listed no chat");
             break;
@@ -61,15 +71,14 @@ void import(benchmark::State &state, const benchlogs::LogSize &size)
 void reimport(benchmark::State &state, const benchlogs::LogSize &size)
 {
     const benchlogs::LogFile log = benchlogs::log(size);
-    frmMain window;
-    showAndWait(window);
-    chooseLog(window, log);
-    clickImport(window);
+    WindowDriver driver;
+    driver.chooseLog(log.folder, log.fileName);
+    clickImport(driver);
     for (auto _ : state) {
         const auto start = Clock::now();
-        clickImport(window);
+        clickImport(driver);
         const auto stop = Clock::now();
-        if (window.state().ChatLog.isEmpty()) {
+        if (driver.window.state().ChatLog.isEmpty()) {
             state.SkipWithError("the import listed no chat");
             break;
         }
@@ -80,27 +89,27 @@ void reimport(benchmark::State &state, const benchlogs::LogSize &size)
 
 // One window with the main log imported, shared by the chat view benchmarks; closed before the
 // application object goes.
-std::unique_ptr<frmMain> sharedWindow;
+std::unique_ptr<WindowDriver> sharedWindow;
 
-frmMain &loadedWindow()
+WindowDriver &loadedWindow()
 {
     if (!sharedWindow) {
-        sharedWindow = std::make_unique<frmMain>();
-        showAndWait(*sharedWindow);
-        chooseLog(*sharedWindow, benchlogs::log(benchlogs::mainSize()));
+        sharedWindow = std::make_unique<WindowDriver>();
+        const benchlogs::LogFile log = benchlogs::log(benchlogs::mainSize());
+        sharedWindow->chooseLog(log.folder, log.fileName);
         clickImport(*sharedWindow);
-        if (sharedWindow->state().ChatLog.isEmpty())
+        if (sharedWindow->window.state().ChatLog.isEmpty())
             qFatal("bench: the main log did not import");
     }
     return *sharedWindow;
 }
 
 // The generated log's largest and small chats in the window's list; skips the benchmark without them.
-bool findBenchChats(frmMain &window, benchmark::State &state, QListWidgetItem **largest,
+bool findBenchChats(WindowDriver &driver, benchmark::State &state, QListWidgetItem **largest,
                     QListWidgetItem **small)
 {
-    *largest = chatItem(window, utf8(loggen::kLargestChatName));
-    *small = chatItem(window, utf8(loggen::kSmallChatName));
+    *largest = driver.chatItem(utf8(loggen::kLargestChatName));
+    *small = driver.chatItem(utf8(loggen::kSmallChatName));
     if (!*largest || !*small) {
         state.SkipWithError("the generated chats are not listed");
         return false;
@@ -112,9 +121,10 @@ bool findBenchChats(frmMain &window, benchmark::State &state, QListWidgetItem **
 // user moves from chat to chat.
 void clickLargestChat(benchmark::State &state)
 {
-    frmMain &window = loadedWindow();
+    WindowDriver &driver = loadedWindow();
+    const frmMain &window = driver.window;
     QListWidgetItem *largest = nullptr, *small = nullptr;
-    if (!findBenchChats(window, state, &largest, &small))
+    if (!findBenchChats(driver, state, &largest, &small))
         return;
     for (auto _ : state) {
         clickChat(small);
@@ -134,9 +144,10 @@ void clickLargestChat(benchmark::State &state)
 // From page 1 to the last with Next; the time of one iteration is the whole walk.
 void walkPages(benchmark::State &state)
 {
-    frmMain &window = loadedWindow();
+    WindowDriver &driver = loadedWindow();
+    const frmMain &window = driver.window;
     QListWidgetItem *largest = nullptr, *small = nullptr;
-    if (!findBenchChats(window, state, &largest, &small))
+    if (!findBenchChats(driver, state, &largest, &small))
         return;
     double slowest = 0;
     int turns = 0;
@@ -147,7 +158,8 @@ void walkPages(benchmark::State &state)
         turns = 0;
         while (window.CurrentPage < window.PageCount) {
             const auto start = Clock::now();
-            clickNext(window);
+            driver.click("cmdPageNext");
+            WindowDriver::settle();
             const double turn = seconds(Clock::now() - start);
             walk += turn;
             slowest = std::max(slowest, turn);
@@ -187,7 +199,7 @@ void registerAll()
 
 int main(int argc, char **argv)
 {
-    useOffscreenUnlessSet();
+    benchlogs::useOffscreenUnlessSet();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

@@ -17,13 +17,11 @@
 #include "BenchLogs.h"
 #include "LogGenerator.h"
 #include "WindowDriver.h"
-#include "frmMain.h"
 
 int main(int argc, char **argv)
 {
     using Clock = std::chrono::steady_clock;
-    using namespace benchwindow;
-    useOffscreenUnlessSet();
+    benchlogs::useOffscreenUnlessSet();
     QApplication app(argc, argv);
 
     bool clickLargest = false;
@@ -45,14 +43,15 @@ int main(int argc, char **argv)
     log.fileName = file.fileName();
     log.bytes = std::uint64_t(file.size());
 
-    frmMain window;
-    showAndWait(window);
-    chooseLog(window, log);
+    WindowDriver driver;
+    const frmMain &window = driver.window;
+    driver.chooseLog(log.folder, log.fileName);
     const std::uint64_t before = benchlogs::peakRss();
     const auto start = Clock::now();
-    clickImport(window);
+    driver.click("cmdImportFile");
+    WindowDriver::settle();
     const double importSeconds = std::chrono::duration<double>(Clock::now() - start).count();
-    const int chats = control<QListWidget>(window, "lstChatNames")->count();
+    const int chats = driver.get<QListWidget>("lstChatNames")->count();
     if (chats == 0) {
         std::fprintf(stderr, "evenfall-import-once: nothing was imported from %s\n", qPrintable(path));
         return 1;
@@ -66,15 +65,15 @@ int main(int argc, char **argv)
                 double(benchlogs::peakRss()) / double(log.bytes));
 
     if (clickLargest) {
-        QListWidgetItem *largest =
-            chatItem(window, QString::fromUtf8(loggen::kLargestChatName.data(),
-                                               qsizetype(loggen::kLargestChatName.size())));
+        QListWidgetItem *largest = driver.chatItem(
+            QString::fromUtf8(loggen::kLargestChatName.data(), qsizetype(loggen::kLargestChatName.size())));
         if (!largest) {
             std::fprintf(stderr, "evenfall-import-once: the largest chat is not listed\n");
             return 1;
         }
         const auto clickStart = Clock::now();
-        clickChat(largest);
+        WindowDriver::clickItem(largest);
+        WindowDriver::settle();
         std::printf("largest chat    %.3f s, %lld chars, %d pages; peak RSS %.1f MB\n",
                     std::chrono::duration<double>(Clock::now() - clickStart).count(),
                     static_cast<long long>(window.ChatText.size()), window.PageCount,

@@ -21,7 +21,7 @@ namespace modRegistryTools {
 #ifdef Q_OS_WIN
 namespace {
 
-HKEY RootHandle(RootKey root)
+HKEY rootHandle(RootKey root)
 {
     switch (root) {
     case RootKey::ClassesRoot:
@@ -38,7 +38,7 @@ HKEY RootHandle(RootKey root)
 
 // Reads the value in one registry view: view is KEY_WOW64_32KEY, or 0 for the build's own view. The
 // wide functions keep non-ANSI characters of a folder intact.
-bool ReadFromView(HKEY root, const QString &keyPath, const QString &valueName, REGSAM view, QString &value)
+bool readFromView(HKEY root, const QString &keyPath, const QString &valueName, REGSAM view, QString &value)
 {
     const std::wstring path = keyPath.toStdWString();
     const std::wstring name = valueName.toStdWString(); // "" names the default value
@@ -58,9 +58,9 @@ bool ReadFromView(HKEY root, const QString &keyPath, const QString &valueName, R
     RegCloseKey(key);
     if (status != ERROR_SUCCESS)
         return false;
-    // size is the stored size: a string need not end in a zero, which ValueFromData allows for.
+    // size is the stored size: a string need not end in a zero, which valueFromData allows for.
     data.truncate(static_cast<qsizetype>(size));
-    return ValueFromData(type, data, value);
+    return valueFromData(type, data, value);
 }
 
 } // namespace
@@ -71,9 +71,9 @@ bool ReadRegistryValue(RootKey root, const QString &keyPath, const QString &valu
     value.clear();
 #ifdef Q_OS_WIN
     // The game's 32-bit installer writes into the 32-bit view, which a 64-bit build must ask for.
-    const HKEY rootKey = RootHandle(root);
-    return ReadFromView(rootKey, keyPath, valueName, KEY_WOW64_32KEY, value) ||
-           ReadFromView(rootKey, keyPath, valueName, 0, value);
+    const HKEY rootKey = rootHandle(root);
+    return readFromView(rootKey, keyPath, valueName, KEY_WOW64_32KEY, value) ||
+           readFromView(rootKey, keyPath, valueName, 0, value);
 #else
     return readWineRegistryValue(platformpaths::winePrefix(), root, keyPath, valueName, value);
 #endif

@@ -9,8 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "GuiTestHelpers.h"
-#include "frmMain.h"
+#include "WindowDriver.h"
 
 namespace {
 
@@ -44,58 +43,6 @@ QList<int> linesOf(int total, int each = 100)
     return lengths;
 }
 
-// The text on view, with the line ends the program uses.
-QString viewText(frmMain &window)
-{
-    return window.findChild<QPlainTextEdit *>(QStringLiteral("txtChat"))
-        ->toPlainText()
-        .replace(u'\n', QStringLiteral("\r\n"));
-}
-
-class Reader {
-public:
-    Reader()
-    {
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-    }
-
-    template <typename T> T *get(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
-
-    // Points the folder box at dir, picks fileName and imports it.
-    void import(const QString &folder, const QString &fileName)
-    {
-        get<QLineEdit>("txtFileLocation")->setText(folder);
-        get<QComboBox>("cmbFileName")->setEditText(fileName);
-        QTest::mouseClick(get<QPushButton>("cmdImportFile"), Qt::LeftButton);
-    }
-
-    void clickChat(const QString &name)
-    {
-        auto *list = get<QListWidget>("lstChatNames");
-        const QList<QListWidgetItem *> items = list->findItems(name, Qt::MatchExactly);
-        QVERIFY2(!items.isEmpty(), qPrintable(name));
-        list->scrollToItem(items.first());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.first()).center());
-    }
-
-    void click(const char *button) { QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton); }
-
-    bool pagingShown()
-    {
-        const bool next = get<QPushButton>("cmdPageNext")->isVisible();
-        const bool previous = get<QPushButton>("cmdPagePrevious")->isVisible();
-        const bool label = get<QLabel>("lblPageLabel")->isVisible();
-        if (next != previous || next != label)
-            qWarning("paging controls disagree");
-        return next && previous && label;
-    }
-
-    QString pageLabel() { return get<QLabel>("lblPageLabel")->text(); }
-
-    frmMain window;
-};
-
 } // namespace
 
 class tst_ChatView : public QObject {
@@ -122,7 +69,7 @@ private slots:
 void tst_ChatView::importMessages()
 {
     QTemporaryDir empty;
-    Reader r;
+    WindowDriver r;
     r.get<QLineEdit>("txtFileLocation")->setText(empty.path());
     MessageSeen seen;
     {
@@ -159,7 +106,7 @@ void tst_ChatView::importFillsListsAndResetsMergedChats()
                             "[06/14/2005 21:03:22] [Trade: Orrik] more\r\n"
                             "[06/14/2005 21:03:23] orrik tells you: case\r\n\r\n\r\n";
     writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")), kHeader + body);
-    Reader r;
+    WindowDriver r;
     r.click("cmdClearList"); // allowed before any import
     QVERIFY(r.window.state().MergedChats.isAllocated());
     QCOMPARE(r.window.state().MergedChats.count(), 1);
@@ -177,7 +124,7 @@ void tst_ChatView::importFillsListsAndResetsMergedChats()
     QCOMPARE(r.get<QListWidget>("lstMergedChatNames")->count(), 0);
     QCOMPARE(r.window.state().MergedChats.count(), 1);
     QVERIFY(!r.window.state().MergedChats.entry(0));
-    QVERIFY(viewText(r.window).isEmpty()); // an import picks no chat
+    QVERIFY(r.viewText().isEmpty()); // an import picks no chat
 }
 
 void tst_ChatView::importOfEmptyLogKeepsPreviousOne_data()
@@ -195,10 +142,10 @@ void tst_ChatView::importOfEmptyLogKeepsPreviousOne()
     writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")),
               kHeader + tellLines(QStringLiteral("Orrik"), {50}));
     writeFile(dir.filePath(QStringLiteral("client_chat_log_b.txt")), bytes);
-    Reader r;
+    WindowDriver r;
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
-    r.clickChat(QStringLiteral("Orrik"));
-    const QString before = viewText(r.window);
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
+    const QString before = r.viewText();
     QVERIFY(!before.isEmpty());
 
     MessageSeen seen;
@@ -212,7 +159,7 @@ void tst_ChatView::importOfEmptyLogKeepsPreviousOne()
     QCOMPARE(r.window.state().ChatNames, QStringList{QStringLiteral("Orrik")});
     QCOMPARE(r.get<QListWidget>("lstChatNames")->count(), 1);
     QCOMPARE(r.window.state().ChatLog.size(), 1);
-    QCOMPARE(viewText(r.window), before);
+    QCOMPARE(r.viewText(), before);
 }
 
 void tst_ChatView::importOfUnreadableFileNamesIt()
@@ -221,7 +168,7 @@ void tst_ChatView::importOfUnreadableFileNamesIt()
     writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")),
               kHeader + tellLines(QStringLiteral("Orrik"), {50}));
     QDir(dir.path()).mkdir(QStringLiteral("client_chat_log_dir.txt"));
-    Reader r;
+    WindowDriver r;
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
     for (const QString &name :
          {QStringLiteral("client_chat_log_gone.txt"), QStringLiteral("client_chat_log_dir.txt")}) {
@@ -245,7 +192,7 @@ void tst_ChatView::folderWithOrWithoutTrailingSeparator()
               kHeader + tellLines(QStringLiteral("Orrik"), {50}));
     for (const QString &folder :
          {dir.path(), dir.path() + u'/', QDir::toNativeSeparators(dir.path()) + u'\\'}) {
-        Reader r;
+        WindowDriver r;
         r.import(folder, QStringLiteral("client_chat_log_a.txt"));
         QCOMPARE(r.window.state().ChatNames, QStringList{QStringLiteral("Orrik")});
     }
@@ -268,15 +215,15 @@ void tst_ChatView::pageCounts()
     QTemporaryDir dir;
     writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")),
               kHeader + tellLines(QStringLiteral("Orrik"), linesOf(length)));
-    Reader r;
+    WindowDriver r;
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
-    r.clickChat(QStringLiteral("Orrik"));
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
     QCOMPARE(r.window.ChatText.size(), length);
     QCOMPARE(r.window.PageCount, pages);
     QCOMPARE(r.pagingShown(), pages > 1);
     QCOMPARE(r.pageLabel(), QStringLiteral("Page 1 of %1").arg(pages));
     if (pages == 1)
-        QCOMPARE(viewText(r.window), r.window.ChatText.chopped(2));
+        QCOMPARE(r.viewText(), r.window.ChatText.chopped(2));
 }
 
 void tst_ChatView::walkingThreePages()
@@ -285,9 +232,9 @@ void tst_ChatView::walkingThreePages()
     writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")),
               kHeader + tellLines(QStringLiteral("Orrik"), linesOf(180000)) +
                   tellLines(QStringLiteral("Veyla"), linesOf(140000)));
-    Reader r;
+    WindowDriver r;
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
-    r.clickChat(QStringLiteral("Orrik"));
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
     auto *next = r.get<QPushButton>("cmdPageNext");
     auto *previous = r.get<QPushButton>("cmdPagePrevious");
     QVERIFY(r.pagingShown());
@@ -311,9 +258,9 @@ void tst_ChatView::walkingThreePages()
     // Another multi-page chat, chosen from page 3, starts at its page 1.
     r.click("cmdPageNext");
     r.click("cmdPageNext");
-    r.clickChat(QStringLiteral("Veyla"));
+    QVERIFY(r.clickChat(QStringLiteral("Veyla")));
     QCOMPARE(r.pageLabel(), QStringLiteral("Page 1 of 3"));
-    QVERIFY(viewText(r.window).startsWith(QStringLiteral(" Veyla tells you: ")));
+    QVERIFY(r.viewText().startsWith(QStringLiteral(" Veyla tells you: ")));
     QVERIFY(!previous->isEnabled());
     QVERIFY(next->isEnabled());
 }
@@ -327,14 +274,14 @@ void tst_ChatView::pagesJoinBackIntoTheWholeText()
     QTemporaryDir dir;
     writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")),
               kHeader + tellLines(QStringLiteral("Orrik"), lengths));
-    Reader r;
+    WindowDriver r;
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
-    r.clickChat(QStringLiteral("Orrik"));
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
     QVERIFY(r.window.PageCount > 5);
-    QStringList pages{viewText(r.window)};
+    QStringList pages{r.viewText()};
     for (int p = 2; p <= r.window.PageCount; ++p) {
         r.click("cmdPageNext");
-        pages.append(viewText(r.window));
+        pages.append(r.viewText());
     }
     QCOMPARE(pages.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), r.window.ChatText);
 }
@@ -344,21 +291,21 @@ void tst_ChatView::optionOnPageThreeReturnsToPageOne()
     QTemporaryDir dir;
     writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")),
               kHeader + tellLines(QStringLiteral("Orrik"), linesOf(150000)));
-    Reader r;
+    WindowDriver r;
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
-    r.clickChat(QStringLiteral("Orrik"));
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
     r.click("cmdPageNext");
     r.click("cmdPageNext");
     QCOMPARE(r.window.CurrentPage, 3);
     r.get<QAction>("mnuOptionsShowTimestamp")->trigger();
     QVERIFY(r.window.state().options.ShowTimestamp);
     QCOMPARE(r.window.CurrentPage, 1);
-    QVERIFY(viewText(r.window).startsWith(QStringLiteral("[06/14/2005 21:00:00] Orrik tells you: ")));
+    QVERIFY(r.viewText().startsWith(QStringLiteral("[06/14/2005 21:00:00] Orrik tells you: ")));
     QCOMPARE(r.window.PageCount, 3); // 1500 lines of 100 + 21 characters
     QVERIFY(!r.get<QPushButton>("cmdPagePrevious")->isEnabled());
     r.get<QAction>("mnuOptionsShowTimestamp")->trigger();
     QVERIFY(!r.window.state().options.ShowTimestamp);
-    QVERIFY(viewText(r.window).startsWith(QStringLiteral(" Orrik tells you: ")));
+    QVERIFY(r.viewText().startsWith(QStringLiteral(" Orrik tells you: ")));
 }
 
 void tst_ChatView::lineLongerThanAPage()
@@ -368,18 +315,18 @@ void tst_ChatView::lineLongerThanAPage()
     QTemporaryDir dir;
     writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")),
               kHeader + tellLines(QStringLiteral("Orrik"), {100, 200000, 100, 100}));
-    Reader r;
+    WindowDriver r;
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
-    r.clickChat(QStringLiteral("Orrik"));
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
     QCOMPARE(r.window.PageCount, 4);
     const QString &all = r.window.ChatText;
-    QCOMPARE(viewText(r.window), all.left(98));
+    QCOMPARE(r.viewText(), all.left(98));
     r.click("cmdPageNext");
-    QCOMPARE(viewText(r.window), all.mid(100, 199998));
+    QCOMPARE(r.viewText(), all.mid(100, 199998));
     r.click("cmdPageNext");
-    QCOMPARE(viewText(r.window), all.mid(200100));
+    QCOMPARE(r.viewText(), all.mid(200100));
     r.click("cmdPageNext");
-    QCOMPARE(viewText(r.window), all.mid(200100, 198));
+    QCOMPARE(r.viewText(), all.mid(200100, 198));
 }
 
 void tst_ChatView::everythingFilteredOut()
@@ -388,15 +335,14 @@ void tst_ChatView::everythingFilteredOut()
     writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")),
               kHeader + "[06/14/2005 21:07:15] You have gathered 3 iron ore.\r\n"
                         "[06/14/2005 21:07:16] You have received 20 coins.\r\n");
-    Reader r;
+    WindowDriver r;
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
-    r.clickChat(QStringLiteral("Public/Global"));
-    QCOMPARE(viewText(r.window),
-             QStringLiteral(" You have gathered 3 iron ore.\r\n You have received 20 coins."));
+    QVERIFY(r.clickChat(QStringLiteral("Public/Global")));
+    QCOMPARE(r.viewText(), QStringLiteral(" You have gathered 3 iron ore.\r\n You have received 20 coins."));
     r.get<QAction>("mnuOptions_PublicChannel_DisplayGameFeedback")->trigger();
     QVERIFY(!r.window.state().options.DisplayGameFeedback);
     QCOMPARE(r.window.PageCount, 0);
-    QVERIFY(viewText(r.window).isEmpty());
+    QVERIFY(r.viewText().isEmpty());
     QVERIFY(!r.pagingShown());
     r.get<QAction>("mnuOptions_PublicChannel_DisplaySystem")->trigger();
     QVERIFY(!r.window.state().options.DisplaySystem);
@@ -405,14 +351,14 @@ void tst_ChatView::everythingFilteredOut()
 
 void tst_ChatView::optionsBeforeAnyChat()
 {
-    Reader r;
+    WindowDriver r;
     for (const char *name : {"mnuOptionsShowTimestamp", "mnuOptions_PublicChannel_DisplayGameFeedback",
                              "mnuOptions_PublicChannel_DisplaySystem"}) {
         QAction *action = r.get<QAction>(name);
         const bool before = action->isChecked();
         action->trigger();
         QCOMPARE(action->isChecked(), !before);
-        QVERIFY(viewText(r.window).isEmpty());
+        QVERIFY(r.viewText().isEmpty());
         QVERIFY(!r.pagingShown());
     }
     QCOMPARE(r.window.state().options.ShowTimestamp, true);
@@ -425,17 +371,17 @@ void tst_ChatView::keyboardSelectionShowsChat()
     QTemporaryDir dir;
     writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")),
               kHeader + tellLines(QStringLiteral("Orrik"), {40}) + tellLines(QStringLiteral("Veyla"), {40}));
-    Reader r;
+    WindowDriver r;
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
     auto *list = r.get<QListWidget>("lstChatNames");
     // Focus alone makes a row current without choosing it: the view stays empty.
     list->setFocus(Qt::TabFocusReason);
-    QVERIFY(viewText(r.window).isEmpty());
+    QVERIFY(r.viewText().isEmpty());
     QTest::keyClick(list, Qt::Key_Down);
     QTest::keyClick(list, Qt::Key_Down);
-    QTRY_VERIFY(viewText(r.window).startsWith(QStringLiteral(" Veyla tells you: ")));
+    QTRY_VERIFY(r.viewText().startsWith(QStringLiteral(" Veyla tells you: ")));
     QTest::keyClick(list, Qt::Key_Up);
-    QVERIFY(viewText(r.window).startsWith(QStringLiteral(" Orrik tells you: ")));
+    QVERIFY(r.viewText().startsWith(QStringLiteral(" Orrik tells you: ")));
 }
 
 void tst_ChatView::newImportLeavesViewUntilNextClick()
@@ -446,15 +392,15 @@ void tst_ChatView::newImportLeavesViewUntilNextClick()
     writeFile(dir.filePath(QStringLiteral("client_chat_log_b.txt")),
               kHeader + tellLines(QStringLiteral("Orrik"), {60}, 'y') +
                   tellLines(QStringLiteral("Veyla"), {40}));
-    Reader r;
+    WindowDriver r;
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
-    r.clickChat(QStringLiteral("Orrik"));
-    const QString first = viewText(r.window);
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
+    const QString first = r.viewText();
     r.import(dir.path(), QStringLiteral("client_chat_log_b.txt"));
-    QCOMPARE(viewText(r.window), first);
+    QCOMPARE(r.viewText(), first);
     QCOMPARE(r.get<QListWidget>("lstChatNames")->count(), 2);
-    r.clickChat(QStringLiteral("Orrik"));
-    QVERIFY(viewText(r.window).endsWith(QStringLiteral("yyy")));
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
+    QVERIFY(r.viewText().endsWith(QStringLiteral("yyy")));
 }
 
 QTEST_MAIN(tst_ChatView)

@@ -5,8 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "GuiTestHelpers.h"
-#include "frmMain.h"
+#include "WindowDriver.h"
 
 namespace {
 
@@ -48,18 +47,6 @@ struct WinePrefix {
     }
 };
 
-class Window {
-public:
-    frmMain window;
-    QLineEdit *folder = window.findChild<QLineEdit *>(QStringLiteral("txtFileLocation"));
-    QComboBox *files = window.findChild<QComboBox *>(QStringLiteral("cmbFileName"));
-
-    void click(const char *name)
-    {
-        QTest::mouseClick(window.findChild<QPushButton *>(QLatin1String(name)), Qt::LeftButton);
-    }
-};
-
 } // namespace
 
 class tst_FileChoice : public QObject {
@@ -84,34 +71,34 @@ void tst_FileChoice::typingAFolderListsItsLogs()
           "client_chat_log_1.log", "other.txt", "Client_Chat_Log_9.txt"})
         writeFile(several.filePath(QLatin1String(name)), kLog);
     QDir(several.path()).mkdir(QStringLiteral("client_chat_log_dir.txt"));
-    Window w;
-    w.folder->setText(several.path());
+    WindowDriver w(false);
+    w.folderBox()->setText(several.path());
     const QStringList expected = {
         QStringLiteral("client_chat_log_.txt"), QStringLiteral("client_chat_log_1.txt"),
         QStringLiteral("client_chat_log_2.txt"), QStringLiteral("client_chat_log_3.txt")};
 #ifdef Q_OS_WIN
-    QVERIFY(Items(w.files).contains(QStringLiteral("Client_Chat_Log_9.txt")));
+    QVERIFY(items(w.fileCombo()).contains(QStringLiteral("Client_Chat_Log_9.txt")));
 #else
-    QCOMPARE(items(w.files), expected);
+    QCOMPARE(items(w.fileCombo()), expected);
 #endif
-    QCOMPARE(w.files->currentText(), QStringLiteral("client_chat_log_.txt"));
+    QCOMPARE(w.fileCombo()->currentText(), QStringLiteral("client_chat_log_.txt"));
 
-    w.folder->setText(none.path());
-    QCOMPARE(w.files->count(), 0);
-    QCOMPARE(w.files->currentText(), QString());
+    w.folderBox()->setText(none.path());
+    QCOMPARE(w.fileCombo()->count(), 0);
+    QCOMPARE(w.fileCombo()->currentText(), QString());
 }
 
 void tst_FileChoice::missingFolderIsReportedAndComboKept()
 {
     QTemporaryDir dir;
     writeFile(dir.filePath(QStringLiteral("client_chat_log_1.txt")), kLog);
-    Window w;
-    w.folder->setText(dir.path());
+    WindowDriver w(false);
+    w.folderBox()->setText(dir.path());
     const QString missing = dir.filePath(QStringLiteral("nowhere"));
     MessageSeen seen;
     {
         ModalAnswer answer(acceptMessage(&seen));
-        w.folder->setText(missing);
+        w.folderBox()->setText(missing);
     }
     QCOMPARE(seen.count, 1);
     QCOMPARE(seen.icon, QMessageBox::Critical);
@@ -119,15 +106,15 @@ void tst_FileChoice::missingFolderIsReportedAndComboKept()
     QVERIFY2(seen.text.endsWith(QStringLiteral(" occured during txtFileLocation_Change")),
              qPrintable(seen.text));
     QVERIFY2(seen.text.contains(missing), qPrintable(seen.text));
-    QCOMPARE(w.folder->text(), missing);
-    QCOMPARE(items(w.files), QStringList{QStringLiteral("client_chat_log_1.txt")});
-    QCOMPARE(w.files->currentText(), QStringLiteral("client_chat_log_1.txt"));
+    QCOMPARE(w.folderBox()->text(), missing);
+    QCOMPARE(items(w.fileCombo()), QStringList{QStringLiteral("client_chat_log_1.txt")});
+    QCOMPARE(w.fileCombo()->currentText(), QStringLiteral("client_chat_log_1.txt"));
 
     // A plain file is no folder either.
     MessageSeen again;
     {
         ModalAnswer answer(acceptMessage(&again));
-        w.folder->setText(dir.filePath(QStringLiteral("client_chat_log_1.txt")));
+        w.folderBox()->setText(dir.filePath(QStringLiteral("client_chat_log_1.txt")));
     }
     QCOMPARE(again.count, 1);
 }
@@ -137,25 +124,25 @@ void tst_FileChoice::typingCharacterByCharacter()
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("logs")));
     writeFile(dir.filePath(QStringLiteral("logs/client_chat_log_1.txt")), kLog);
-    Window w;
-    w.folder->setText(dir.path() + u'/');
+    WindowDriver w(false);
+    w.folderBox()->setText(dir.path() + u'/');
     w.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.window));
-    w.folder->setFocus();
-    w.folder->end(false);
+    w.folderBox()->setFocus();
+    w.folderBox()->end(false);
     // "l", "lo", "log" do not exist; "logs" does.
     int messages = 0;
     for (const char *key : {"l", "o", "g", "s"}) {
         MessageSeen seen;
         {
             ModalAnswer answer(acceptMessage(&seen));
-            QTest::keyClicks(w.folder, QLatin1String(key));
+            QTest::keyClicks(w.folderBox(), QLatin1String(key));
         }
         messages += seen.count;
         QCOMPARE(seen.count, key[0] == 's' ? 0 : 1);
     }
     QCOMPARE(messages, 3);
-    QCOMPARE(w.files->currentText(), QStringLiteral("client_chat_log_1.txt"));
+    QCOMPARE(w.fileCombo()->currentText(), QStringLiteral("client_chat_log_1.txt"));
 }
 
 void tst_FileChoice::browsingToAnotherFolder()
@@ -165,18 +152,18 @@ void tst_FileChoice::browsingToAnotherFolder()
     writeFile(second.filePath(QStringLiteral("client_chat_log_x.txt")), kLog);
     writeFile(second.filePath(QStringLiteral("client_chat_log_y.txt")), kLog);
     writeFile(second.filePath(QStringLiteral("notes.txt")), kLog);
-    Window w;
-    w.folder->setText(first.path());
+    WindowDriver w(false);
+    w.folderBox()->setText(first.path());
     {
         ModalAnswer answer([&](QWidget *modal) {
             chooseInFileDialog(modal, second.filePath(QStringLiteral("client_chat_log_y.txt")));
         });
         w.click("cmdBrowsPath");
     }
-    QCOMPARE(w.folder->text(), QDir::toNativeSeparators(second.path()) + QDir::separator());
-    QCOMPARE(items(w.files),
+    QCOMPARE(w.folderBox()->text(), QDir::toNativeSeparators(second.path()) + QDir::separator());
+    QCOMPARE(items(w.fileCombo()),
              QStringList({QStringLiteral("client_chat_log_x.txt"), QStringLiteral("client_chat_log_y.txt")}));
-    QCOMPARE(w.files->currentText(), QStringLiteral("client_chat_log_y.txt"));
+    QCOMPARE(w.fileCombo()->currentText(), QStringLiteral("client_chat_log_y.txt"));
 
     // "All Files" lets a file of another name be chosen; it becomes the combo's text all the same.
     {
@@ -186,17 +173,17 @@ void tst_FileChoice::browsingToAnotherFolder()
         });
         w.click("cmdBrowsPath");
     }
-    QCOMPARE(w.files->currentText(), QStringLiteral("notes.txt"));
-    QCOMPARE(w.files->count(), 2);
+    QCOMPARE(w.fileCombo()->currentText(), QStringLiteral("notes.txt"));
+    QCOMPARE(w.fileCombo()->count(), 2);
 }
 
 void tst_FileChoice::browsingToTheSameFolderRefreshes()
 {
     QTemporaryDir dir;
     writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")), kLog);
-    Window w;
+    WindowDriver w(false);
     const QString shown = QDir::toNativeSeparators(dir.path()) + QDir::separator();
-    w.folder->setText(shown);
+    w.folderBox()->setText(shown);
     writeFile(dir.filePath(QStringLiteral("client_chat_log_b.txt")), kLog); // arrives after the listing
     {
         ModalAnswer answer([&](QWidget *modal) {
@@ -204,10 +191,10 @@ void tst_FileChoice::browsingToTheSameFolderRefreshes()
         });
         w.click("cmdBrowsPath");
     }
-    QCOMPARE(w.folder->text(), shown);
-    QCOMPARE(items(w.files),
+    QCOMPARE(w.folderBox()->text(), shown);
+    QCOMPARE(items(w.fileCombo()),
              QStringList({QStringLiteral("client_chat_log_a.txt"), QStringLiteral("client_chat_log_b.txt")}));
-    QCOMPARE(w.files->currentText(), QStringLiteral("client_chat_log_b.txt"));
+    QCOMPARE(w.fileCombo()->currentText(), QStringLiteral("client_chat_log_b.txt"));
 }
 
 void tst_FileChoice::cancellingBrowse()
@@ -215,8 +202,8 @@ void tst_FileChoice::cancellingBrowse()
     QTemporaryDir dir, other;
     writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")), kLog);
     writeFile(dir.filePath(QStringLiteral("client_chat_log_b.txt")), kLog);
-    Window w;
-    w.folder->setText(dir.path());
+    WindowDriver w(false);
+    w.folderBox()->setText(dir.path());
 
     // Before any choice, a cancelled dialog leaves an empty folder and an empty combo, quietly.
     MessageSeen seen;
@@ -226,8 +213,8 @@ void tst_FileChoice::cancellingBrowse()
         w.click("cmdBrowsPath");
     }
     QCOMPARE(seen.count, 0);
-    QCOMPARE(w.folder->text(), QString());
-    QCOMPARE(w.files->count(), 0);
+    QCOMPARE(w.folderBox()->text(), QString());
+    QCOMPARE(w.fileCombo()->count(), 0);
 
     {
         ModalAnswer answer([&](QWidget *modal) {
@@ -235,17 +222,17 @@ void tst_FileChoice::cancellingBrowse()
         });
         w.click("cmdBrowsPath");
     }
-    w.folder->setText(other.path());
-    QCOMPARE(w.files->count(), 0);
+    w.folderBox()->setText(other.path());
+    QCOMPARE(w.fileCombo()->count(), 0);
     {
         ModalAnswer cancel(cancelDialog, isFileDialog());
         ModalAnswer noMessage(acceptMessage(&seen), isMessageBox());
         w.click("cmdBrowsPath");
     }
     QCOMPARE(seen.count, 0);
-    QCOMPARE(w.folder->text(), QDir::toNativeSeparators(dir.path()) + QDir::separator());
-    QCOMPARE(w.files->count(), 2);
-    QCOMPARE(w.files->currentText(), QStringLiteral("client_chat_log_b.txt"));
+    QCOMPARE(w.folderBox()->text(), QDir::toNativeSeparators(dir.path()) + QDir::separator());
+    QCOMPARE(w.fileCombo()->count(), 2);
+    QCOMPARE(w.fileCombo()->currentText(), QStringLiteral("client_chat_log_b.txt"));
 }
 
 void tst_FileChoice::browsedFolderThatVanished()
@@ -254,7 +241,7 @@ void tst_FileChoice::browsedFolderThatVanished()
     const QString folder = dir.filePath(QStringLiteral("logs"));
     QVERIFY(QDir().mkpath(folder));
     writeFile(folder + QStringLiteral("/client_chat_log_a.txt"), kLog);
-    Window w;
+    WindowDriver w(false);
     {
         ModalAnswer answer([&](QWidget *modal) {
             chooseInFileDialog(modal, folder + QStringLiteral("/client_chat_log_a.txt"));
@@ -273,7 +260,7 @@ void tst_FileChoice::browsedFolderThatVanished()
     QCOMPARE(seen.count, 1);
     QCOMPARE(seen.title, QStringLiteral("Error Number: 76"));
     QVERIFY2(seen.text.endsWith(QStringLiteral(" occured during cmdBrowsPath_Click")), qPrintable(seen.text));
-    QCOMPARE(w.files->currentText(), QStringLiteral("client_chat_log_a.txt"));
+    QCOMPARE(w.fileCombo()->currentText(), QStringLiteral("client_chat_log_a.txt"));
 }
 
 void tst_FileChoice::logsButtons_data()
@@ -309,18 +296,19 @@ void tst_FileChoice::logsButtons()
     QTemporaryDir start;
     writeFile(start.filePath(QStringLiteral("client_chat_log_here.txt")), kLog);
     WinePrefix prefix(keyBlock);
-    Window w;
-    w.folder->setText(start.path());
+    WindowDriver w(false);
+    w.folderBox()->setText(start.path());
     const bool hasKey = !logsFolder.isEmpty();
 
     MessageSeen seen;
     ModalAnswer noMessage(acceptMessage(&seen));
     w.click("cmdChangeDirToLogs");
-    QCOMPARE(w.folder->text(), hasKey ? logsFolder : start.path());
-    QCOMPARE(items(w.files), hasKey ? logs : QStringList{QStringLiteral("client_chat_log_here.txt")});
+    QCOMPARE(w.folderBox()->text(), hasKey ? logsFolder : start.path());
+    QCOMPARE(items(w.fileCombo()), hasKey ? logs : QStringList{QStringLiteral("client_chat_log_here.txt")});
     w.click("cmdChangeDirToLogs_Old");
-    QCOMPARE(w.folder->text(), hasKey ? oldFolder : start.path());
-    QCOMPARE(items(w.files), hasKey ? oldLogs : QStringList{QStringLiteral("client_chat_log_here.txt")});
+    QCOMPARE(w.folderBox()->text(), hasKey ? oldFolder : start.path());
+    QCOMPARE(items(w.fileCombo()),
+             hasKey ? oldLogs : QStringList{QStringLiteral("client_chat_log_here.txt")});
     QCOMPARE(seen.count, 0);
 
 #ifndef Q_OS_WIN

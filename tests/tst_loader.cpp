@@ -5,8 +5,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <unistd.h>
-
 #include "TextCodec.h"
 #include "modMain.h"
 
@@ -177,8 +175,8 @@ void tst_Loader::unreadableFiles()
 
     const QString locked = writeLog(dir, kHeader + "x\r\n");
     QFile::setPermissions(locked, QFileDevice::WriteOwner);
-    if (geteuid() == 0)
-        QSKIP("running as root: permissions do not keep a file from being read");
+    if (QFile probe(locked); probe.open(QIODevice::ReadOnly))
+        QSKIP("permissions do not keep this file from being read here (root, or no such permissions)");
     modMain::LoadResult denied = modMain::LoadChatLog(locked);
     QCOMPARE(denied.status, LoadStatus::FileError);
     QVERIFY(!denied.errorText.isEmpty());

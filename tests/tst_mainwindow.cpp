@@ -279,22 +279,22 @@ void tst_MainWindow::commonDialogKeepsLastChoiceOnCancel()
     touch(file);
     QWidget owner;
     CommonDialog dialog(&owner);
-    dialog.Filter = QStringLiteral("Evenfall Chat Logs (client_chat_log_*.txt)|client_chat_log_*.txt");
-    dialog.InitDir = dir.path();
+    dialog.filter = QStringLiteral("Evenfall Chat Logs (client_chat_log_*.txt)|client_chat_log_*.txt");
+    dialog.initDir = dir.path();
 
     QString shownFolder;
     auto open = std::make_unique<ModalAnswer>([&](QWidget *modal) {
         shownFolder = qobject_cast<QFileDialog *>(modal)->directory().absolutePath();
         chooseInFileDialog(modal, file);
     });
-    QVERIFY(dialog.ShowOpen());
+    QVERIFY(dialog.showOpen());
     QCOMPARE(shownFolder, QDir(dir.path()).absolutePath());
-    QCOMPARE(dialog.FileName, QDir::toNativeSeparators(file));
+    QCOMPARE(dialog.fileName, QDir::toNativeSeparators(file));
 
     open.reset();
     ModalAnswer cancel(cancelDialog);
-    QVERIFY(!dialog.ShowSave());
-    QCOMPARE(dialog.FileName, QDir::toNativeSeparators(file));
+    QVERIFY(!dialog.showSave());
+    QCOMPARE(dialog.fileName, QDir::toNativeSeparators(file));
 }
 
 QTEST_MAIN(tst_MainWindow)

@@ -10,9 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "GuiTestHelpers.h"
 #include "Twips.h"
-#include "frmMain.h"
+#include "WindowDriver.h"
 
 namespace {
 
@@ -30,56 +29,16 @@ QByteArray alternatingLog(int rounds)
     return bytes;
 }
 
-class Window {
+// The main window with a log of its own imported.
+class Window : public WindowDriver {
 public:
     explicit Window(const QByteArray &log)
     {
         writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")), log);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        get<QLineEdit>("txtFileLocation")->setText(dir.path());
-        click("cmdImportFile");
+        import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
     }
-
-    template <typename T> T *get(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
-    void click(const char *name) { QTest::mouseClick(get<QPushButton>(name), Qt::LeftButton); }
-
-    void clickRow(const char *listName, int row)
-    {
-        auto *list = get<QListWidget>(listName);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->item(row)).center());
-    }
-
-    // Opens the merge dialog from the main window and, inside it, moves names over and applies (or
-    // cancels when apply is false).
-    void merge(const QStringList &names, bool apply = true)
-    {
-        ModalAnswer answer([&](QWidget *modal) {
-            auto *left = modal->findChild<QListWidget *>(QStringLiteral("lstChatNames"));
-            for (const QString &name : names)
-                left->findItems(name, Qt::MatchExactly).first()->setSelected(true);
-            QTest::mouseClick(modal->findChild<QPushButton *>(QStringLiteral("cmdAddToMerge")),
-                              Qt::LeftButton);
-            QTest::mouseClick(modal->findChild<QPushButton *>(apply ? "cmdApply" : "cmdCancel"),
-                              Qt::LeftButton);
-        });
-        click("cmdAddMergedChat");
-    }
-
-    QStringList mergedRows()
-    {
-        QStringList rows;
-        auto *list = get<QListWidget>("lstMergedChatNames");
-        for (int i = 0; i < list->count(); ++i)
-            rows.append(list->item(i)->text());
-        return rows;
-    }
-
-    QString view() { return get<QPlainTextEdit>("txtChat")->toPlainText(); }
 
     QTemporaryDir dir;
-    frmMain window;
 };
 
 QRect twipsOf(QWidget *w)

@@ -15,19 +15,19 @@ class CommonDialog : public QObject {
 public:
     explicit CommonDialog(QWidget *owner);
 
-    QString Filter;
-    QString InitDir;
-    QString FileName; // the path chosen last in this run; empty until a choice is made
+    QString filter;
+    QString initDir;
+    QString fileName; // the path chosen last in this run; empty until a choice is made
 
     // Turns a path as the program shows it into one the file system can open (identity by default).
     std::function<QString(const QString &)> toLocalPath;
 
     // Shows an open dialog for an existing file. True when the user chose one; FileName then holds it.
-    bool ShowOpen();
+    bool showOpen();
 
     // Shows a save dialog; an existing file is replaced without asking. True when the user confirmed a
     // name; FileName then holds it, exactly as typed (no extension is added).
-    bool ShowSave();
+    bool showSave();
 
     // The dialog's name filters for a "description|pattern|..." filter: each pair becomes
     // "description (patterns)", with ";" between patterns turned into spaces. A trailing lone

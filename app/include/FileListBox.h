@@ -18,7 +18,7 @@ public:
 
     explicit FileListBox(QObject *parent = nullptr);
 
-    QString Pattern = QStringLiteral("client_chat_log_*.txt");
+    QString pattern = QStringLiteral("client_chat_log_*.txt");
 
     // Turns a folder as the program shows it into one the file system can list (identity by default).
     std::function<QString(const QString &)> toLocalPath;
@@ -27,9 +27,9 @@ public:
     // does not exist or cannot be read leaves the list unchanged and returns the error.
     bool setPath(const QString &folder, Error *error);
 
-    QString Path() const { return path_; }
+    QString path() const { return path_; }
     const QStringList &items() const { return items_; }
-    qsizetype ListCount() const { return items_.size(); }
+    qsizetype listCount() const { return items_.size(); }
 
 private:
     QString path_;

@@ -7,7 +7,7 @@ class QPushButton;
 class QWidget;
 
 // Controls as the windows were designed with them. Both carry name as their objectName; place them with
-// twips::SetGeometry.
+// twips::setGeometry.
 
 // A header bar over a list: black text on light grey (192, 192, 192).
 QLabel *makeHeaderLabel(QWidget *parent, const QString &name, const QString &caption);

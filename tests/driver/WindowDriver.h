@@ -1,0 +1,135 @@
+#pragma once
+
+// Drives the main window as a user would, for the window tests and the window benchmarks: the folder
+// box, the file combo, the buttons and the lists, found by their object names, clicked with the mouse.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "GuiTestHelpers.h"
+#include "frmMain.h"
+
+class WindowDriver {
+public:
+    // With show, the window is shown and exposed before the driver is used.
+    explicit WindowDriver(bool show = true)
+    {
+        if (show) {
+            window.show();
+            if (!QTest::qWaitForWindowExposed(&window))
+                qFatal("WindowDriver: the window was never exposed");
+        }
+    }
+
+    // The control named name; a missing one is a broken test or benchmark, so it ends the run.
+    template <typename T> T *get(const char *name)
+    {
+        T *control = window.findChild<T *>(QLatin1String(name));
+        if (!control)
+            qFatal("WindowDriver: the window has no control %s", name);
+        return control;
+    }
+
+    QLineEdit *folderBox() { return get<QLineEdit>("txtFileLocation"); }
+    QComboBox *fileCombo() { return get<QComboBox>("cmbFileName"); }
+
+    void click(const char *button) { QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton); }
+
+    // Puts folder into the folder box and fileName into the file combo, without importing.
+    void chooseLog(const QString &folder, const QString &fileName)
+    {
+        folderBox()->setText(folder);
+        fileCombo()->setEditText(fileName);
+    }
+
+    // Chooses the log and clicks "Import File".
+    void import(const QString &folder, const QString &fileName)
+    {
+        chooseLog(folder, fileName);
+        click("cmdImportFile");
+    }
+
+    // The row of "List of Chats" that shows name, or nullptr.
+    QListWidgetItem *chatItem(const QString &name)
+    {
+        const QList<QListWidgetItem *> items =
+            get<QListWidget>("lstChatNames")->findItems(name, Qt::MatchExactly);
+        return items.isEmpty() ? nullptr : items.first();
+    }
+
+    // A mouse click on a row, scrolled into sight first, as a user picks it.
+    static void clickItem(QListWidgetItem *item)
+    {
+        QListWidget *list = item->listWidget();
+        list->scrollToItem(item);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+    }
+
+    // Clicks the chat name in "List of Chats"; false when it is not listed.
+    bool clickChat(const QString &name)
+    {
+        QListWidgetItem *item = chatItem(name);
+        if (item)
+            clickItem(item);
+        return item != nullptr;
+    }
+
+    void clickRow(const char *listName, int row) { clickItem(get<QListWidget>(listName)->item(row)); }
+
+    // Opens the merge dialog from the main window and, inside it, moves names over and applies (or
+    // cancels when apply is false).
+    void merge(const QStringList &names, bool apply = true)
+    {
+        ModalAnswer answer([&](QWidget *modal) {
+            auto *left = modal->findChild<QListWidget *>(QStringLiteral("lstChatNames"));
+            for (const QString &name : names)
+                left->findItems(name, Qt::MatchExactly).first()->setSelected(true);
+            QTest::mouseClick(modal->findChild<QPushButton *>(QStringLiteral("cmdAddToMerge")),
+                              Qt::LeftButton);
+            QTest::mouseClick(modal->findChild<QPushButton *>(apply ? "cmdApply" : "cmdCancel"),
+                              Qt::LeftButton);
+        });
+        click("cmdAddMergedChat");
+    }
+
+    QStringList mergedRows()
+    {
+        QStringList rows;
+        auto *list = get<QListWidget>("lstMergedChatNames");
+        for (int i = 0; i < list->count(); ++i)
+            rows.append(list->item(i)->text());
+        return rows;
+    }
+
+    // The text on view as the box holds it (LF between lines), and with the program's CR LF.
+    QString view() { return get<QPlainTextEdit>("txtChat")->toPlainText(); }
+    QString viewText() { return view().replace(u'\n', QStringLiteral("\r\n")); }
+
+    // Whether "<- Previous", "Next ->" and the page label are shown; they always go together.
+    bool pagingShown()
+    {
+        const bool next = get<QPushButton>("cmdPageNext")->isVisible();
+        const bool previous = get<QPushButton>("cmdPagePrevious")->isVisible();
+        const bool label = get<QLabel>("lblPageLabel")->isVisible();
+        if (next != previous || next != label)
+            qWarning("paging controls disagree");
+        return next && previous && label;
+    }
+
+    QString pageLabel() { return get<QLabel>("lblPageLabel")->text(); }
+
+    // Lets the window repaint what the last click changed, so that a timing includes the text on screen.
+    static void settle()
+    {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+
+    frmMain window;
+};
