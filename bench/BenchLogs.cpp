@@ -1,9 +1,11 @@
 #include "BenchLogs.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -78,6 +80,36 @@ LogFile log(const LogSize &size)
             std::fprintf(stderr, "bench: cannot generate %s: %s\n", qPrintable(log.path()), error.c_str());
             std::exit(2);
         }
+        info.refresh();
+    }
+    log.bytes = std::uint64_t(info.size());
+    return log;
+}
+
+LogFile longLineLog(const LogSize &textSize)
+{
+    LogFile log;
+    log.folder = baseFolder() + QStringLiteral("/line") + textSize.label;
+    log.fileName = QStringLiteral("client_chat_log_line%1.txt").arg(textSize.label);
+    QFileInfo info(log.path());
+    if (!info.exists()) {
+        QDir().mkpath(log.folder);
+        QFile file(log.path());
+        bool ok =
+            file.open(QIODevice::WriteOnly) && file.write("Chat log started 06/14/2005 21:03:00\r\n"
+                                                          "[06/14/2005 21:03:17] Orrik tells you: ") > 0;
+        const QByteArray block(1 << 20, 'x');
+        for (std::uint64_t left = textSize.bytes; ok && left > 0;) {
+            const qint64 n = qint64(std::min<std::uint64_t>(left, std::uint64_t(block.size())));
+            ok = file.write(block.constData(), n) == n;
+            left -= std::uint64_t(n);
+        }
+        if (!ok || file.write("\r\n") != 2) {
+            std::fprintf(stderr, "bench: cannot generate %s: %s\n", qPrintable(log.path()),
+                         qPrintable(file.errorString()));
+            std::exit(2);
+        }
+        file.close();
         info.refresh();
     }
     log.bytes = std::uint64_t(info.size());

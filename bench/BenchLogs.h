@@ -35,6 +35,10 @@ struct LogFile {
 // The log of that size, generated if missing. Exits with a message when it cannot be written.
 LogFile log(const LogSize &size);
 
+// A log whose one chat line is a tell of textBytes characters, the worst case for splitting lines (label
+// as for sizes, e.g. "200M"). Generated if missing, like log().
+LogFile longLineLog(const LogSize &textSize);
+
 // The window benchmarks run headless unless QT_QPA_PLATFORM says otherwise; the offscreen platform's
 // notes about what it cannot do are dropped so that they do not land between the results. Call before
 // the application object is made.

@@ -95,9 +95,8 @@ void decode(benchmark::State &state, bool asciiOnly)
 }
 
 // The whole load of one file. Only LoadChatLog is timed; freeing the previous result is not part of it.
-void load(benchmark::State &state, const benchlogs::LogSize &size)
+void loadFile(benchmark::State &state, const benchlogs::LogFile &log)
 {
-    const benchlogs::LogFile log = benchlogs::log(size);
     const QString path = log.path();
     qsizetype records = 0;
     for (auto _ : state) {
@@ -114,6 +113,17 @@ void load(benchmark::State &state, const benchlogs::LogSize &size)
     state.SetBytesProcessed(state.iterations() * std::int64_t(log.bytes));
     state.counters["records"] = double(records);
     state.counters["file_MB"] = double(log.bytes) / 1e6;
+}
+
+void load(benchmark::State &state, const benchlogs::LogSize &size)
+{
+    loadFile(state, benchlogs::log(size));
+}
+
+// A log of one huge line loads at the pace of an ordinary log of that size.
+void loadLongLine(benchmark::State &state, const benchlogs::LogSize &textSize)
+{
+    loadFile(state, benchlogs::longLineLog(textSize));
 }
 
 // One loaded log shared by the benchmarks that read it.
@@ -194,6 +204,12 @@ void registerAll()
             ->UseManualTime()
             ->MinTime(size.bytes >= (std::uint64_t(1) << 30) ? 0.1 : 2.0);
     }
+
+    benchmark::RegisterBenchmark("LoadChatLog/one_200M_line", loadLongLine,
+                                 benchlogs::LogSize{QStringLiteral("200M"), std::uint64_t(200) << 20})
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->MinTime(2.0);
 
     const std::string logLabel = benchlogs::mainSize().label.toStdString();
     const QString largest = utf8(loggen::kLargestChatName), small = utf8(loggen::kSmallChatName);

@@ -1,9 +1,10 @@
 #include <QFile>
 #include <QHash>
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
 #include <memory>
-#include <string>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -16,8 +17,6 @@
 
 namespace modMain {
 namespace {
-
-constexpr qsizetype kReadChunk = qsizetype(1) << 18; // bytes per read
 
 // Chat names as hash keys, with a cheap hash: names are short and hashed once per line.
 struct NameKey {
@@ -113,17 +112,21 @@ class LineSplitter {
 public:
     explicit LineSplitter(LogBuilder &builder) : builder_(builder) {}
 
-    // Consumes the complete lines of text[0, size); returns how many characters were consumed.
+    // Consumes the complete lines of text[0, size); returns how many characters were consumed. The
+    // next call's text must begin with the characters left unconsumed, unchanged, so that they are not
+    // searched again: a line of any length costs one scan, however many chunks it spans.
     qsizetype feed(const char16_t *text, qsizetype size, bool atEnd)
     {
         qsizetype start = 0;
-        for (qsizetype i = 0; i < size; ++i) {
+        for (qsizetype i = scanned_; i < size; ++i) {
             i = findLineEnd(text + i, text + size) - text;
             if (i == size)
                 break;
             const char16_t c = text[i];
-            if (c == u'\r' && i + 1 == size && !atEnd)
-                break; // an LF may follow in the next chunk
+            if (c == u'\r' && i + 1 == size && !atEnd) {
+                scanned_ = i - start; // an LF may follow in the next chunk: look at this CR again
+                return start;
+            }
             line(QStringView(text + start, i - start));
             if (c == u'\r' && i + 1 < size && text[i + 1] == u'\n')
                 ++i;
@@ -133,6 +136,7 @@ public:
             line(QStringView(text + start, size - start));
             start = size;
         }
+        scanned_ = size - start;
         return start;
     }
 
@@ -149,6 +153,7 @@ private:
 
     LogBuilder &builder_;
     bool headerSeen_ = false;
+    qsizetype scanned_ = 0; // characters at the start of the next text known to hold no line end
 };
 
 QString readError(const QFile &file)
@@ -158,7 +163,7 @@ QString readError(const QFile &file)
 
 } // namespace
 
-LoadResult LoadChatLog(const QString &path)
+LoadResult LoadChatLog(const QString &path, const LoadOptions &options)
 {
     LoadResult result;
     QFile file(path);
@@ -167,35 +172,47 @@ LoadResult LoadChatLog(const QString &path)
         return result;
     }
 
-    QByteArray chunk(kReadChunk, Qt::Uninitialized);
+    const qsizetype readSize = std::max<qsizetype>(options.readSize, 1);
+    // Room for a whole byte-order mark even when reads are smaller than one.
+    QByteArray chunk(std::max<qsizetype>(readSize, 3), Qt::Uninitialized);
+    qsizetype filled = 0;
     // Decoded characters: the unfinished line of the previous chunk, then the new chunk.
-    std::u16string pending;
+    // A QString grows by realloc without filling its new room, so a line of any length costs no more
+    // than its own characters: large blocks are moved by remapping pages, not by copying them.
+    QString pending;
     qsizetype pendingSize = 0;
     LogBuilder builder;
     LineSplitter splitter(builder);
     std::unique_ptr<LogDecoder> decoder;
-    bool firstChunk = true;
 
     for (;;) {
-        const qint64 got = file.read(chunk.data(), chunk.size());
+        const qint64 got = file.read(chunk.data() + filled, std::min(readSize, chunk.size() - filled));
         if (got < 0) {
             result.errorText = readError(file);
             return result;
         }
         const bool atEnd = got == 0;
-        QByteArrayView bytes(chunk.constData(), got);
-        if (firstChunk) {
+        filled += got;
+        QByteArrayView bytes(chunk.constData(), filled);
+        if (!decoder) {
+            if (filled < 3 && !atEnd)
+                continue; // the encoding is known once a mark could have been seen whole
             qsizetype mark = 0;
             decoder = std::make_unique<LogDecoder>(detectEncoding(bytes, &mark));
             bytes = bytes.sliced(mark);
-            firstChunk = false;
         }
-        if (pending.size() < size_t(pendingSize + bytes.size() + 4))
+        filled = 0;
+        if (pending.size() < pendingSize + bytes.size() + 4)
             pending.resize(pendingSize + bytes.size() + 4);
-        pendingSize += decoder->decode(bytes, pending.data() + pendingSize);
-        const qsizetype used = splitter.feed(pending.data(), pendingSize, atEnd);
-        std::copy(pending.begin() + used, pending.begin() + pendingSize, pending.begin());
-        pendingSize -= used;
+        char16_t *text = reinterpret_cast<char16_t *>(pending.data());
+        pendingSize += decoder->decode(bytes, text + pendingSize);
+        const qsizetype used = splitter.feed(text, pendingSize, atEnd);
+        // Only the unfinished line moves, and only when lines ended before it: it then began within
+        // this chunk, so the move is never longer than a chunk.
+        if (used > 0) {
+            std::memmove(text, text + used, (pendingSize - used) * sizeof(char16_t));
+            pendingSize -= used;
+        }
         if (atEnd)
             break;
     }

@@ -32,6 +32,31 @@ QStringList textsOf(const modMain::LoadedChatLog &log)
 
 const QByteArray kHeader = "Chat log for Veyla started 06/14/2005 21:00:03\r\n";
 
+// Every field of every record, and the chat names, compared through the public face of the log.
+void compareLogs(const modMain::LoadedChatLog &got, const modMain::LoadedChatLog &expected, const char *what)
+{
+    QVERIFY2(got.ChatLog.size() == expected.ChatLog.size(),
+             qPrintable(QStringLiteral("%1: %2 records, expected %3")
+                            .arg(QLatin1String(what))
+                            .arg(got.ChatLog.size())
+                            .arg(expected.ChatLog.size())));
+    for (qsizetype i = 0; i < got.ChatLog.size(); ++i) {
+        const modMain::ChatLine a = got.ChatLog[i], b = expected.ChatLog[i];
+        QVERIFY2(a.Text == b.Text && a.ChatName == b.ChatName && a.TimeStamp == b.TimeStamp &&
+                     a.IsChannel == b.IsChannel && a.IsTell == b.IsTell &&
+                     a.IsGameFeedback == b.IsGameFeedback && a.IsSystem == b.IsSystem,
+                 qPrintable(QStringLiteral("%1: record %2 differs").arg(QLatin1String(what)).arg(i)));
+    }
+    QCOMPARE(got.ChatNames, expected.ChatNames);
+}
+
+modMain::LoadResult loadWithReadSize(const QString &path, qsizetype readSize)
+{
+    modMain::LoadOptions options;
+    options.readSize = readSize;
+    return modMain::LoadChatLog(path, options);
+}
+
 } // namespace
 
 class tst_Loader : public QObject {
@@ -47,6 +72,9 @@ private slots:
     void unreadableFiles();
     void recordsOutliveTheLoadAndDetach();
     void largeFileMatchesLineByLineParse();
+    void recordsDoNotDependOnReadSize_data();
+    void recordsDoNotDependOnReadSize();
+    void longLinesLoadInLinearTime();
     void encodeAnsiRoundTripsAndReplaces();
     void writeTextFileReplacesOrKeepsOld();
 };
@@ -252,6 +280,65 @@ void tst_Loader::largeFileMatchesLineByLineParse()
                      got.IsTell == expected.IsTell && got.IsGameFeedback == expected.IsGameFeedback,
                  qPrintable(QStringLiteral("record %1").arg(i)));
     }
+}
+
+void tst_Loader::recordsDoNotDependOnReadSize_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray body = "[06/14/2005 21:03:17] Veyla: caf\xE9\r\n\r"
+                            "[06/14/2005 21:03:18] [Trade: Orrik] ore\r\r\n"
+                            "\0\0[06/14/2005 21:03:19] Orrik tells you: \0hi\n\n"
+                            "[06/14/2005 21:03:20] You tell Veyla: yes\r";
+    QTest::newRow("windows-1252, every line end, NULs") << kHeader + body;
+    QTest::newRow("no header line end") << QByteArray("h");
+    QTest::newRow("UTF-8 mark") << QByteArray("\xEF\xBB\xBF") + kHeader +
+                                       QStringLiteral(
+                                           "[06/14/2005 21:03:17] Veyla: caf\u00E9 \u20AC \U0001F600\r\n"
+                                           "[06/14/2005 21:03:18] \u4E2D\u6587 \r\n\r")
+                                           .toUtf8();
+    const QString text = QStringLiteral("h\r\n[06/14/2005 21:03:17] Veyla: \u20AC\U0001F600\r\n\rx\r");
+    QTest::newRow("UTF-16 LE mark") << QByteArray("\xFF\xFE") +
+                                           QByteArray(reinterpret_cast<const char *>(text.utf16()),
+                                                      text.size() * 2);
+    QByteArray big;
+    for (QChar c : text)
+        big.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+    QTest::newRow("UTF-16 BE mark") << QByteArray("\xFE\xFF") + big;
+    QTest::newRow("mark only") << QByteArray("\xEF\xBB\xBF");
+}
+
+void tst_Loader::recordsDoNotDependOnReadSize()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = writeLog(dir, bytes);
+    const modMain::LoadResult whole = loadWithReadSize(path, bytes.size() + 1);
+    for (qsizetype readSize = 0; readSize <= bytes.size(); ++readSize) {
+        const modMain::LoadResult r = loadWithReadSize(path, readSize);
+        QCOMPARE(r.status, whole.status);
+        compareLogs(r.log, whole.log, qPrintable(QStringLiteral("read size %1").arg(readSize)));
+        if (QTest::currentTestFailed())
+            return;
+    }
+}
+
+void tst_Loader::longLinesLoadInLinearTime()
+{
+    // Lines far longer than a read, read in small pieces: a splitter that searched a line again from
+    // its start on every read would take many minutes here, and the test's timeout ends it.
+    const qsizetype length = 32 << 20;
+    const QByteArray bytes = kHeader + "[06/14/2005 21:03:17] Orrik tells you: " + QByteArray(length, 'x') +
+                             "\r\n" + QByteArray(length / 4, '\0') + "\r\n[06/14/2005 21:03:18] Veyla: after";
+    QTemporaryDir dir;
+    const modMain::LoadResult r = loadWithReadSize(writeLog(dir, bytes), 127);
+    QCOMPARE(r.status, LoadStatus::Loaded);
+    QCOMPARE(r.log.ChatLog.size(), 3);
+    QCOMPARE(r.log.ChatLog[0].ChatName, QStringLiteral("Orrik"));
+    QCOMPARE(r.log.ChatLog[0].Text.size(), length + 18);
+    QVERIFY(r.log.ChatLog[0].Text.endsWith(QStringLiteral("xxxx")));
+    // A run of NULs (a disk error, a crash while the game wrote) is one line of text like any other.
+    QCOMPARE(r.log.ChatLog[1].Text, QString(length / 4, QChar(0)));
+    QCOMPARE(r.log.ChatLog[2].Text, QStringLiteral(" Veyla: after"));
 }
 
 void tst_Loader::encodeAnsiRoundTripsAndReplaces()

@@ -92,9 +92,15 @@ struct LoadResult {
     LoadedChatLog log;
 };
 
+// How LoadChatLog reads its file. None of this changes the records a file gives.
+struct LoadOptions {
+    qsizetype readSize = qsizetype(1) << 18; // bytes asked for by each read; below 1 is taken as 1
+};
+
 // Reads a whole chat log. The first line is a header and is skipped; empty lines are skipped. The bytes
-// are decoded as log files are written (see TextCodec.h) and lines end at CR LF, LF or a lone CR.
-LoadResult LoadChatLog(const QString &path);
+// are decoded as log files are written (see TextCodec.h) and lines end at CR LF, LF or a lone CR. Time
+// grows linearly with the file's size, whatever the length of its lines.
+LoadResult LoadChatLog(const QString &path, const LoadOptions &options = {});
 
 } // namespace modMain
 
