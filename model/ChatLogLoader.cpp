@@ -205,7 +205,7 @@ LoadResult LoadChatLog(const QString &path, const LoadOptions &options)
         if (pending.size() < pendingSize + bytes.size() + 4)
             pending.resize(pendingSize + bytes.size() + 4);
         char16_t *text = reinterpret_cast<char16_t *>(pending.data());
-        pendingSize += decoder->decode(bytes, text + pendingSize);
+        pendingSize += decoder->decode(bytes, text + pendingSize, atEnd);
         const qsizetype used = splitter.feed(text, pendingSize, atEnd);
         // Only the unfinished line moves, and only when lines ended before it: it then began within
         // this chunk, so the move is never longer than a chunk.

@@ -95,17 +95,82 @@ LogEncoding detectEncoding(QByteArrayView head, qsizetype *markLength)
     return LogEncoding::Ansi;
 }
 
-// Stateful, since a character may be split between two chunks.
-LogDecoder::LogDecoder(LogEncoding encoding) : encoding_(encoding), decoder_(converterFor(encoding)) {}
-
-qsizetype LogDecoder::decode(QByteArrayView bytes, char16_t *out)
+// The Unicode encodings are decoded piece by piece without state, every piece starting where a
+// character starts, which is what makes the result independent of the chunks. The byte-order mark was
+// taken off before decoding starts, so a U+FEFF at the start of a piece is a character and is kept.
+// The system code page of Windows may have two-byte characters: Qt keeps its state between chunks.
+LogDecoder::LogDecoder(LogEncoding encoding)
+    : encoding_(encoding),
+      decoder_(converterFor(encoding),
+               encoding == LogEncoding::Ansi
+                   ? QStringConverter::Flag::Default
+                   : QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom)
 {
-#ifndef Q_OS_WIN
-    if (encoding_ == LogEncoding::Ansi)
-        return decodeWindows1252(bytes, out);
-#endif
+}
+
+qsizetype LogDecoder::decodeWhole(QByteArrayView bytes, char16_t *out)
+{
+    // An odd byte left at the end of UTF-16 is a cut character; Qt drops one that stands alone.
+    const bool oddByte =
+        (encoding_ == LogEncoding::Utf16LE || encoding_ == LogEncoding::Utf16BE) && bytes.size() % 2 != 0;
+    if (oddByte)
+        bytes.chop(1);
     QChar *end = decoder_.appendToBuffer(reinterpret_cast<QChar *>(out), bytes);
+    if (oddByte)
+        *end++ = QChar::ReplacementCharacter;
     return end - reinterpret_cast<QChar *>(out);
+}
+
+qsizetype LogDecoder::decode(QByteArrayView bytes, char16_t *out, bool atEnd)
+{
+    if (encoding_ == LogEncoding::Ansi) {
+#ifndef Q_OS_WIN
+        return decodeWindows1252(bytes, out);
+#else
+        return decodeWhole(bytes, out);
+#endif
+    }
+    const bool utf8 = encoding_ == LogEncoding::Utf8;
+    auto isContinuation = [](char b) { return (static_cast<unsigned char>(b) & 0xC0) == 0x80; };
+
+    qsizetype written = 0;
+    if (heldSize_ > 0) {
+        // The held bytes with those that continue them. In UTF-8 a byte that is not a continuation
+        // byte never belongs to an earlier sequence, and no sequence is longer than four bytes.
+        const qsizetype whole = utf8 ? 4 : 2;
+        qsizetype take = 0;
+        while (heldSize_ + take < whole && take < bytes.size() && (!utf8 || isContinuation(bytes[take])))
+            ++take;
+        if (take > 0)
+            std::memcpy(held_ + heldSize_, bytes.data(), size_t(take));
+        heldSize_ += take;
+        bytes = bytes.sliced(take);
+        if (bytes.isEmpty() && !atEnd && heldSize_ < whole)
+            return 0; // more of the sequence may come
+        written = decodeWhole(QByteArrayView(held_, heldSize_), out);
+        heldSize_ = 0;
+    }
+    if (!atEnd) {
+        // Hold back a sequence that the chunk may cut off: in UTF-8 one whose first byte is among the
+        // last three (a lead byte, 0xC0 or above), in UTF-16 an odd byte.
+        qsizetype tail = 0;
+        if (utf8) {
+            for (qsizetype i = bytes.size() - 1; i >= 0 && i >= bytes.size() - 3; --i) {
+                if (static_cast<unsigned char>(bytes[i]) >= 0xC0) {
+                    tail = bytes.size() - i;
+                    break;
+                }
+            }
+        } else {
+            tail = bytes.size() % 2;
+        }
+        if (tail > 0) {
+            std::memcpy(held_, bytes.data() + bytes.size() - tail, size_t(tail));
+            heldSize_ = tail;
+            bytes.chop(tail);
+        }
+    }
+    return written + decodeWhole(bytes, out + written);
 }
 
 QByteArray encodeAnsi(QStringView text)

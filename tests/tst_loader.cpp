@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -75,6 +76,8 @@ private slots:
     void recordsDoNotDependOnReadSize_data();
     void recordsDoNotDependOnReadSize();
     void longLinesLoadInLinearTime();
+    void cutAndInvalidSequencesDecodeAsInOneGo_data();
+    void cutAndInvalidSequencesDecodeAsInOneGo();
     void encodeAnsiRoundTripsAndReplaces();
     void writeTextFileReplacesOrKeepsOld();
 };
@@ -339,6 +342,54 @@ void tst_Loader::longLinesLoadInLinearTime()
     // A run of NULs (a disk error, a crash while the game wrote) is one line of text like any other.
     QCOMPARE(r.log.ChatLog[1].Text, QString(length / 4, QChar(0)));
     QCOMPARE(r.log.ChatLog[2].Text, QStringLiteral(" Veyla: after"));
+}
+
+void tst_Loader::cutAndInvalidSequencesDecodeAsInOneGo_data()
+{
+    QTest::addColumn<QByteArray>("bytes");  // after the byte-order mark
+    QTest::addColumn<bool>("utf8");         // else UTF-16 LE
+    QTest::addColumn<QStringList>("texts"); // the records' texts, decoded by hand
+
+    const QString r = QStringLiteral("\uFFFD");
+    // The line end after a cut sequence must survive, or two chats merge into one record.
+    QTest::newRow("cut sequence before LF")
+        << QByteArray("h\n\xE2\x82\nab\n") << true << QStringList{r + r, QStringLiteral("ab")};
+    QTest::newRow("cut sequence before CR LF")
+        << QByteArray("h\r\nx\xF0\x9F\x98\r\ny\xF0\x9F\x98\x80\r\n") << true
+        << QStringList{QStringLiteral("x") + r + r + r, QStringLiteral("y\U0001F600")};
+    QTest::newRow("invalid bytes between valid ones")
+        << QByteArray("h\na\xE2\x28\xA1z \xC0\xAF \xED\xA0\x80 \xE2\x82\xE2\x82\xAC \x80\x80") << true
+        << QStringList{QStringLiteral("a") + r + u'(' + r + QStringLiteral("z ") + r + r + u' ' + r + r + r +
+                       u' ' + r + r + QStringLiteral("\u20AC ") + r + r};
+    QTest::newRow("sequence cut by the end of the file")
+        << QByteArray("h\nok\ncaf\xC3") << true
+        << QStringList{QStringLiteral("ok"), QStringLiteral("caf") + r};
+    QTest::newRow("UTF-16 odd byte at the end of the file")
+        << QByteArray("h\0\n\0a\0\n\0b\0=\xD8\x00\xDE", 15) << false
+        << QStringList{QStringLiteral("a"), QStringLiteral("b\U0001F600") + r};
+}
+
+void tst_Loader::cutAndInvalidSequencesDecodeAsInOneGo()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, utf8);
+    QFETCH(QStringList, texts);
+    QTemporaryDir dir;
+    const QString path = writeLog(dir, (utf8 ? QByteArray("\xEF\xBB\xBF") : QByteArray("\xFF\xFE")) + bytes);
+    // Reads of every size put a read boundary at every position of every sequence.
+    for (qsizetype readSize = 1; readSize <= bytes.size() + 3; ++readSize) {
+        const modMain::LoadResult r = loadWithReadSize(path, readSize);
+        QCOMPARE(r.status, LoadStatus::Loaded);
+        const QStringList got = textsOf(r.log);
+        QVERIFY2(got == texts,
+                 qPrintable(QStringLiteral("read size %1: %2").arg(readSize).arg(got.join(u'|'))));
+    }
+    if (utf8) {
+        // And as Qt decodes the same bytes in one piece.
+        static const QRegularExpression lineEnd(QStringLiteral("\r\n|\n|\r"));
+        const QStringList lines = QString::fromUtf8(bytes).split(lineEnd, Qt::SkipEmptyParts).mid(1);
+        QCOMPARE(lines, texts);
+    }
 }
 
 void tst_Loader::encodeAnsiRoundTripsAndReplaces()

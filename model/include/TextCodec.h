@@ -17,18 +17,26 @@ enum class LogEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
 // when there is none.
 LogEncoding detectEncoding(QByteArrayView head, qsizetype *markLength);
 
-// Decodes a stream of bytes chunk by chunk; a character split between chunks is kept for the next.
+// Decodes a stream of bytes chunk by chunk. The characters do not depend on where the chunks are cut:
+// they are those of decoding the whole stream in one go. A sequence split between chunks waits for
+// the rest of it; one still unfinished at the end of the stream becomes U+FFFD, as do the bytes of
+// any invalid sequence (one U+FFFD per byte in UTF-8, as QString::fromUtf8 does).
 class LogDecoder {
 public:
     explicit LogDecoder(LogEncoding encoding);
 
-    // Writes the characters of bytes to out, which must have room for bytes.size() + 4 characters (a
-    // character held back from the previous chunk may come out now); returns the number written.
-    qsizetype decode(QByteArrayView bytes, char16_t *out);
+    // Writes the characters of bytes to out, which must have room for bytes.size() + 4 characters (the
+    // bytes held back from the previous chunk may come out now); returns the number written. atEnd
+    // says that no bytes follow, so that nothing is held back.
+    qsizetype decode(QByteArrayView bytes, char16_t *out, bool atEnd = false);
 
 private:
+    qsizetype decodeWhole(QByteArrayView bytes, char16_t *out);
+
     LogEncoding encoding_;
     QStringDecoder decoder_;
+    char held_[4] = {}; // the start of a sequence that the last chunk cut off
+    qsizetype heldSize_ = 0;
 };
 
 // The text as the ANSI encoding holds it; a character it cannot hold becomes "?".
