@@ -359,6 +359,10 @@ void frmMain::cmdImportFile_Click()
         showMessageBox(this, QStringLiteral("Errors found withing chat log, unable to load."), 48,
                        QStringLiteral("Error"));
         return;
+    case modMain::LoadStatus::OutOfMemory:
+        showMessageBox(this, QStringLiteral("There is not enough memory to load file %1.").arg(path), 48,
+                       QStringLiteral("Error"));
+        return;
     case modMain::LoadStatus::Loaded:
         break;
     }

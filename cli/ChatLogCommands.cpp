@@ -156,6 +156,9 @@ bool load(const Terminal &terminal, const QString &path, modMain::LoadedChatLog 
     case modMain::LoadStatus::NoLines:
         terminal.message(QStringLiteral("%1: no chat lines").arg(path));
         return false;
+    case modMain::LoadStatus::OutOfMemory:
+        terminal.message(QStringLiteral("%1: not enough memory to load it").arg(path));
+        return false;
     case modMain::LoadStatus::FileError:
         break;
     }

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -156,21 +157,20 @@ private:
     qsizetype scanned_ = 0; // characters at the start of the next text known to hold no line end
 };
 
-QString readError(const QFile &file)
-{
-    return file.errorString();
-}
-
-} // namespace
-
-LoadResult LoadChatLog(const QString &path, const LoadOptions &options)
+LoadResult failure(LoadStatus status, const QString &errorText)
 {
     LoadResult result;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.errorText = readError(file);
-        return result;
-    }
+    result.status = status;
+    result.errorText = errorText;
+    return result;
+}
+
+LoadResult readLog(QFile &file, const LoadOptions &options)
+{
+    // A file cut short while it is read loads as far as it still goes, which would pass for the whole
+    // log; the size at the start tells. A pipe has no size, and a file that grows is read to its end.
+    const qint64 sizeAtOpen = file.isSequential() ? 0 : file.size();
+    qint64 total = 0;
 
     const qsizetype readSize = std::max<qsizetype>(options.readSize, 1);
     // Room for a whole byte-order mark even when reads are smaller than one.
@@ -187,12 +187,11 @@ LoadResult LoadChatLog(const QString &path, const LoadOptions &options)
 
     for (;;) {
         const qint64 got = file.read(chunk.data() + filled, std::min(readSize, chunk.size() - filled));
-        if (got < 0) {
-            result.errorText = readError(file);
-            return result;
-        }
+        if (got < 0)
+            return failure(LoadStatus::FileError, file.errorString());
         const bool atEnd = got == 0;
         filled += got;
+        total += got;
         QByteArrayView bytes(chunk.constData(), filled);
         if (!decoder) {
             if (filled < 3 && !atEnd)
@@ -217,13 +216,33 @@ LoadResult LoadChatLog(const QString &path, const LoadOptions &options)
             break;
     }
 
-    if (builder.empty()) {
-        result.status = LoadStatus::NoLines;
-        return result;
+    if (total < sizeAtOpen) {
+        return failure(LoadStatus::FileError,
+                       QStringLiteral("The file became shorter while it was being read (%1 of %2 bytes)")
+                           .arg(total)
+                           .arg(sizeAtOpen));
     }
+    if (builder.empty())
+        return failure(LoadStatus::NoLines, QString());
+    LoadResult result;
     result.status = LoadStatus::Loaded;
     result.log = builder.take();
     return result;
+}
+
+} // namespace
+
+LoadResult LoadChatLog(const QString &path, const LoadOptions &options)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return failure(LoadStatus::FileError, file.errorString());
+    try {
+        return readLog(file, options);
+    } catch (const std::bad_alloc &) {
+        // Whatever was read so far was freed on the way here, so there is room to say so.
+        return failure(LoadStatus::OutOfMemory, QStringLiteral("Not enough memory"));
+    }
 }
 
 } // namespace modMain

@@ -6,6 +6,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <thread>
+
+#include "ChildProcess.h"
 #include "TextCodec.h"
 #include "modMain.h"
 
@@ -78,6 +82,8 @@ private slots:
     void longLinesLoadInLinearTime();
     void cutAndInvalidSequencesDecodeAsInOneGo_data();
     void cutAndInvalidSequencesDecodeAsInOneGo();
+    void outOfMemoryIsAStatusAndFreesAll();
+    void fileCutShortWhileReadLoadsNothing();
     void encodeAnsiRoundTripsAndReplaces();
     void writeTextFileReplacesOrKeepsOld();
 };
@@ -390,6 +396,76 @@ void tst_Loader::cutAndInvalidSequencesDecodeAsInOneGo()
         const QStringList lines = QString::fromUtf8(bytes).split(lineEnd, Qt::SkipEmptyParts).mid(1);
         QCOMPARE(lines, texts);
     }
+}
+
+void tst_Loader::outOfMemoryIsAStatusAndFreesAll()
+{
+    if (childprocess::addressSanitizerBuild())
+        QSKIP("an address-space limit does not mix with AddressSanitizer");
+    if (!childprocess::inChild(QTest::currentTestFunction())) {
+        QVERIFY(childprocess::passesInChild(QTest::currentTestFunction()));
+        return;
+    }
+    // Eight gigabytes of NULs after the header (a sparse file: no disk used), a single line far larger
+    // than the memory left to this process; and many ordinary lines for the other allocations.
+    QTemporaryDir dir;
+    const QString huge = writeLog(dir, kHeader, QStringLiteral("huge.txt"));
+    QVERIFY(QFile::resize(huge, qint64(8) << 30));
+    const QString manyLines = writeLog(
+        dir, kHeader + QByteArray("[06/14/2005 21:03:17] Orrik tells you: a line\r\n").repeated(1 << 20),
+        QStringLiteral("many.txt"));
+    const QString small =
+        writeLog(dir, kHeader + "[06/14/2005 21:03:17] Veyla: still here\r\n", QStringLiteral("small.txt"));
+    QVERIFY(childprocess::limitAddressSpace(qint64(96) << 20));
+
+    for (const QString &path : {huge, manyLines}) {
+        const modMain::LoadResult r = modMain::LoadChatLog(path);
+        QCOMPARE(r.status, LoadStatus::OutOfMemory);
+        QVERIFY(!r.errorText.isEmpty());
+        QVERIFY(r.log.ChatLog.isEmpty());
+        QVERIFY(r.log.ChatNames.isEmpty());
+    }
+    // Everything the failed loads took was given back.
+    const modMain::LoadResult r = modMain::LoadChatLog(small);
+    QCOMPARE(r.status, LoadStatus::Loaded);
+    QCOMPARE(textsOf(r.log), QStringList{QStringLiteral(" Veyla: still here")});
+}
+
+void tst_Loader::fileCutShortWhileReadLoadsNothing()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("finds the loader's open file through /proc");
+#else
+    QTemporaryDir dir;
+    QByteArray bytes = kHeader;
+    while (bytes.size() < (16 << 20))
+        bytes += "[06/14/2005 21:03:17] Orrik tells you: one more line\r\n";
+    const QString path = writeLog(dir, bytes);
+
+    // Read a byte at a time, the load takes seconds; the file is cut once the loader has it open.
+    modMain::LoadResult result;
+    std::atomic<bool> done = false;
+    std::thread loader([&] {
+        result = loadWithReadSize(path, 1);
+        done = true;
+    });
+    auto loaderHasItOpen = [&] {
+        const QDir fds(QStringLiteral("/proc/self/fd"));
+        for (const QFileInfo &fd : fds.entryInfoList(QDir::Files | QDir::System)) {
+            if (fd.symLinkTarget() == QFileInfo(path).canonicalFilePath())
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(loaderHasItOpen() || done, 20000);
+    const bool cut = !done && QFile::resize(path, 0);
+    loader.join();
+    if (!cut)
+        QSKIP("the load ended before the file could be cut");
+    QCOMPARE(result.status, LoadStatus::FileError);
+    QVERIFY2(result.errorText.contains(QLatin1String("shorter")), qPrintable(result.errorText));
+    QVERIFY(result.log.ChatLog.isEmpty());
+#endif
 }
 
 void tst_Loader::encodeAnsiRoundTripsAndReplaces()

@@ -81,9 +81,10 @@ struct LoadedChatLog {
 };
 
 enum class LoadStatus {
-    Loaded,    // log holds the file's records
-    NoLines,   // the file was read but holds no line after its first
-    FileError, // the file could not be opened or read; errorText says why
+    Loaded,      // log holds the file's records
+    NoLines,     // the file was read but holds no line after its first
+    FileError,   // the file could not be opened or read whole; errorText says why
+    OutOfMemory, // the records did not fit into the memory the process could get
 };
 
 struct LoadResult {
@@ -100,6 +101,9 @@ struct LoadOptions {
 // Reads a whole chat log. The first line is a header and is skipped; empty lines are skipped. The bytes
 // are decoded as log files are written (see TextCodec.h) and lines end at CR LF, LF or a lone CR. Time
 // grows linearly with the file's size, whatever the length of its lines.
+// All or nothing: unless the status is Loaded, log is empty. A file that ends before the size it had
+// when it was opened (cut short by another program meanwhile) is a FileError; running out of memory
+// is OutOfMemory, not an exception, and what was read so far is freed.
 LoadResult LoadChatLog(const QString &path, const LoadOptions &options = {});
 
 } // namespace modMain
