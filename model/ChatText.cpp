@@ -11,10 +11,15 @@ namespace {
 
 constexpr qsizetype kStampLength = 21; // "[" + "mm/dd/yyyy hh:nn:ss" + "]"
 
+// True when no other character compares equal to any character of text without regard to case. Only
+// ASCII characters that are not letters are sure to: "ß" has no case of its own but "ẞ" folds to it,
+// "k" has the Kelvin sign, and a surrogate says nothing about the case of its letter.
 bool hasNoCase(QStringView text)
 {
-    return std::all_of(text.begin(), text.end(),
-                       [](QChar c) { return c.toCaseFolded() == c && c.toUpper() == c && c.toLower() == c; });
+    return std::all_of(text.begin(), text.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return u < 0x80 && !((u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z'));
+    });
 }
 
 // How many selection entries name a chat. The loader shares one string per chat name, so a log holds

@@ -255,6 +255,16 @@ void tst_ChatText::findNearest_data()
         << QStringLiteral("xBxb") << QStringLiteral("b") << qsizetype(1) << qsizetype(-1) << qsizetype(2);
     QTest::newRow("presence is exact")
         << QStringLiteral("xBx") << QStringLiteral("b") << qsizetype(1) << qsizetype(-1) << qsizetype(-1);
+    QTest::newRow("sharp s has a capital") << QStringLiteral("\u1E9Exx\u00DF") << QStringLiteral("\u00DF")
+                                           << qsizetype(1) << qsizetype(-1) << qsizetype(1);
+    QTest::newRow("Kelvin sign is a k") << QStringLiteral("\u212Axxk") << QStringLiteral("k") << qsizetype(1)
+                                        << qsizetype(-1) << qsizetype(1);
+    QTest::newRow("letters beyond the BMP fold")
+        << QStringLiteral("\U00010400xx\U00010428") << QStringLiteral("\U00010428") << qsizetype(1)
+        << qsizetype(-1) << qsizetype(1);
+    QTest::newRow("no fold that changes the length")
+        << QStringLiteral("ssx\u00DF") << QStringLiteral("\u00DF") << qsizetype(1) << qsizetype(-1)
+        << qsizetype(4);
     QTest::newRow("find longer than the rest")
         << QStringLiteral("abc\r") << crlf << qsizetype(4) << qsizetype(-1) << qsizetype(-1);
 }
@@ -272,10 +282,13 @@ void tst_ChatText::findNearest()
 void tst_ChatText::findNearestMatchesStepwiseSearch()
 {
     QRandomGenerator rng(65000);
-    const QStringList finds = {QStringLiteral("\r\n"), QStringLiteral("a"), QStringLiteral("Ab"),
-                               QStringLiteral("\r"), QStringLiteral("bA\r")};
-    const QString alphabet = QStringLiteral("aAbB\r\n x");
-    for (int i = 0; i < 20000; ++i) {
+    const QStringList finds = {QStringLiteral("\r\n"), QStringLiteral("a"),         QStringLiteral("Ab"),
+                               QStringLiteral("\r"),   QStringLiteral("bA\r"),      QStringLiteral("\u00DF"),
+                               QStringLiteral("k"),    QStringLiteral("\U00010428")};
+    // Letters with a case partner beyond ASCII or beyond the Basic Multilingual Plane, and their halves.
+    const QString alphabet =
+        QStringLiteral("aAbB\r\n x\u00DF\u1E9Ek\u212A\U00010400\U00010428") + QChar(0xD801);
+    for (int i = 0; i < 30000; ++i) {
         QString text;
         const int length = rng.bounded(30);
         for (int k = 0; k < length; ++k)

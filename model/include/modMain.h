@@ -53,7 +53,11 @@ QString BuildChatText(const QList<ChatLine> &chatLog, const QStringList &selecti
 
 // The 1-based position of the occurrence of find nearest to position (clamped into the text), looking
 // at most range characters away (-1: the whole text); the earlier one wins a tie. -1 when find does not
-// occur in text, either is empty, or nothing lies within reach.
+// occur in text, either is empty, or nothing lies within reach. Whether find occurs is decided exactly;
+// the occurrences near position compare without regard to case, as QString's case-insensitive
+// comparison does: code point by code point by Unicode simple case folding, so "ẞ" matches "ß" and
+// letters beyond the Basic Multilingual Plane fold too, while a fold that changes the length ("ß" to
+// "ss") does not apply. Positions and lengths count UTF-16 units.
 qsizetype FindNearest(QStringView text, QStringView find, qsizetype position, qsizetype range);
 
 // Paging: a text is shown in pages of about kPageSize characters, each cut at the line end (CR LF)
