@@ -35,10 +35,12 @@ inline qsizetype findChar(QStringView s, char16_t c, qsizetype from = 0)
     return -1;
 }
 
+// An empty view may have no characters at all behind it (a null pointer), which memcmp must not see.
 inline bool same(QStringView a, QStringView b)
 {
     return a.size() == b.size() &&
-           (a.utf16() == b.utf16() || std::memcmp(a.utf16(), b.utf16(), a.size() * sizeof(char16_t)) == 0);
+           (a.isEmpty() || a.utf16() == b.utf16() ||
+            std::memcmp(a.utf16(), b.utf16(), size_t(a.size()) * sizeof(char16_t)) == 0);
 }
 
 inline bool beginsWith(QStringView s, QStringView prefix)

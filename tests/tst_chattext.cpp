@@ -117,6 +117,12 @@ void tst_ChatText::assembly_data()
         << log << QStringList{QStringLiteral("Nobody")} << true << true << true << "";
     QTest::newRow("empty selection is empty") << log << QStringList{} << false << true << true << "";
     QTest::newRow("no log is empty") << QList<ChatLine>{} << QStringList{pub} << false << true << true << "";
+    QList<ChatLine> nameless = {record(QString(), QStringLiteral(" [Guild] a")),
+                                record(QStringLiteral(""), QStringLiteral(" [Guild] b")),
+                                record(QStringLiteral("x"), QStringLiteral(" [x: y] c"))};
+    QTest::newRow("the empty name, null or not")
+        << nameless << QStringList{QString(), QStringLiteral("")} << false << true << true
+        << " [Guild] a\r\n [Guild] a\r\n [Guild] b\r\n [Guild] b\r\n";
     QTest::newRow("a name twice shows its lines twice")
         << log << QStringList{QStringLiteral("Trade"), QStringLiteral("Trade")} << false << true << true
         << " [Trade: Orrik] ore\r\n [Trade: Orrik] ore\r\n";
