@@ -24,7 +24,7 @@ while [ $# -gt 0 ]; do
     shift
 done
 
-install_missing_packages
+install_missing_packages run test
 build_project
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/evenfall-bench.XXXXXX")"

@@ -3,7 +3,7 @@
 # .clang-tidy's naming rules. Run after scripts/test.sh, whose build it reads (compile_commands.json).
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-install_missing_packages
+install_missing_packages run test style
 build_project >/dev/null
 cd "$ROOT"
 

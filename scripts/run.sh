@@ -1,12 +1,44 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the reader in examples/ so it lists the sample logs.
+# Installs what is missing, builds the reader alone and starts it in examples/, where it lists the
+# sample logs. Arguments go to the reader. Without a display it runs on a virtual one (Xvfb).
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
+title="Evenfall Chat Log Reader"
+
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-    echo "No display found: run it under a virtual one with  xvfb-run -a scripts/run.sh" >&2
+    if ! command -v xvfb-run >/dev/null; then
+        install_missing_packages headless
+    fi
+    echo "No display found: starting on a virtual one (Xvfb), where the window cannot be seen."
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+
+install_missing_packages run
+log="$BUILD_DIR/run-build.log"
+echo "Building the reader into $BUILD_DIR (about a minute the first time)..."
+mkdir -p "$BUILD_DIR"
+if ! build_project evenfall-chat-log-reader >"$log" 2>&1; then
+    tail -n 30 "$log" >&2
+    echo "The build failed; its whole output is in $log" >&2
     exit 1
 fi
-install_missing_packages
-build_project
+
 cd "$ROOT/examples"
-exec "$BUILD_DIR/app/evenfall-chat-log-reader" "$@"
+"$BUILD_DIR/app/evenfall-chat-log-reader" "$@" &
+reader=$!
+# Started in the background, the reader ignores Ctrl+C; pass it on.
+trap 'kill "$reader" 2>/dev/null' INT TERM
+
+window_open() {
+    xwininfo -root -tree 2>/dev/null | grep -q "\"\([^\"]* - \)\?$title\""
+}
+if [ -n "${DISPLAY:-}" ] && command -v xwininfo >/dev/null; then
+    until window_open; do
+        kill -0 "$reader" 2>/dev/null || break
+        sleep 0.2
+    done
+fi
+if kill -0 "$reader" 2>/dev/null; then
+    echo "The reader is open on examples/ (pid $reader): close its window, or press Ctrl+C here, to stop it."
+fi
+wait "$reader"
