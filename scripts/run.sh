@@ -3,8 +3,6 @@
 # sample logs. Arguments go to the reader. Without a display it runs on a virtual one (Xvfb).
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-title="Evenfall Chat Log Reader"
-
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     if ! command -v xvfb-run >/dev/null; then
         install_missing_packages headless
@@ -29,8 +27,9 @@ reader=$!
 # Started in the background, the reader ignores Ctrl+C; pass it on.
 trap 'kill "$reader" 2>/dev/null' INT TERM
 
+# A window of the reader's class; its hidden helper windows have none.
 window_open() {
-    xwininfo -root -tree 2>/dev/null | grep -q "\"\([^\"]* - \)\?$title\""
+    xwininfo -root -tree 2>/dev/null | grep -qF ': ("evenfall-chat-log-reader" '
 }
 if [ -n "${DISPLAY:-}" ] && command -v xwininfo >/dev/null; then
     until window_open; do
