@@ -26,6 +26,7 @@ install_missing_packages() {
         if ! command -v sudo >/dev/null; then
             echo "Missing packages, and no sudo to install them. As root, run:" >&2
             echo "  apt-get update && apt-get install --no-install-recommends ${missing[*]}" >&2
+            echo "then this command again." >&2
             exit 1
         fi
         sudo="sudo"

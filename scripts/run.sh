@@ -13,7 +13,7 @@ fi
 
 install_missing_packages run
 log="$BUILD_DIR/run-build.log"
-echo "Building the reader into $BUILD_DIR (about a minute the first time)..."
+echo "Building the reader into $BUILD_DIR (a minute or two the first time)..."
 mkdir -p "$BUILD_DIR"
 if ! build_project evenfall-chat-log-reader >"$log" 2>&1; then
     tail -n 30 "$log" >&2
