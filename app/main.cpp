@@ -5,9 +5,9 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("KestrelGames"));
     QApplication::setApplicationName(QStringLiteral("Evenfall Chat Log Reader"));
     QApplication::setApplicationVersion(QStringLiteral(EVENFALL_VERSION_STRING));
-    QApplication::setOrganizationName(QStringLiteral("KestrelGames"));
     // Lets the desktop shell match the windows to the installed desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("evenfall-chat-log-reader"));
     frmMain window;
