@@ -56,6 +56,9 @@ void frmMergeChats::createControls()
     connect(cmdRemoveFromMerge, &QPushButton::clicked, this, &frmMergeChats::cmdRemoveFromMerge_Click);
     connect(cmdApply, &QPushButton::clicked, this, &frmMergeChats::cmdApply_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmMergeChats::cmdCancel_Click);
+    connect(lstChatNames, &QListWidget::itemDoubleClicked, this, &frmMergeChats::lstChatNames_DblClick);
+    connect(lstMergedChatNames, &QListWidget::itemDoubleClicked, this,
+            &frmMergeChats::lstMergedChatNames_DblClick);
 
     // A merged chat needs at least one name, so Apply follows whether the merge list has any.
     QAbstractItemModel *merged = lstMergedChatNames->model();
@@ -91,21 +94,35 @@ void frmMergeChats::Form_Load()
     lstChatNames->addItems(chatNames_);
 }
 
+void frmMergeChats::addToMerge(const QString &name)
+{
+    // Names added earlier in this same click take part, so a name is never in the list twice. Chat
+    // names that differ only in case are different chats.
+    bool found = false;
+    for (int j = 0; j < lstMergedChatNames->count() && !found; ++j)
+        found = lstMergedChatNames->item(j)->text() == name;
+    if (!found)
+        lstMergedChatNames->addItem(name);
+}
+
 void frmMergeChats::cmdAddToMerge_Click()
 {
     const int count = lstChatNames->count();
     for (int i = 0; i < count; ++i) {
         const QListWidgetItem *item = lstChatNames->item(i);
-        if (!item->isSelected())
-            continue;
-        // Names added earlier in this same click take part, so a name is never in the list twice.
-        // Chat names that differ only in case are different chats.
-        bool found = false;
-        for (int j = 0; j < lstMergedChatNames->count() && !found; ++j)
-            found = lstMergedChatNames->item(j)->text() == item->text();
-        if (!found)
-            lstMergedChatNames->addItem(item->text());
+        if (item->isSelected())
+            addToMerge(item->text());
     }
+}
+
+void frmMergeChats::lstChatNames_DblClick(QListWidgetItem *item)
+{
+    addToMerge(item->text());
+}
+
+void frmMergeChats::lstMergedChatNames_DblClick(QListWidgetItem *item)
+{
+    delete lstMergedChatNames->takeItem(lstMergedChatNames->row(item));
 }
 
 void frmMergeChats::cmdRemoveFromMerge_Click()

@@ -1,5 +1,6 @@
 #include "WrapButton.h"
 
+#include <QKeyEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -20,4 +21,14 @@ void WrapButton::paintEvent(QPaintEvent *)
     if (!style()->styleHint(QStyle::SH_UnderlineShortcut, &option, this))
         flags |= Qt::TextHideMnemonic;
     painter.drawItemText(area, flags, palette(), isEnabled(), caption, QPalette::ButtonText);
+}
+
+void WrapButton::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }

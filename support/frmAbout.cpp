@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 #include <QScreen>
 
@@ -20,23 +21,19 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text)
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setWordWrap(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Qt::black);
-    label->setPalette(palette);
     return label;
 }
 
-// One line of the separator: a solid strip from x1 up to (not including) x2, thickness pixels high.
-QFrame *makeLine(QWidget *parent, const QString &name, const QColor &color, double x1, double x2, double y,
-                 int thickness)
+// One line of the separator: a solid strip from x1 up to (not including) x2, thickness pixels high, in
+// one of the palette's shades, so that the rule looks etched in any colour scheme.
+QFrame *makeLine(QWidget *parent, const QString &name, QPalette::ColorRole shade, double x1, double x2,
+                 double y, int thickness)
 {
     auto *line = new QFrame(parent);
     line->setObjectName(name);
     line->setFrameShape(QFrame::NoFrame);
     line->setAutoFillBackground(true);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, color);
-    line->setPalette(palette);
+    line->setBackgroundRole(shade);
     const int left = twips::toPixels(x1);
     line->setGeometry(left, twips::toPixels(y), twips::toPixels(x2) - left, thickness);
     return line;
@@ -79,9 +76,9 @@ void frmAbout::createControls()
     lblDescription = makeLabel(this, QStringLiteral("lblDescription"), QStringLiteral("App Description"));
     twips::setGeometry(lblDescription, 1050, 1125, 3885, 1170);
 
-    // An etched rule: a grey line with a white one just under it.
-    Line1[0] = makeLine(this, QStringLiteral("Line1_0"), Qt::white, 105, 5654, 2460, 2);
-    Line1[1] = makeLine(this, QStringLiteral("Line1_1"), QColor(128, 128, 128), 90, 5654, 2445, 1);
+    // An etched rule: a shadow line with a highlight just under it (grey and white in a light scheme).
+    Line1[0] = makeLine(this, QStringLiteral("Line1_0"), QPalette::Light, 105, 5654, 2460, 2);
+    Line1[1] = makeLine(this, QStringLiteral("Line1_1"), QPalette::Dark, 90, 5654, 2445, 1);
 
     lblDisclaimer = makeLabel(this, QStringLiteral("lblDisclaimer"), QString());
     twips::setGeometry(lblDisclaimer, 255, 2625, 3870, 825);

@@ -3,6 +3,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <memory>
+
 #include "AppIcon.h"
 #include "GuiTestHelpers.h"
 #include "Twips.h"
@@ -36,6 +38,8 @@ private slots:
     void closes_data();
     void closes();
     void iconIsPainted();
+    void colourSchemes_data();
+    void colourSchemes();
 };
 
 void tst_About::designedBox()
@@ -61,13 +65,12 @@ void tst_About::designedBox()
     QCOMPARE(icon->geometry(), QRect(16, 16, 32, 32)); // sized to its picture
     QCOMPARE(icon->pixmap().deviceIndependentSize(), QSizeF(32, 32));
 
-    // The etched rule: grey from (90, 2445) and white, 2 pixels, from (105, 2460) twips, both to 5654.
-    auto *grey = box.findChild<QFrame *>(QStringLiteral("Line1_1"));
-    auto *white = box.findChild<QFrame *>(QStringLiteral("Line1_0"));
-    QCOMPARE(grey->geometry(), QRect(6, 163, 371, 1));
-    QCOMPARE(white->geometry(), QRect(7, 164, 370, 2));
-    QCOMPARE(grey->palette().color(QPalette::Window), QColor(128, 128, 128));
-    QCOMPARE(white->palette().color(QPalette::Window), QColor(Qt::white));
+    // The etched rule: a shadow line from (90, 2445) and a highlight, 2 pixels, from (105, 2460) twips,
+    // both to 5654.
+    auto *shadow = box.findChild<QFrame *>(QStringLiteral("Line1_1"));
+    auto *highlight = box.findChild<QFrame *>(QStringLiteral("Line1_0"));
+    QCOMPARE(shadow->geometry(), QRect(6, 163, 371, 1));
+    QCOMPARE(highlight->geometry(), QRect(7, 164, 370, 2));
 
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
@@ -127,6 +130,46 @@ void tst_About::iconIsPainted()
         QVERIFY(icon.availableSizes().contains(QSize(size, size)));
         QVERIFY2(hasPicture(icon.pixmap(size, size).toImage()), qPrintable(QString::number(size)));
     }
+}
+
+void tst_About::colourSchemes_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("light") << false;
+    QTest::newRow("dark") << true;
+}
+
+void tst_About::colourSchemes()
+{
+    QFETCH(bool, dark);
+    std::unique_ptr<DarkPalette> scheme(dark ? new DarkPalette : nullptr);
+    frmAbout box;
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    const QPalette palette = QApplication::palette();
+    const QImage shot = box.grab().toImage();
+    QCOMPARE(shot.pixelColor(2, 2).rgb(), palette.color(QPalette::Window).rgb());
+
+    // Every text contrasts with the box behind it.
+    for (const char *name : {"lblTitle", "lblVersion", "lblDescription", "cmdOK"}) {
+        auto *control = box.findChild<QWidget *>(QLatin1String(name));
+        const RenderedColours colours = renderedColours(control);
+        QVERIFY2(
+            contrastRatio(colours.ink, colours.background) >= 4.5,
+            qPrintable(
+                QStringLiteral("%1: %2 on %3").arg(name, colours.ink.name(), colours.background.name())));
+        if (qobject_cast<QLabel *>(control))
+            QCOMPARE(colours.background.rgb(), palette.color(QPalette::Window).rgb());
+    }
+    // The rule is etched in the scheme's own shades (grey and white in a light one), not a bright bar.
+    const QRect shadow = box.findChild<QFrame *>(QStringLiteral("Line1_1"))->geometry();
+    const QRect highlight = box.findChild<QFrame *>(QStringLiteral("Line1_0"))->geometry();
+    QCOMPARE(shot.pixelColor(shadow.center()).rgb(), palette.color(QPalette::Dark).rgb());
+    QCOMPARE(shot.pixelColor(highlight.center()).rgb(), palette.color(QPalette::Light).rgb());
+    if (dark)
+        QVERIFY(palette.color(QPalette::Light).lightness() < 128);
+    else
+        QCOMPARE(palette.color(QPalette::Light), QColor(Qt::white));
 }
 
 QTEST_MAIN(tst_About)

@@ -61,6 +61,8 @@ private slots:
     void applyFillsEntryZeroThenAppends();
     void leavingWithoutApplyChangesNothing_data();
     void leavingWithoutApplyChangesNothing();
+    void enterPressesTheFocusedButton();
+    void doubleClickMovesOneName();
 };
 
 void tst_MergeDialog::designedWindow()
@@ -89,7 +91,9 @@ void tst_MergeDialog::designedWindow()
         }
         if (auto *label = qobject_cast<QLabel *>(widget)) {
             QCOMPARE(label->text(), QLatin1String(c.caption));
-            QCOMPARE(label->palette().color(QPalette::Window), QColor(192, 192, 192));
+            const RenderedColours colours = renderedColours(label);
+            QVERIFY2(qAbs(colours.background.red() - 192) <= 3, qPrintable(colours.background.name()));
+            QVERIFY(colours.ink.lightness() < 60);
         }
     }
 
@@ -251,17 +255,74 @@ void tst_MergeDialog::leavingWithoutApplyChangesNothing()
                 click(shown, "cmdCancel");
             } else if (how == u"close") {
                 shown->close();
+            } else if (how == u"esc") {
+                QTest::keyClick(list(shown, "lstMergedChatNames"), Qt::Key_Escape);
             } else {
-                const auto key = how == u"esc" ? Qt::Key_Escape : Qt::Key_Return;
-                QTest::keyClick(list(shown, "lstMergedChatNames"), key);
-                shown->findChild<QPushButton *>(QStringLiteral("cmdApply"))->setFocus();
-                QTest::keyClick(shown->focusWidget(), key);
+                // Enter applies only on the focused Apply button: not from a list, nor from another button.
+                QTest::keyClick(list(shown, "lstMergedChatNames"), Qt::Key_Return);
+                QTest::keyClick(list(shown, "lstChatNames"), Qt::Key_Enter, Qt::KeypadModifier);
+                shown->findChild<QPushButton *>(QStringLiteral("cmdRemoveFromMerge"))->setFocus();
+                QTest::keyClick(shown->focusWidget(), Qt::Key_Return);
             }
         },
         &leftOpen);
     QCOMPARE(leftOpen, how == u"enter");
     QCOMPARE(result, int(QDialog::Rejected));
     QCOMPARE(table.labels(), QStringList{"[Trade]"});
+}
+
+void tst_MergeDialog::enterPressesTheFocusedButton()
+{
+    MergedChatTable table;
+    table.reset();
+    frmMergeChats dialog(kChats, table);
+    const int result = execAnswered(dialog, [](QDialog *shown) {
+        select(shown, "lstChatNames", {1, 2});
+        auto *add = shown->findChild<QPushButton *>(QStringLiteral("cmdAddToMerge"));
+        add->setFocus();
+        QTest::keyClick(add, Qt::Key_Return);
+        QCOMPARE(texts(list(shown, "lstMergedChatNames")), (QStringList{"[Trade]", "Alyra"}));
+        select(shown, "lstMergedChatNames", {0});
+        auto *remove = shown->findChild<QPushButton *>(QStringLiteral("cmdRemoveFromMerge"));
+        remove->setFocus();
+        QTest::keyClick(remove, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(texts(list(shown, "lstMergedChatNames")), QStringList{"Alyra"});
+        auto *apply = shown->findChild<QPushButton *>(QStringLiteral("cmdApply"));
+        apply->setFocus();
+        QTest::keyClick(apply, Qt::Key_Return);
+    });
+    QCOMPARE(result, int(QDialog::Accepted));
+    QCOMPARE(table.labels(), QStringList{"Alyra"});
+}
+
+void tst_MergeDialog::doubleClickMovesOneName()
+{
+    MergedChatTable table;
+    frmMergeChats dialog(kChats, table);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QListWidget *left = list(&dialog, "lstChatNames");
+    QListWidget *right = list(&dialog, "lstMergedChatNames");
+    auto doubleClick = [](QListWidget *list, int row) {
+        const QPoint at = list->visualItemRect(list->item(row)).center();
+        // A user's double-click: a click, then the second press arrives as a double-click.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    };
+    left->item(0)->setSelected(true); // other selections take no part
+    doubleClick(left, 2);
+    doubleClick(left, 4);
+    QCOMPARE(texts(right), (QStringList{"Alyra", "[Guild]"}));
+    doubleClick(left, 2); // already there: not added twice
+    QCOMPARE(texts(right), (QStringList{"Alyra", "[Guild]"}));
+    QCOMPARE(texts(left), kChats); // the available chats stay
+    right->item(1)->setSelected(true);
+    doubleClick(right, 0);
+    QCOMPARE(texts(right), QStringList{"[Guild]"});
+    QVERIFY(dialog.findChild<QPushButton *>(QStringLiteral("cmdApply"))->isEnabled());
+    doubleClick(right, 0);
+    QVERIFY(right->count() == 0);
+    QVERIFY(!dialog.findChild<QPushButton *>(QStringLiteral("cmdApply"))->isEnabled());
 }
 
 QTEST_MAIN(tst_MergeDialog)

@@ -8,6 +8,7 @@
 class QKeyEvent;
 class QLabel;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 
 // The modal dialog in which the user puts a merged chat together: chats are moved from the list of the
@@ -33,6 +34,10 @@ public slots:
     void cmdApply_Click();
     // Closes with Rejected and no change.
     void cmdCancel_Click();
+    // A double-click on a name moves just that name as ">>" or "<<" would: into the merge list (once),
+    // or out of it.
+    void lstChatNames_DblClick(QListWidgetItem *item);
+    void lstMergedChatNames_DblClick(QListWidgetItem *item);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -41,6 +46,7 @@ private:
     void createControls();
     void setTabOrder();
     void updateApplyEnabled();
+    void addToMerge(const QString &name);
 
     const QStringList chatNames_;
     MergedChatTable &mergedChats_;
