@@ -5,26 +5,40 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+#include <QUrl>
 
 #include <exception>
 #include <new>
 
 #include "AppIcon.h"
+#include "ChatListBox.h"
+#include "ChatSearch.h"
 #include "CommonDialog.h"
 #include "DesignedControls.h"
 #include "FileListBox.h"
 #include "PlatformPaths.h"
+#include "RecentLogs.h"
 #include "TextCodec.h"
 #include "Twips.h"
 #include "frmAbout.h"
+#include "frmFind.h"
+#include "frmGoToPage.h"
 #include "frmMergeChats.h"
 #include "modRegistryTools.h"
 
@@ -33,6 +47,13 @@ namespace {
 // Designed places (twips) of the chat view and of the controls that follow its bottom edge.
 constexpr double kChatLeft = 120, kChatTop = 2880, kChatWidth = 9135, kChatHeight = 3615;
 constexpr double kPageLabelGap = 120;
+// The designed client area; the resize rule keeps the designed space under the chat box.
+constexpr double kClientWidth = 9420, kClientHeight = 7395;
+constexpr double kBelowChat = kClientHeight - kChatTop - kChatHeight;
+// Lines of text the chat box keeps at the window's smallest.
+constexpr int kMinimumChatLines = 4;
+
+const QString kProgramName = QStringLiteral("Evenfall Chat Log Reader");
 
 const QString kGameKey = QStringLiteral("SOFTWARE\\KestrelGames\\Evenfall");
 const QString kBrowseFilter =
@@ -51,13 +72,15 @@ void showMessageBox(QWidget *parent, const QString &text, int style, const QStri
 frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Evenfall Chat Log Reader"));
+    setWindowTitle(kProgramName);
     setFont(twips::designFont());
     setWindowIcon(appIcon());
+    setAcceptDrops(true);
     createControls();
     createMenus();
     setTabOrder();
-    resize(twips::toPixels(9420), twips::toPixels(7395) + menuBar()->sizeHint().height());
+    centralWidget()->setMinimumSize(minimumClientSize());
+    resize(twips::toPixels(kClientWidth), twips::toPixels(kClientHeight) + menuBar()->sizeHint().height());
     cmdImportFile->setFocus();
     chatHeight_ = kChatHeight;
     chatWidth_ = kChatWidth;
@@ -104,14 +127,14 @@ void frmMain::createControls()
 
     Label1 = makeHeaderLabel(client, QStringLiteral("Label1"), QStringLiteral("List of Chats:"));
     twips::setGeometry(Label1, 240, 1200, 2655, 255);
-    lstChatNames = new QListWidget(client);
+    lstChatNames = new ChatListBox(client);
     lstChatNames->setObjectName(QStringLiteral("lstChatNames"));
     lstChatNames->setSelectionMode(QAbstractItemView::SingleSelection);
     twips::setGeometry(lstChatNames, 240, 1440, 2655, 1035);
 
     Label4 = makeHeaderLabel(client, QStringLiteral("Label4"), QStringLiteral("List of Merged Chats:"));
     twips::setGeometry(Label4, 3000, 1200, 3735, 255);
-    lstMergedChatNames = new QListWidget(client);
+    lstMergedChatNames = new ChatListBox(client);
     lstMergedChatNames->setObjectName(QStringLiteral("lstMergedChatNames"));
     lstMergedChatNames->setSelectionMode(QAbstractItemView::SingleSelection);
     twips::setGeometry(lstMergedChatNames, 3000, 1440, 3735, 1035);
@@ -155,10 +178,10 @@ void frmMain::createControls()
     cdgMainDialogs = new CommonDialog(this);
     cdgMainDialogs->toLocalPath = platformpaths::toLocalPath;
 
-    // A list's handler runs when its selection changes, by mouse or keyboard; merely giving the list
-    // the focus (which makes a row current without selecting it) does not run it.
-    connect(lstChatNames, &QListWidget::itemSelectionChanged, this, &frmMain::lstChatNames_Click);
-    connect(lstMergedChatNames, &QListWidget::itemSelectionChanged, this, &frmMain::lstMergedChatNames_Click);
+    // A list's handler runs on every click on a row, also on the row already selected, and when the
+    // keyboard moves the selection; not when the list merely takes the focus.
+    connect(lstChatNames, &ChatListBox::rowClicked, this, &frmMain::lstChatNames_Click);
+    connect(lstMergedChatNames, &ChatListBox::rowClicked, this, &frmMain::lstMergedChatNames_Click);
     connect(cmdImportFile, &QPushButton::clicked, this, &frmMain::cmdImportFile_Click);
     connect(cmdClearList, &QPushButton::clicked, this, &frmMain::cmdClearList_Click);
     connect(cmdPageNext, &QPushButton::clicked, this, &frmMain::cmdPageNext_Click);
@@ -170,6 +193,21 @@ void frmMain::createControls()
     connect(cmdBrowsPath, &QPushButton::clicked, this, &frmMain::cmdBrowsPath_Click);
     connect(cmdChangeDirToLogs, &QPushButton::clicked, this, &frmMain::cmdChangeDirToLogs_Click);
     connect(cmdChangeDirToLogs_Old, &QPushButton::clicked, this, &frmMain::cmdChangeDirToLogs_Old_Click);
+
+    // A log file dropped on a text field opens like one dropped anywhere else on the window; text
+    // dropped there is still the field's.
+    for (QWidget *field : {txtChat->viewport(), static_cast<QWidget *>(txtFileLocation),
+                           static_cast<QWidget *>(cmbFileName->lineEdit())})
+        field->installEventFilter(this);
+}
+
+QSize frmMain::minimumClientSize() const
+{
+    const int chatBox = txtChat->fontMetrics().lineSpacing() * kMinimumChatLines +
+                        2 * int(txtChat->document()->documentMargin()) + 2 * txtChat->frameWidth() +
+                        txtChat->horizontalScrollBar()->sizeHint().height();
+    return QSize(twips::toPixels(kClientWidth),
+                 twips::toPixels(kChatTop) + chatBox + twips::toPixels(kBelowChat));
 }
 
 void frmMain::createMenus()
@@ -188,12 +226,51 @@ void frmMain::createMenus()
         return action;
     };
 
+    auto withShortcut = [](QAction *action, const QKeySequence &keys) {
+        action->setShortcut(keys);
+        return action;
+    };
+
     mnuFile = makeMenu(menuBar()->addMenu(QStringLiteral("&File")), QStringLiteral("mnuFile"));
+    mnuFile_RecentLogs =
+        makeMenu(mnuFile->addMenu(QStringLiteral("&Recent Logs")), QStringLiteral("mnuFile_RecentLogs"));
+    mnuFile->addSeparator();
     mnuFile_Exit = makeAction(mnuFile, QStringLiteral("mnuFile_Exit"), QStringLiteral("E&xit"), false, false);
 
-    // The Edit menu has no items and no action; it is shown greyed.
     mnuEdit = makeMenu(menuBar()->addMenu(QStringLiteral("&Edit")), QStringLiteral("mnuEdit"));
-    mnuEdit->menuAction()->setEnabled(false);
+    mnuEdit_Copy = withShortcut(
+        makeAction(mnuEdit, QStringLiteral("mnuEdit_Copy"), QStringLiteral("&Copy"), false, false),
+        QKeySequence(Qt::CTRL | Qt::Key_C));
+    mnuEdit_SelectAll = withShortcut(
+        makeAction(mnuEdit, QStringLiteral("mnuEdit_SelectAll"), QStringLiteral("Select &All"), false, false),
+        QKeySequence(Qt::CTRL | Qt::Key_A));
+    mnuEdit->addSeparator();
+    mnuEdit_Find = withShortcut(
+        makeAction(mnuEdit, QStringLiteral("mnuEdit_Find"), QStringLiteral("&Find..."), false, false),
+        QKeySequence(Qt::CTRL | Qt::Key_F));
+    mnuEdit_FindNext = withShortcut(
+        makeAction(mnuEdit, QStringLiteral("mnuEdit_FindNext"), QStringLiteral("Find &Next"), false, false),
+        QKeySequence(Qt::Key_F3));
+    mnuEdit_FindPrevious = withShortcut(makeAction(mnuEdit, QStringLiteral("mnuEdit_FindPrevious"),
+                                                   QStringLiteral("Find Pre&vious"), false, false),
+                                        QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    mnuEdit->addSeparator();
+    mnuEdit_GoToPage = withShortcut(makeAction(mnuEdit, QStringLiteral("mnuEdit_GoToPage"),
+                                               QStringLiteral("&Go to Page..."), false, false),
+                                    QKeySequence(Qt::CTRL | Qt::Key_G));
+    mnuEdit_FirstPage =
+        makeAction(mnuEdit, QStringLiteral("mnuEdit_FirstPage"), QStringLiteral("F&irst Page"), false, false);
+    mnuEdit_PreviousPage = withShortcut(makeAction(mnuEdit, QStringLiteral("mnuEdit_PreviousPage"),
+                                                   QStringLiteral("&Previous Page"), false, false),
+                                        QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    mnuEdit_NextPage = withShortcut(
+        makeAction(mnuEdit, QStringLiteral("mnuEdit_NextPage"), QStringLiteral("Nex&t Page"), false, false),
+        QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    mnuEdit_LastPage =
+        makeAction(mnuEdit, QStringLiteral("mnuEdit_LastPage"), QStringLiteral("&Last Page"), false, false);
+    // Copy follows the view's selection; the page items wait for a chat of several pages.
+    mnuEdit_Copy->setEnabled(false);
+    updatePageActions();
 
     mnuOptions = makeMenu(menuBar()->addMenu(QStringLiteral("&Options")), QStringLiteral("mnuOptions"));
     mnuOptionsShowTimestamp = makeAction(mnuOptions, QStringLiteral("mnuOptionsShowTimestamp"),
@@ -212,6 +289,22 @@ void frmMain::createMenus()
         makeAction(mnuHelp, QStringLiteral("mnuHelp_About"), QStringLiteral("&About"), false, false);
 
     connect(mnuFile_Exit, &QAction::triggered, this, &frmMain::mnuFile_Exit_Click);
+    connect(mnuFile_RecentLogs, &QMenu::triggered, this, &frmMain::mnuFile_RecentLogs_Click);
+    // Re-read when opened, so that logs imported by another window of the program show too.
+    connect(mnuFile_RecentLogs, &QMenu::aboutToShow, this,
+            [this] { rebuildRecentLogsMenu(recentlogs::load()); });
+    rebuildRecentLogsMenu(recentlogs::load());
+    connect(mnuEdit_Copy, &QAction::triggered, this, &frmMain::mnuEdit_Copy_Click);
+    connect(mnuEdit_SelectAll, &QAction::triggered, this, &frmMain::mnuEdit_SelectAll_Click);
+    connect(mnuEdit_Find, &QAction::triggered, this, &frmMain::mnuEdit_Find_Click);
+    connect(mnuEdit_FindNext, &QAction::triggered, this, &frmMain::mnuEdit_FindNext_Click);
+    connect(mnuEdit_FindPrevious, &QAction::triggered, this, &frmMain::mnuEdit_FindPrevious_Click);
+    connect(mnuEdit_GoToPage, &QAction::triggered, this, &frmMain::mnuEdit_GoToPage_Click);
+    connect(mnuEdit_FirstPage, &QAction::triggered, this, &frmMain::mnuEdit_FirstPage_Click);
+    connect(mnuEdit_PreviousPage, &QAction::triggered, this, &frmMain::mnuEdit_PreviousPage_Click);
+    connect(mnuEdit_NextPage, &QAction::triggered, this, &frmMain::mnuEdit_NextPage_Click);
+    connect(mnuEdit_LastPage, &QAction::triggered, this, &frmMain::mnuEdit_LastPage_Click);
+    connect(txtChat, &QPlainTextEdit::copyAvailable, mnuEdit_Copy, &QAction::setEnabled);
     connect(mnuHelp_About, &QAction::triggered, this, &frmMain::mnuHelp_About_Click);
     connect(mnuOptionsShowTimestamp, &QAction::triggered, this, &frmMain::mnuOptionsShowTimestamp_Click);
     connect(mnuOptions_PublicChannel_DisplayGameFeedback, &QAction::triggered, this,
@@ -344,10 +437,14 @@ void frmMain::cmdImportFile_Click()
     if (cmbFileName->currentText().isEmpty())
         cmbFileName->setEditText(cmbFileName->itemText(0));
     const QString folder = txtFileLocation->text();
-    const QString path = modMain::AddTrailingBackslash(folder) + cmbFileName->currentText();
+    importLog(modMain::AddTrailingBackslash(folder) + cmbFileName->currentText());
+}
 
+void frmMain::importLog(const QString &path)
+{
+    const QString localPath = platformpaths::toLocalPath(path);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    modMain::LoadResult result = modMain::LoadChatLog(platformpaths::toLocalPath(path));
+    modMain::LoadResult result = modMain::LoadChatLog(localPath);
     QApplication::restoreOverrideCursor();
 
     switch (result.status) {
@@ -376,6 +473,119 @@ void frmMain::cmdImportFile_Click()
     }
     cmdAddMergedChat->setEnabled(true);
     cmdClearList_Click();
+
+    state_.logPath = localPath;
+    setWindowTitle(QFileInfo(localPath).fileName() + QStringLiteral(" - ") + kProgramName);
+    const QStringList recent = recentlogs::withLogFirst(recentlogs::load(), localPath);
+    recentlogs::save(recent);
+    rebuildRecentLogsMenu(recent);
+}
+
+void frmMain::openLog(const QString &path)
+{
+    const QFileInfo file(path);
+    // A folder that is not there would only add the folder box's own error to the import's.
+    if (file.absoluteDir().exists()) {
+        txtFileLocation->setText(QDir::toNativeSeparators(file.absolutePath()));
+        cmbFileName->setEditText(file.fileName());
+    }
+    importLog(file.absoluteFilePath());
+}
+
+QString frmMain::droppedLogPath(const QMimeData *mimeData)
+{
+    if (!mimeData || !mimeData->hasUrls())
+        return {};
+    const QList<QUrl> urls = mimeData->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return {};
+    const QString path = urls.first().toLocalFile();
+    return QFileInfo(path).isFile() ? path : QString();
+}
+
+bool frmMain::acceptLogDrag(QDropEvent *event)
+{
+    if (droppedLogPath(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return false;
+    }
+    event->acceptProposedAction();
+    return true;
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    acceptLogDrag(event);
+}
+
+void frmMain::dragMoveEvent(QDragMoveEvent *event)
+{
+    acceptLogDrag(event);
+}
+
+void frmMain::dropEvent(QDropEvent *event)
+{
+    if (!acceptLogDrag(event))
+        return;
+    // Imported once the drop has returned, so that the file manager is not kept waiting.
+    const QString path = droppedLogPath(event->mimeData());
+    QTimer::singleShot(0, this, [this, path] { openLog(path); });
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (!drop->mimeData()->hasUrls())
+            return QMainWindow::eventFilter(watched, event); // text for the field
+        if (event->type() == QEvent::Drop)
+            dropEvent(drop);
+        else
+            acceptLogDrag(drop);
+        return true;
+    }
+    default:
+        return QMainWindow::eventFilter(watched, event);
+    }
+}
+
+void frmMain::rebuildRecentLogsMenu(const QStringList &logs)
+{
+    // Deleted later: the menu may be rebuilt from the handler of one of its own items.
+    for (QAction *old : mnuFile_RecentLogs->actions()) {
+        mnuFile_RecentLogs->removeAction(old);
+        old->deleteLater();
+    }
+    for (qsizetype i = 0; i < logs.size(); ++i) {
+        const QString shown = QDir::toNativeSeparators(logs[i]);
+        const QString elided =
+            QFontMetrics(mnuFile_RecentLogs->font()).elidedText(shown, Qt::ElideMiddle, 480);
+        QAction *action = mnuFile_RecentLogs->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(QString(elided).replace(u'&', QStringLiteral("&&"))));
+        action->setObjectName(QStringLiteral("mnuFile_RecentLogs_%1").arg(i + 1));
+        action->setData(logs[i]);
+        action->setToolTip(shown);
+    }
+    mnuFile_RecentLogs->menuAction()->setEnabled(!logs.isEmpty());
+}
+
+void frmMain::mnuFile_RecentLogs_Click(QAction *action)
+{
+    const QString path = action->data().toString();
+    if (!QFileInfo::exists(path)) {
+        const QStringList recent = recentlogs::withoutLog(recentlogs::load(), path);
+        recentlogs::save(recent);
+        rebuildRecentLogsMenu(recent);
+        showMessageBox(this,
+                       QStringLiteral("The log %1 no longer exists. It has been removed from Recent Logs.")
+                           .arg(QDir::toNativeSeparators(path)),
+                       48, kProgramName);
+        return;
+    }
+    openLog(path);
 }
 
 void frmMain::cmdClearList_Click()
@@ -427,6 +637,7 @@ void frmMain::RefreshChatText()
         cmdPageNext->setEnabled(true);
     }
     RefreshChatPage();
+    updatePageActions();
 }
 
 void frmMain::RefreshChatPage()
@@ -446,6 +657,7 @@ void frmMain::cmdPageNext_Click()
         cmdPageNext->setEnabled(false);
     if (CurrentPage > 1)
         cmdPagePrevious->setEnabled(true);
+    updatePageActions();
 }
 
 void frmMain::cmdPagePrevious_Click()
@@ -458,6 +670,148 @@ void frmMain::cmdPagePrevious_Click()
         cmdPagePrevious->setEnabled(false);
     if (CurrentPage < PageCount)
         cmdPageNext->setEnabled(true);
+    updatePageActions();
+}
+
+void frmMain::showPage(int page)
+{
+    CurrentPage = page;
+    RefreshChatPage();
+    if (PageCount > 1) {
+        cmdPagePrevious->setEnabled(CurrentPage > 1);
+        cmdPageNext->setEnabled(CurrentPage < PageCount);
+    }
+    updatePageActions();
+}
+
+void frmMain::updatePageActions()
+{
+    const bool paging = PageCount > 1;
+    mnuEdit_GoToPage->setEnabled(paging);
+    mnuEdit_FirstPage->setEnabled(paging && cmdPagePrevious->isEnabled());
+    mnuEdit_PreviousPage->setEnabled(paging && cmdPagePrevious->isEnabled());
+    mnuEdit_NextPage->setEnabled(paging && cmdPageNext->isEnabled());
+    mnuEdit_LastPage->setEnabled(paging && cmdPageNext->isEnabled());
+}
+
+void frmMain::mnuEdit_Copy_Click()
+{
+    txtChat->copy();
+}
+
+void frmMain::mnuEdit_SelectAll_Click()
+{
+    txtChat->selectAll();
+    txtChat->setFocus(Qt::ShortcutFocusReason);
+}
+
+void frmMain::mnuEdit_Find_Click()
+{
+    if (!findBox_) {
+        findBox_ = new frmFind(this);
+        connect(findBox_, &frmFind::findNextRequested, this,
+                [this] { findInChat(findBox_->findText(), findBox_->matchCase(), findBox_->direction()); });
+        // F3 and Shift+F3 work in the box as well.
+        findBox_->addAction(mnuEdit_FindNext);
+        findBox_->addAction(mnuEdit_FindPrevious);
+    }
+    // A selection within one line is what the user most likely wants to find.
+    const QString selected = txtChat->textCursor().selectedText();
+    findBox_->showFor(selected.contains(QChar::ParagraphSeparator) ? QString() : selected);
+}
+
+void frmMain::findAgain(modMain::SearchDirection direction)
+{
+    if (lastFindText_.isEmpty()) {
+        mnuEdit_Find_Click();
+        return;
+    }
+    findInChat(lastFindText_, lastMatchCase_, direction);
+}
+
+void frmMain::mnuEdit_FindNext_Click()
+{
+    findAgain(modMain::SearchDirection::Down);
+}
+
+void frmMain::mnuEdit_FindPrevious_Click()
+{
+    findAgain(modMain::SearchDirection::Up);
+}
+
+void frmMain::findInChat(const QString &text, bool matchCase, modMain::SearchDirection direction)
+{
+    if (text.isEmpty())
+        return;
+    lastFindText_ = text;
+    lastMatchCase_ = matchCase;
+    const bool down = direction == modMain::SearchDirection::Down;
+
+    // From the view's cursor: after the selection searching down, before it searching up. A page the
+    // user has typed into no longer matches the text, so the search then takes the whole page.
+    const modMain::PageSpan span = modMain::PageRange(ChatText, CurrentPage);
+    const bool pageAsBuilt = PageCount > 0 && !txtChat->document()->isModified();
+    qsizetype from = down ? span.start : span.start + span.length;
+    if (pageAsBuilt) {
+        const QTextCursor cursor = txtChat->textCursor();
+        const QStringView page = QStringView(ChatText).mid(span.start, span.length);
+        from = span.start + modMain::pageOffset(page, down ? cursor.selectionEnd() : cursor.selectionStart());
+    }
+
+    const modMain::ChatMatch match = modMain::findInChat(ChatText, text, from, direction,
+                                                         matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+    if (match.position < 0) {
+        QWidget *owner = findBox_ && findBox_->isVisible() ? static_cast<QWidget *>(findBox_) : this;
+        QMessageBox box(QMessageBox::Information, kProgramName,
+                        QStringLiteral("Cannot find \"%1\"").arg(text), QMessageBox::Ok, owner);
+        box.exec();
+        return;
+    }
+    if (match.page != CurrentPage || !pageAsBuilt)
+        showPage(int(match.page));
+
+    const modMain::PageSpan shown = modMain::PageRange(ChatText, CurrentPage);
+    const QStringView page = QStringView(ChatText).mid(shown.start, shown.length);
+    const int last = txtChat->document()->characterCount() - 1;
+    QTextCursor cursor(txtChat->document());
+    cursor.setPosition(std::min<int>(last, int(modMain::viewPosition(page, match.position - shown.start))));
+    cursor.setPosition(
+        std::min<int>(last, int(modMain::viewPosition(page, match.position + text.size() - shown.start))),
+        QTextCursor::KeepAnchor);
+    txtChat->setTextCursor(cursor); // and scrolls it into sight
+}
+
+void frmMain::mnuEdit_GoToPage_Click()
+{
+    if (PageCount <= 1)
+        return;
+    frmGoToPage box(CurrentPage, PageCount, this);
+    if (box.exec() == QDialog::Accepted && box.page() != CurrentPage)
+        showPage(box.page());
+}
+
+void frmMain::mnuEdit_FirstPage_Click()
+{
+    if (PageCount > 1 && CurrentPage != 1)
+        showPage(1);
+}
+
+void frmMain::mnuEdit_PreviousPage_Click()
+{
+    if (PageCount > 1 && cmdPagePrevious->isEnabled())
+        cmdPagePrevious_Click();
+}
+
+void frmMain::mnuEdit_NextPage_Click()
+{
+    if (PageCount > 1 && cmdPageNext->isEnabled())
+        cmdPageNext_Click();
+}
+
+void frmMain::mnuEdit_LastPage_Click()
+{
+    if (PageCount > 1 && CurrentPage != PageCount)
+        showPage(PageCount);
 }
 
 void frmMain::mnuOptionsShowTimestamp_Click()

@@ -63,6 +63,7 @@ private slots:
     void everythingFilteredOut();
     void optionsBeforeAnyChat();
     void keyboardSelectionShowsChat();
+    void clickOnTheSelectedChatShowsItAgain();
     void newImportLeavesViewUntilNextClick();
 };
 
@@ -382,6 +383,44 @@ void tst_ChatView::keyboardSelectionShowsChat()
     QTRY_VERIFY(r.viewText().startsWith(QStringLiteral(" Veyla tells you: ")));
     QTest::keyClick(list, Qt::Key_Up);
     QVERIFY(r.viewText().startsWith(QStringLiteral(" Orrik tells you: ")));
+}
+
+void tst_ChatView::clickOnTheSelectedChatShowsItAgain()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")),
+              kHeader + tellLines(QStringLiteral("Orrik"), linesOf(150000)) +
+                  tellLines(QStringLiteral("Veyla"), {40}));
+    WindowDriver r;
+    r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    r.merge({QStringLiteral("Veyla")});
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
+    r.clickRow("lstMergedChatNames", 0);
+    QVERIFY(r.viewText().startsWith(QStringLiteral(" Veyla tells you: ")));
+    QVERIFY(r.chatItem(QStringLiteral("Orrik"))->isSelected()); // still highlighted in its list
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
+    QVERIFY(r.viewText().startsWith(QStringLiteral(" Orrik tells you: ")));
+
+    // A click always rebuilds and shows page 1, also of the chat on view.
+    r.click("cmdPageNext");
+    QCOMPARE(r.pageLabel(), QStringLiteral("Page 2 of 3"));
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
+    QCOMPARE(r.pageLabel(), QStringLiteral("Page 1 of 3"));
+    QVERIFY(!r.get<QPushButton>("cmdPagePrevious")->isEnabled());
+    r.click("cmdPageNext");
+    r.clickRow("lstMergedChatNames", 0);
+    r.clickRow("lstMergedChatNames", 0);
+    QVERIFY(r.viewText().startsWith(QStringLiteral(" Veyla tells you: ")));
+
+    // Focus alone shows nothing; Space on the row that focus made current chooses it.
+    auto *merged = r.get<QListWidget>("lstMergedChatNames");
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
+    merged->clearSelection();
+    merged->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    merged->setFocus(Qt::TabFocusReason);
+    QVERIFY(r.viewText().startsWith(QStringLiteral(" Orrik tells you: ")));
+    QTest::keyClick(merged, Qt::Key_Space);
+    QVERIFY(r.viewText().startsWith(QStringLiteral(" Veyla tells you: ")));
 }
 
 void tst_ChatView::newImportLeavesViewUntilNextClick()

@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "CommonDialog.h"
+#include "DesignedControls.h"
 #include "GuiTestHelpers.h"
 #include "Twips.h"
 #include "frmMain.h"
@@ -51,6 +52,9 @@ private slots:
     void startUpInVanishedFolderReportsIt();
     void menusAndExit();
     void tabOrderFollowsDesign();
+    void enterPressesTheFocusedButton();
+    void smallestWindowCutsNothingOff();
+    void darkSchemeIsReadable();
     void commonDialogFilters();
     void commonDialogKeepsLastChoiceOnCancel();
 };
@@ -102,8 +106,16 @@ void tst_MainWindow::controlsSitWhereDesigned()
         QCOMPARE(button->text(), caption);
     if (auto *label = qobject_cast<QLabel *>(widget)) {
         QCOMPARE(label->text(), caption);
-        if (name != u"lblPageLabel")
-            QCOMPARE(label->palette().color(QPalette::Window), QColor(192, 192, 192));
+        if (name != u"lblPageLabel") {
+            // A light grey bar (192 in the design; the window colour of the scheme shaded towards its
+            // text) with dark text.
+            const RenderedColours colours = renderedColours(label);
+            QCOMPARE(colours.background, headerBarColor(label->palette()));
+            QVERIFY2(qAbs(colours.background.red() - 192) <= 3 &&
+                         colours.background.red() == colours.background.blue(),
+                     qPrintable(colours.background.name()));
+            QVERIFY(colours.ink.lightness() < 60);
+        }
     }
 }
 
@@ -213,7 +225,8 @@ void tst_MainWindow::menusAndExit()
         QVERIFY2(menu, m.name);
         QCOMPARE(menu->title(), QLatin1String(m.caption));
     }
-    QVERIFY(!window.findChild<QMenu *>(QStringLiteral("mnuEdit"))->menuAction()->isEnabled());
+    QVERIFY(window.findChild<QMenu *>(QStringLiteral("mnuEdit"))->menuAction()->isEnabled());
+    // The designed items keep only their access keys.
     for (const Item &a : {Item{"mnuFile_Exit", "E&xit"}, Item{"mnuOptionsShowTimestamp", "&Show Timestamp"},
                           Item{"mnuOptions_PublicChannel_DisplayGameFeedback", "Display Game Feedback"},
                           Item{"mnuOptions_PublicChannel_DisplaySystem", "Display System"},
@@ -255,6 +268,98 @@ void tst_MainWindow::tabOrderFollowsDesign()
                w->objectName().startsWith(u"qt_"))
             w = w->nextInFocusChain();
         QCOMPARE(w->objectName(), expected[i]);
+    }
+}
+
+void tst_MainWindow::enterPressesTheFocusedButton()
+{
+    QTemporaryDir empty;
+    CurrentDir cwd(empty.path());
+    frmMain window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto *import = window.findChild<QPushButton *>(QStringLiteral("cmdImportFile"));
+    QTRY_COMPARE(QApplication::focusWidget(), import);
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        MessageSeen seen;
+        {
+            ModalAnswer answer(acceptMessage(&seen));
+            QTest::keyClick(import, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        }
+        QCOMPARE(seen.count, 1); // the import ran: nothing to import in an empty folder
+        QCOMPARE(seen.text, QStringLiteral("No valid chat log chosen, unable to load."));
+    }
+    // Enter elsewhere presses nothing.
+    bool boxShown = false;
+    {
+        ModalAnswer answer([&](QWidget *modal) {
+            boxShown = true;
+            modal->close();
+        });
+        QTest::keyClick(window.findChild<QWidget *>(QStringLiteral("lstChatNames")), Qt::Key_Return);
+        QTest::keyClick(window.findChild<QWidget *>(QStringLiteral("txtFileLocation")), Qt::Key_Return);
+    }
+    QVERIFY(!boxShown);
+}
+
+void tst_MainWindow::smallestWindowCutsNothingOff()
+{
+    frmMain window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QSize designed = window.size();
+    window.resize(300, 250);
+    QTRY_VERIFY(window.width() > 300);
+    QWidget *client = window.centralWidget();
+    // The designed width, and everything above the chat box where it was designed.
+    QCOMPARE(client->width(), twips::toPixels(9420));
+    QVERIFY(window.height() < designed.height());
+    for (QWidget *control : client->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (control->isVisibleTo(&window))
+            QVERIFY2(client->rect().contains(control->geometry()), qPrintable(control->objectName()));
+    }
+    // A chat box of a few lines, with the buttons under it still whole.
+    auto *chat = window.findChild<QPlainTextEdit *>(QStringLiteral("txtChat"));
+    QVERIFY(chat->viewport()->height() >= 4 * chat->fontMetrics().lineSpacing());
+    auto *save = window.findChild<QWidget *>(QStringLiteral("cmdSaveLogToFile"));
+    QCOMPARE(save->y(), chat->geometry().bottom() + 1);
+    QVERIFY(save->geometry().bottom() < client->height());
+    window.resize(designed);
+    QTRY_COMPARE(chat->geometry(), twips::toRect(120, 2880, 9135, 3615));
+}
+
+void tst_MainWindow::darkSchemeIsReadable()
+{
+    DarkPalette dark;
+    frmMain window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QColor windowColour = window.palette().color(QPalette::Window);
+    QVERIFY(windowColour.lightness() < 80);
+    auto *page = window.findChild<QLabel *>(QStringLiteral("lblPageLabel"));
+    page->setVisible(true);
+    for (QLabel *label : window.findChildren<QLabel *>()) {
+        if (label->text().isEmpty())
+            continue;
+        const RenderedColours colours = renderedColours(label);
+        QVERIFY2(
+            contrastRatio(colours.ink, colours.background) >= 4.5,
+            qPrintable(label->objectName() + u' ' + colours.ink.name() + u' ' + colours.background.name()));
+    }
+    // The header bars stand out from the window, lighter than it as the light scheme's are darker.
+    const QColor bar = renderedColours(window.findChild<QLabel *>(QStringLiteral("Label1"))).background;
+    QVERIFY2(bar.lightness() > windowColour.lightness(), qPrintable(bar.name()));
+    // The Find box too.
+    window.findChild<QAction *>(QStringLiteral("mnuEdit_Find"))->trigger();
+    QWidget *find = window.findChild<QWidget *>(QStringLiteral("frmFind"));
+    QTRY_VERIFY(find && find->isVisible());
+    for (QWidget *control : find->findChildren<QWidget *>()) {
+        if (control->isEnabled() &&
+            (qobject_cast<QLabel *>(control) || qobject_cast<QAbstractButton *>(control))) {
+            const RenderedColours colours = renderedColours(control);
+            QVERIFY2(contrastRatio(colours.ink, colours.background) >= 4.5,
+                     qPrintable(control->objectName()));
+        }
     }
 }
 

@@ -234,10 +234,13 @@ void tst_WindowActions::resizeMovesOnlyTheViewAndItsFollowers()
     w.window.resize(start + QSize(20, 40)); // 300 twips wider
     QTRY_COMPARE(twipsOf(view).width(), 9135 + 300);
     expectShift(600, 300);
-    w.window.resize(QSize(1, 1)); // smaller than the view allows
-    QTRY_VERIFY(w.window.width() < start.width() - 609 && w.window.height() < start.height() - 241);
-    QTRY_COMPARE(twipsOf(view).size(), QSize(0, 0));
-    QCOMPARE(twipsOf(w.get<QWidget>("cmdSaveLogToFile")).y(), 2880);
+    // Smaller than the window allows: it stops at its designed width and a chat box of a few lines.
+    w.window.resize(QSize(1, 1));
+    QTRY_VERIFY(w.window.height() < start.height());
+    const int shrunk = (w.window.height() - start.height()) * 15;
+    QCOMPARE(w.window.width(), start.width());
+    QVERIFY(3615 + shrunk > 0);
+    expectShift(shrunk, 0);
     w.window.resize(start);
     QTRY_COMPARE(twipsOf(view), QRect(120, 2880, 9135, 3615));
     expectShift(0, 0);

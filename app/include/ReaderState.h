@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QString>
 #include <QStringList>
 
 #include "MergedChats.h"
@@ -13,4 +14,5 @@ struct ReaderState {
     QStringList ChatNames;
     MergedChatTable MergedChats;
     modMain::DisplayOptions options; // ShowTimestamp, DisplayGameFeedback, DisplaySystem
+    QString logPath;                 // the loaded log as the file system names it; empty before an import
 };

@@ -3,15 +3,18 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include "ChatSearch.h"
 #include "FileListBox.h"
 #include "ReaderState.h"
 
+class ChatListBox;
 class CommonDialog;
+class frmFind;
 class QAction;
+class QMimeData;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
@@ -39,6 +42,19 @@ public:
     // Points the hidden file list at folder and refills the file combo, choosing the first log. False
     // with the error when the folder cannot be listed; the combo then keeps what it had.
     bool RefreshFileList(const QString &folder, FileListBox::Error *error);
+
+    // Imports the log at path (as the folder box and the combo name it) as "Import File" does: on success
+    // the log replaces the loaded one, the title names it and it heads Recent Logs; a failure is shown
+    // in the same message boxes and changes nothing.
+    void importLog(const QString &path);
+
+    // Opens a log given by the file system's path as a file argument, a drop or Recent Logs does: the
+    // folder box shows the log's folder (when it exists), the combo its name, and it is imported.
+    void openLog(const QString &path);
+
+    // The local path of the one log file that mime data carries, or empty when it carries anything else:
+    // several files, a folder, a URL that is no local file.
+    static QString droppedLogPath(const QMimeData *mimeData);
 
 public slots:
     void Form_Load();
@@ -73,8 +89,30 @@ public slots:
     void Form_Resize();
     void mnuHelp_About_Click();
 
+    // Recent Logs: the chosen entry's log is opened as a file argument would be; one that no longer
+    // exists is reported and taken off the list.
+    void mnuFile_RecentLogs_Click(QAction *action);
+
+    // The Edit menu: copy and select in the view, find in the whole chat, move between pages.
+    void mnuEdit_Copy_Click();
+    void mnuEdit_SelectAll_Click();
+    void mnuEdit_Find_Click();
+    // Find Next searches down, Find Previous up, for the last text searched; before any search they
+    // open the Find box.
+    void mnuEdit_FindNext_Click();
+    void mnuEdit_FindPrevious_Click();
+    void mnuEdit_GoToPage_Click();
+    void mnuEdit_FirstPage_Click();
+    void mnuEdit_PreviousPage_Click();
+    void mnuEdit_NextPage_Click();
+    void mnuEdit_LastPage_Click();
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createControls();
@@ -85,6 +123,20 @@ private:
     void changeDirToGameFolder(const QString &subFolder);
     // The text on view as it stands, user's edits included, with lineEnd between its lines.
     QString chatViewText(const QString &lineEnd) const;
+    // The client area below which controls would be cut off: everything above the chat box at its
+    // designed size, and a chat box of a few lines with the buttons under it.
+    QSize minimumClientSize() const;
+
+    // Shows page (from 1) of the chat on view, with the page buttons and menu items as the page buttons
+    // keep them: Previous disabled exactly on page 1, Next exactly on the last page.
+    void showPage(int page);
+    void updatePageActions();
+    // Searches the chat on view from the view's cursor and shows the match; says so when there is none.
+    void findInChat(const QString &text, bool matchCase, modMain::SearchDirection direction);
+    void findAgain(modMain::SearchDirection direction);
+    void rebuildRecentLogsMenu(const QStringList &logs);
+    // Whether the drop handlers take this drag: one log file, not text for a text field.
+    bool acceptLogDrag(QDropEvent *event);
 
     // The chat view's size in twips as the resize rule computes it. It may fall below zero while the
     // window is very small; the view itself then stops at zero, and growing the window back restores
@@ -94,6 +146,11 @@ private:
     bool layoutReady_ = false;
 
     ReaderState state_;
+
+    // The Find box, made at its first use, and the last search, which Find Next and Previous repeat.
+    frmFind *findBox_ = nullptr;
+    QString lastFindText_;
+    bool lastMatchCase_ = false;
 
     // Controls, named as in the window's design.
     QPushButton *cmdChangeDirToLogs = nullptr;
@@ -106,9 +163,9 @@ private:
     QPushButton *cmdBrowsPath = nullptr;
     QPushButton *cmdImportFile = nullptr;
     QLabel *Label1 = nullptr;
-    QListWidget *lstChatNames = nullptr;
+    ChatListBox *lstChatNames = nullptr;
     QLabel *Label4 = nullptr;
-    QListWidget *lstMergedChatNames = nullptr;
+    ChatListBox *lstMergedChatNames = nullptr;
     QPushButton *cmdAddMergedChat = nullptr;
     QPushButton *cmdClearList = nullptr;
     QLabel *lblChatLog = nullptr;
@@ -121,8 +178,19 @@ private:
     CommonDialog *cdgMainDialogs = nullptr;
 
     QMenu *mnuFile = nullptr;
+    QMenu *mnuFile_RecentLogs = nullptr;
     QAction *mnuFile_Exit = nullptr;
     QMenu *mnuEdit = nullptr;
+    QAction *mnuEdit_Copy = nullptr;
+    QAction *mnuEdit_SelectAll = nullptr;
+    QAction *mnuEdit_Find = nullptr;
+    QAction *mnuEdit_FindNext = nullptr;
+    QAction *mnuEdit_FindPrevious = nullptr;
+    QAction *mnuEdit_GoToPage = nullptr;
+    QAction *mnuEdit_FirstPage = nullptr;
+    QAction *mnuEdit_PreviousPage = nullptr;
+    QAction *mnuEdit_NextPage = nullptr;
+    QAction *mnuEdit_LastPage = nullptr;
     QMenu *mnuOptions = nullptr;
     QAction *mnuOptionsShowTimestamp = nullptr;
     QMenu *mnuOptions_PublicChannel = nullptr;

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QListWidget>
+
+// A list of chats whose click is that of the original program's list box: a mouse click on a row,
+// whether or not the row was selected already, and a move of the selected row by the keyboard. Giving
+// the list the focus, which makes a row current without selecting it, is no click; nor is a selection
+// made from code.
+class ChatListBox : public QListWidget {
+    Q_OBJECT
+public:
+    using QListWidget::QListWidget;
+
+signals:
+    void rowClicked();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    int selectedRow() const;
+
+    bool pressedOnRow_ = false;
+};

@@ -1,0 +1,75 @@
+#include "RecentLogs.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace recentlogs {
+namespace {
+
+const QString kKey = QStringLiteral("RecentLogs");
+
+QString normalised(const QString &path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+// The program's own settings, whatever the running application calls itself (the tests have names of
+// their own); an INI file also on Windows, where a test can point it elsewhere as on other systems.
+QSettings settings()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("KestrelGames"),
+                     QStringLiteral("Evenfall Chat Log Reader"));
+}
+
+} // namespace
+
+bool samePath(const QString &a, const QString &b)
+{
+#ifdef Q_OS_WIN
+    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+    return normalised(a).compare(normalised(b), cs) == 0;
+}
+
+QStringList withLogFirst(const QStringList &list, const QString &path)
+{
+    QStringList result = withoutLog(list, path);
+    result.prepend(normalised(path));
+    if (result.size() > kMaxLogs)
+        result.resize(kMaxLogs);
+    return result;
+}
+
+QStringList withoutLog(const QStringList &list, const QString &path)
+{
+    QStringList result;
+    for (const QString &entry : list) {
+        if (!samePath(entry, path))
+            result.append(entry);
+    }
+    return result;
+}
+
+QStringList load()
+{
+    QSettings store = settings();
+    QStringList result;
+    const QStringList stored = store.value(kKey).toStringList();
+    // Built from the oldest, so that of two entries for one file the more recent stays.
+    for (auto it = stored.crbegin(); it != stored.crend(); ++it) {
+        if (!it->isEmpty())
+            result = withLogFirst(result, *it);
+    }
+    return result;
+}
+
+void save(const QStringList &list)
+{
+    QSettings store = settings();
+    store.setValue(kKey, list);
+}
+
+} // namespace recentlogs

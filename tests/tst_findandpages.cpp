@@ -1,0 +1,470 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+
+#include "WindowDriver.h"
+
+namespace {
+
+// Orrik's tells, 1600 lines of 100 characters as the view shows them (three pages), "line N" in each;
+// some lines carry a word to find. Veyla says one short line.
+QByteArray pagedLog(const QMap<int, QByteArray> &words)
+{
+    QByteArray bytes = "header\r\n";
+    for (int i = 0; i < 1600; ++i) {
+        QByteArray text = "line " + QByteArray::number(i) + " " + words.value(i);
+        text += QByteArray(98 - 18 - text.size(), '.');
+        bytes += "[06/14/2005 21:03:17] Orrik tells you: " + text + "\r\n";
+    }
+    bytes += "[06/14/2005 21:03:18] Veyla tells you: hello\r\n";
+    return bytes;
+}
+
+class Window : public WindowDriver {
+public:
+    explicit Window(const QByteArray &log)
+    {
+        writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")), log);
+        import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+        if (!QTest::qWaitForWindowActive(&window))
+            qWarning("the window did not become active");
+    }
+
+    QAction *action(const char *name) { return get<QAction>(name); }
+    QPlainTextEdit *view() { return get<QPlainTextEdit>("txtChat"); }
+    QString selection() { return view()->textCursor().selectedText(); }
+    // Keys as the user types them into the focused control of a window: in, else the active one, else
+    // the main window. A window that is not active is activated first, as the user's click would (the
+    // offscreen platform does not hand activation back when a dialog closes).
+    void keys(int key, Qt::KeyboardModifiers modifiers = {}, QWidget *in = nullptr)
+    {
+        QWidget *top = activated(in);
+        QTest::keyClick(top->focusWidget() ? top->focusWidget() : top, Qt::Key(key), modifiers);
+    }
+    void type(const QString &text, QWidget *in = nullptr)
+    {
+        QWidget *top = activated(in);
+        QTest::keyClicks(top->focusWidget() ? top->focusWidget() : top, text);
+    }
+    QWidget *activated(QWidget *in)
+    {
+        QWidget *top = in ? in : QApplication::activeWindow() ? QApplication::activeWindow() : &window;
+        if (QApplication::activeWindow() != top) {
+            top->activateWindow();
+            if (!QTest::qWaitForWindowActive(top))
+                qWarning("%s did not become active", qPrintable(top->objectName()));
+        }
+        return top;
+    }
+    // Opens the Find box with Ctrl+F and waits for its text field to take the keys.
+    QWidget *openFind()
+    {
+        keys(Qt::Key_F, Qt::ControlModifier);
+        auto *box = window.findChild<QWidget *>(QStringLiteral("frmFind"));
+        if (box &&
+            QTest::qWaitFor([&] { return QApplication::focusWidget() == box->findChild<QLineEdit *>(); }))
+            return box;
+        qWarning("the Find box did not take the focus");
+        return box;
+    }
+    // The line of the view that holds the selection, as the view shows it.
+    QString selectedLine() { return view()->textCursor().block().text(); }
+    bool selectionInSight() { return view()->viewport()->rect().intersects(view()->cursorRect()); }
+
+    QTemporaryDir dir;
+};
+
+QWidget *findBox(Window &w)
+{
+    return w.window.findChild<QWidget *>(QStringLiteral("frmFind"));
+}
+
+} // namespace
+
+class tst_FindAndPages : public QObject {
+    Q_OBJECT
+private slots:
+    void editMenuShowsShortcuts();
+    void findBoxAsDesigned();
+    void findTurnsToThePageOfEachMatch();
+    void findNextAndPreviousRepeatTheLastSearch();
+    void findNothingSaysSoAndChangesNothing();
+    void findOnAnEditedPage();
+    void goToPage();
+    void pageKeysKeepTheButtonsAsTheyDo();
+    void pageItemsWaitForSeveralPages();
+    void selectAllAndCopyActOnTheView();
+};
+
+void tst_FindAndPages::editMenuShowsShortcuts()
+{
+    Window w(pagedLog({}));
+    auto *edit = w.get<QMenu>("mnuEdit");
+    QVERIFY(edit->menuAction()->isEnabled());
+    struct Item {
+        const char *name, *caption, *keys;
+    };
+    for (const Item &item :
+         {Item{"mnuEdit_Copy", "&Copy", "Ctrl+C"}, Item{"mnuEdit_SelectAll", "Select &All", "Ctrl+A"},
+          Item{"mnuEdit_Find", "&Find...", "Ctrl+F"}, Item{"mnuEdit_FindNext", "Find &Next", "F3"},
+          Item{"mnuEdit_FindPrevious", "Find Pre&vious", "Shift+F3"},
+          Item{"mnuEdit_GoToPage", "&Go to Page...", "Ctrl+G"}, Item{"mnuEdit_FirstPage", "F&irst Page", ""},
+          Item{"mnuEdit_PreviousPage", "&Previous Page", "Ctrl+PgUp"},
+          Item{"mnuEdit_NextPage", "Nex&t Page", "Ctrl+PgDown"},
+          Item{"mnuEdit_LastPage", "&Last Page", ""}}) {
+        QAction *action = w.action(item.name);
+        QVERIFY2(edit->actions().contains(action), item.name);
+        QCOMPARE(action->text(), QLatin1String(item.caption));
+        QCOMPARE(action->shortcut().toString(), QLatin1String(item.keys));
+    }
+}
+
+void tst_FindAndPages::findBoxAsDesigned()
+{
+    Window w(pagedLog({}));
+    QVERIFY(!findBox(w));
+    QWidget *box = w.openFind();
+    QVERIFY(box);
+    QVERIFY(box->isVisible());
+    QVERIFY(!box->isModal());
+    QCOMPARE(box->windowTitle(), QStringLiteral("Find"));
+    QCOMPARE(box->findChild<QLabel *>(QStringLiteral("lblFind"))->text(), QStringLiteral("Fi&nd what:"));
+    QCOMPARE(box->findChild<QCheckBox *>(QStringLiteral("chkMatchCase"))->text(),
+             QStringLiteral("Match &case"));
+    QVERIFY(!box->findChild<QCheckBox *>(QStringLiteral("chkMatchCase"))->isChecked());
+    QCOMPARE(box->findChild<QRadioButton *>(QStringLiteral("optUp"))->text(), QStringLiteral("&Up"));
+    QCOMPARE(box->findChild<QRadioButton *>(QStringLiteral("optDown"))->text(), QStringLiteral("&Down"));
+    QVERIFY(box->findChild<QRadioButton *>(QStringLiteral("optDown"))->isChecked());
+    auto *findNext = box->findChild<QPushButton *>(QStringLiteral("cmdFindNext"));
+    QCOMPARE(findNext->text(), QStringLiteral("&Find Next"));
+    QCOMPARE(box->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->text(), QStringLiteral("Cancel"));
+    // Every control inside the box, none cut off.
+    for (QWidget *child : box->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        QVERIFY2(box->rect().contains(child->geometry()), qPrintable(child->objectName()));
+
+    auto *text = box->findChild<QLineEdit *>(QStringLiteral("txtFind"));
+    QTRY_COMPARE(QApplication::focusWidget(), text);
+    QVERIFY(!findNext->isEnabled());
+    QTest::keyClicks(text, QStringLiteral("x"));
+    QVERIFY(findNext->isEnabled());
+
+    // Esc hides it; opening it again keeps what was typed, selected so that typing replaces it.
+    w.keys(Qt::Key_Escape);
+    QTRY_VERIFY(!box->isVisible());
+    w.action("mnuEdit_Find")->trigger();
+    QTRY_VERIFY(box->isVisible());
+    QCOMPARE(text->text(), QStringLiteral("x"));
+    QCOMPARE(text->selectedText(), QStringLiteral("x"));
+    QVERIFY(findBox(w) == box);
+
+    // A selection within a line of the view is offered as the text to find.
+    QVERIFY(w.clickChat(QStringLiteral("Veyla")));
+    QTextCursor cursor = w.view()->textCursor();
+    cursor.setPosition(18);
+    cursor.setPosition(23, QTextCursor::KeepAnchor);
+    w.view()->setTextCursor(cursor);
+    w.action("mnuEdit_Find")->trigger();
+    QCOMPARE(text->text(), QStringLiteral("hello"));
+}
+
+void tst_FindAndPages::findTurnsToThePageOfEachMatch()
+{
+    Window w(pagedLog({{10, "Needle"}, {1000, "needle"}, {1500, "NEEDLE"}}));
+    QVERIFY(w.clickChat(QStringLiteral("Orrik")));
+    QCOMPARE(w.window.PageCount, 3);
+    QWidget *box = w.openFind();
+    QVERIFY(box && box->isVisible());
+    w.type(QStringLiteral("needle"));
+
+    // Enter in the text field is Find Next; each match is selected on its page and scrolled into sight.
+    const struct {
+        int page;
+        const char *line;
+    } expected[] = {{1, "line 10 "}, {2, "line 1000 "}, {3, "line 1500 "}, {1, "line 10 "}};
+    for (const auto &match : expected) {
+        w.keys(Qt::Key_Return);
+        QCOMPARE(w.window.CurrentPage, match.page);
+        QCOMPARE(w.pageLabel(), QStringLiteral("Page %1 of 3").arg(match.page));
+        QCOMPARE(w.selection().toLower(), QStringLiteral("needle"));
+        QVERIFY2(w.selectedLine().contains(QLatin1String(match.line)), qPrintable(w.selectedLine()));
+        QVERIFY(w.selectionInSight());
+        QCOMPARE(w.get<QPushButton>("cmdPagePrevious")->isEnabled(), match.page > 1);
+        QCOMPARE(w.get<QPushButton>("cmdPageNext")->isEnabled(), match.page < 3);
+        QCOMPARE(w.action("mnuEdit_NextPage")->isEnabled(), match.page < 3);
+        QVERIFY(box->isVisible()); // the box stays for the next search
+    }
+
+    // Up, with the case to match: from line 10 back round to the end, where only "NEEDLE" fits.
+    QTest::mouseClick(box->findChild<QRadioButton *>(QStringLiteral("optUp")), Qt::LeftButton);
+    box->findChild<QCheckBox *>(QStringLiteral("chkMatchCase"))->setChecked(true);
+    auto *text = box->findChild<QLineEdit *>(QStringLiteral("txtFind"));
+    text->setText(QStringLiteral("NEEDLE"));
+    QTest::mouseClick(box->findChild<QPushButton *>(QStringLiteral("cmdFindNext")), Qt::LeftButton);
+    QCOMPARE(w.window.CurrentPage, 3);
+    QCOMPARE(w.selection(), QStringLiteral("NEEDLE"));
+}
+
+void tst_FindAndPages::findNextAndPreviousRepeatTheLastSearch()
+{
+    Window w(pagedLog({{10, "needle"}, {1000, "needle"}, {1500, "needle"}}));
+    QVERIFY(w.clickChat(QStringLiteral("Orrik")));
+    w.view()->setFocus();
+
+    // Before any search F3 opens the box instead.
+    w.keys(Qt::Key_F3);
+    QWidget *box = findBox(w);
+    QTRY_VERIFY(box && box->isVisible());
+    QTRY_COMPARE(QApplication::focusWidget(), box->findChild<QLineEdit *>());
+    w.type(QStringLiteral("needle"));
+    w.keys(Qt::Key_Return);
+    QVERIFY(w.selectedLine().contains(QLatin1String("line 10 ")));
+    // F3 works in the box as well as in the window.
+    w.keys(Qt::Key_F3);
+    QVERIFY(w.selectedLine().contains(QLatin1String("line 1000 ")));
+    box->close();
+    w.view()->setFocus();
+    w.keys(Qt::Key_F3, {}, &w.window);
+    QCOMPARE(w.window.CurrentPage, 3);
+    w.keys(Qt::Key_F3, Qt::ShiftModifier);
+    QCOMPARE(w.window.CurrentPage, 2);
+    QVERIFY(w.selectedLine().contains(QLatin1String("line 1000 ")));
+    w.keys(Qt::Key_F3, Qt::ShiftModifier);
+    w.keys(Qt::Key_F3, Qt::ShiftModifier);
+    QCOMPARE(w.window.CurrentPage, 3); // wrapped round to the last match
+    QVERIFY(w.selectedLine().contains(QLatin1String("line 1500 ")));
+
+    // A search from where the user clicked: on page 2 after line 1000, down finds line 1500.
+    w.click("cmdPagePrevious");
+    QTextCursor cursor = w.view()->textCursor();
+    cursor.setPosition(w.view()->document()->findBlockByNumber(400).position());
+    w.view()->setTextCursor(cursor);
+    w.keys(Qt::Key_F3);
+    QVERIFY(w.selectedLine().contains(QLatin1String("line 1500 ")));
+}
+
+void tst_FindAndPages::findNothingSaysSoAndChangesNothing()
+{
+    Window w(pagedLog({{10, "needle"}}));
+    QVERIFY(w.clickChat(QStringLiteral("Orrik")));
+    w.click("cmdPageNext");
+    QTextCursor cursor = w.view()->textCursor();
+    cursor.setPosition(50);
+    cursor.setPosition(60, QTextCursor::KeepAnchor);
+    w.view()->setTextCursor(cursor);
+    const QString before = w.view()->toPlainText();
+
+    QWidget *box = w.openFind();
+    w.type(QStringLiteral("haystack"));
+    MessageSeen seen;
+    {
+        ModalAnswer answer(acceptMessage(&seen));
+        w.keys(Qt::Key_Return);
+    }
+    QCOMPARE(seen.count, 1);
+    QCOMPARE(seen.title, QStringLiteral("Evenfall Chat Log Reader"));
+    QVERIFY2(seen.text.contains(QLatin1String("\"haystack\"")), qPrintable(seen.text));
+    QCOMPARE(w.window.CurrentPage, 2);
+    QCOMPARE(w.view()->toPlainText(), before);
+    QCOMPARE(w.view()->textCursor().selectionStart(), 50);
+    QCOMPARE(w.view()->textCursor().selectionEnd(), 60);
+    QCOMPARE(w.get<QPushButton>("cmdPagePrevious")->isEnabled(), true);
+
+    // "Needle" with the case to match is nowhere either; with nothing on view, nothing is anywhere.
+    box->findChild<QCheckBox *>(QStringLiteral("chkMatchCase"))->setChecked(true);
+    box->findChild<QLineEdit *>(QStringLiteral("txtFind"))->setText(QStringLiteral("Needle"));
+    {
+        ModalAnswer answer(acceptMessage(&seen));
+        w.keys(Qt::Key_Return, {}, box);
+    }
+    QCOMPARE(seen.count, 2);
+    QCOMPARE(w.window.CurrentPage, 2);
+    Window empty(pagedLog({}));
+    {
+        ModalAnswer answer(acceptMessage(&seen));
+        empty.action("mnuEdit_FindNext")->trigger(); // opens the box
+        QTRY_VERIFY(findBox(empty) && findBox(empty)->isVisible());
+        findBox(empty)->findChild<QLineEdit *>(QStringLiteral("txtFind"))->setText(QStringLiteral("line"));
+        QTest::mouseClick(findBox(empty)->findChild<QPushButton *>(QStringLiteral("cmdFindNext")),
+                          Qt::LeftButton);
+    }
+    QCOMPARE(seen.count, 3);
+}
+
+void tst_FindAndPages::findOnAnEditedPage()
+{
+    // Typing into the view shifts it against the text; the search then takes the page as built.
+    Window w(pagedLog({{10, "needle"}, {20, "needle"}}));
+    QVERIFY(w.clickChat(QStringLiteral("Orrik")));
+    w.view()->moveCursor(QTextCursor::End);
+    w.view()->insertPlainText(QStringLiteral("typed by the user"));
+    w.openFind();
+    w.type(QStringLiteral("needle"));
+    w.keys(Qt::Key_Return);
+    QCOMPARE(w.selection(), QStringLiteral("needle"));
+    QVERIFY(w.selectedLine().contains(QLatin1String("line 10 ")));
+    QVERIFY(!w.view()->toPlainText().contains(QLatin1String("typed by the user")));
+    w.keys(Qt::Key_Return);
+    QVERIFY(w.selectedLine().contains(QLatin1String("line 20 ")));
+}
+
+void tst_FindAndPages::goToPage()
+{
+    Window w(pagedLog({}));
+    QVERIFY(w.clickChat(QStringLiteral("Orrik")));
+    auto answer = [&](const std::function<void(QWidget *)> &action) {
+        ModalAnswer box([&](QWidget *modal) {
+            QCOMPARE(modal->objectName(), QStringLiteral("frmGoToPage"));
+            QCOMPARE(modal->windowTitle(), QStringLiteral("Go to Page"));
+            action(modal);
+        });
+        w.keys(Qt::Key_G, Qt::ControlModifier);
+        QVERIFY(box.answered());
+    };
+    // Typed over the page shown, confirmed with Enter.
+    answer([](QWidget *modal) {
+        auto *number = modal->findChild<QSpinBox *>(QStringLiteral("txtPageNumber"));
+        QCOMPARE(number->value(), 1);
+        QCOMPARE(number->minimum(), 1);
+        QCOMPARE(number->maximum(), 3);
+        QCOMPARE(modal->findChild<QLabel *>(QStringLiteral("lblPageNumber"))->text(),
+                 QStringLiteral("&Page number (1 - 3):"));
+        QTest::keyClicks(number, QStringLiteral("3"));
+        QTest::keyClick(number, Qt::Key_Return);
+    });
+    QCOMPARE(w.window.CurrentPage, 3);
+    QCOMPARE(w.pageLabel(), QStringLiteral("Page 3 of 3"));
+    QVERIFY(w.view()->toPlainText().startsWith(QLatin1String(" Orrik tells you: line 1")));
+    QVERIFY(!w.get<QPushButton>("cmdPageNext")->isEnabled());
+    QVERIFY(w.get<QPushButton>("cmdPagePrevious")->isEnabled());
+    // A number beyond the last page cannot be typed; Cancel and Esc keep the page.
+    answer([](QWidget *modal) {
+        auto *number = modal->findChild<QSpinBox *>(QStringLiteral("txtPageNumber"));
+        QTest::keyClicks(number, QStringLiteral("9"));
+        QCOMPARE(number->value(), 3);
+        QTest::keyClick(number, Qt::Key_Down);
+        QCOMPARE(number->value(), 2);
+        QTest::mouseClick(modal->findChild<QPushButton *>(QStringLiteral("cmdCancel")), Qt::LeftButton);
+    });
+    QCOMPARE(w.window.CurrentPage, 3);
+    answer([](QWidget *modal) {
+        auto *number = modal->findChild<QSpinBox *>(QStringLiteral("txtPageNumber"));
+        QTest::keyClicks(number, QStringLiteral("2"));
+        QTest::keyClick(number, Qt::Key_Escape);
+    });
+    QCOMPARE(w.window.CurrentPage, 3);
+    answer([](QWidget *modal) {
+        auto *number = modal->findChild<QSpinBox *>(QStringLiteral("txtPageNumber"));
+        number->setValue(2);
+        QTest::mouseClick(modal->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+    });
+    QCOMPARE(w.window.CurrentPage, 2);
+    QVERIFY(w.get<QPushButton>("cmdPageNext")->isEnabled() &&
+            w.get<QPushButton>("cmdPagePrevious")->isEnabled());
+}
+
+void tst_FindAndPages::pageKeysKeepTheButtonsAsTheyDo()
+{
+    Window w(pagedLog({}));
+    QVERIFY(w.clickChat(QStringLiteral("Orrik")));
+    auto *next = w.get<QPushButton>("cmdPageNext");
+    auto *previous = w.get<QPushButton>("cmdPagePrevious");
+    auto state = [&] {
+        return QStringLiteral("%1 %2%3 %4%5%6%7")
+            .arg(w.window.CurrentPage)
+            .arg(previous->isEnabled())
+            .arg(next->isEnabled())
+            .arg(w.action("mnuEdit_FirstPage")->isEnabled())
+            .arg(w.action("mnuEdit_PreviousPage")->isEnabled())
+            .arg(w.action("mnuEdit_NextPage")->isEnabled())
+            .arg(w.action("mnuEdit_LastPage")->isEnabled());
+    };
+    QCOMPARE(state(), QStringLiteral("1 01 0011"));
+    // From the list and from inside the text view alike.
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("lstChatNames"));
+    w.keys(Qt::Key_PageDown, Qt::ControlModifier);
+    QCOMPARE(state(), QStringLiteral("2 11 1111"));
+    QVERIFY(w.view()->toPlainText().startsWith(QLatin1String(" Orrik tells you: line ")));
+    QCOMPARE(w.get<QListWidget>("lstChatNames")->currentRow(), 0); // the list did not take the key
+    w.view()->setFocus();
+    w.keys(Qt::Key_PageDown, Qt::ControlModifier);
+    QCOMPARE(state(), QStringLiteral("3 10 1100"));
+    w.keys(Qt::Key_PageDown, Qt::ControlModifier); // nothing beyond the last page
+    QCOMPARE(state(), QStringLiteral("3 10 1100"));
+    w.keys(Qt::Key_PageUp, Qt::ControlModifier);
+    QCOMPARE(state(), QStringLiteral("2 11 1111"));
+    w.action("mnuEdit_FirstPage")->trigger();
+    QCOMPARE(state(), QStringLiteral("1 01 0011"));
+    QCOMPARE(w.pageLabel(), QStringLiteral("Page 1 of 3"));
+    w.action("mnuEdit_LastPage")->trigger();
+    QCOMPARE(state(), QStringLiteral("3 10 1100"));
+    QCOMPARE(w.pageLabel(), QStringLiteral("Page 3 of 3"));
+    // The buttons carry on from there exactly as before.
+    w.click("cmdPagePrevious");
+    w.click("cmdPagePrevious");
+    QCOMPARE(state(), QStringLiteral("1 01 0011"));
+}
+
+void tst_FindAndPages::pageItemsWaitForSeveralPages()
+{
+    Window w(pagedLog({}));
+    const char *const pageItems[] = {"mnuEdit_GoToPage", "mnuEdit_FirstPage", "mnuEdit_PreviousPage",
+                                     "mnuEdit_NextPage", "mnuEdit_LastPage"};
+    auto anyEnabled = [&] {
+        return std::any_of(std::begin(pageItems), std::end(pageItems),
+                           [&](const char *name) { return w.action(name)->isEnabled(); });
+    };
+    QVERIFY(!anyEnabled()); // nothing on view
+    QVERIFY(w.clickChat(QStringLiteral("Veyla")));
+    QVERIFY(!anyEnabled()); // one page
+    bool boxShown = false;
+    {
+        ModalAnswer answer([&](QWidget *modal) {
+            boxShown = true;
+            modal->close();
+        });
+        w.keys(Qt::Key_G, Qt::ControlModifier);
+        w.keys(Qt::Key_PageDown, Qt::ControlModifier);
+    }
+    QVERIFY(!boxShown);
+    QCOMPARE(w.window.CurrentPage, 1);
+    QVERIFY(w.clickChat(QStringLiteral("Orrik")));
+    QVERIFY(w.action("mnuEdit_GoToPage")->isEnabled());
+    w.get<QAction>("mnuOptions_PublicChannel_DisplaySystem")->trigger(); // rebuilt: still several pages
+    QVERIFY(w.action("mnuEdit_NextPage")->isEnabled());
+    QVERIFY(w.clickChat(QStringLiteral("Veyla")));
+    QVERIFY(!anyEnabled());
+}
+
+void tst_FindAndPages::selectAllAndCopyActOnTheView()
+{
+    Window w(pagedLog({}));
+    QVERIFY(w.clickChat(QStringLiteral("Veyla")));
+    QVERIFY(!w.action("mnuEdit_Copy")->isEnabled()); // nothing selected
+    QApplication::clipboard()->setText(QStringLiteral("old"));
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("lstChatNames"));
+    w.keys(Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(w.selection(), QStringLiteral(" Veyla tells you: hello"));
+    QVERIFY(w.action("mnuEdit_Copy")->isEnabled());
+    w.get<QWidget>("cmdImportFile")->setFocus();
+    w.keys(Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral(" Veyla tells you: hello"));
+    // In the folder box the keys are the box's own.
+    auto *folder = w.folderBox();
+    folder->setFocus();
+    w.keys(Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(folder->selectedText(), folder->text());
+}
+
+QTEST_MAIN(tst_FindAndPages)
+#include "tst_findandpages.moc"
