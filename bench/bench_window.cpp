@@ -1,8 +1,13 @@
 // The main window, offscreen: importing through the folder box, the file combo and the Import button;
 // clicking the largest chat (text assembly and its first page on screen); walking all of its pages with
-// the Next button. Each timing ends after the window has repainted.
+// the Next button; finding in the largest chat with the Find box. Each timing ends after the window has
+// repainted.
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 
 #include <benchmark/benchmark.h>
 
@@ -13,6 +18,7 @@
 #include <string>
 
 #include "BenchLogs.h"
+#include "ChatSearch.h"
 #include "LogGenerator.h"
 #include "WindowDriver.h"
 
@@ -173,6 +179,105 @@ void walkPages(benchmark::State &state)
     state.counters["slowest_page_ms"] = slowest * 1e3;
 }
 
+// The text of a line near the end of the chat whose first occurrence is near the end too: found from
+// page 1, it is a search through almost the whole chat and a turn to the last pages. Empty if none is.
+QString lateNeedle(const QString &text)
+{
+    qsizetype end = text.size() - 2; // the final CR LF
+    for (int tries = 0; tries < 500 && end > 0; ++tries) {
+        const qsizetype start = text.lastIndexOf(QStringLiteral("\r\n"), end - 1) + 2;
+        const QString line = text.mid(start, end - start);
+        if (line.size() > 12 && text.indexOf(line) > text.size() * 9 / 10)
+            return line;
+        end = start - 2;
+    }
+    return {};
+}
+
+// The largest chat on view with timestamps, which makes it longer (about 45 million characters from the
+// 100 MB log) and gives its lines near the end texts of their own; taken back by the destructor.
+class TimestampedLargestChat {
+public:
+    TimestampedLargestChat(WindowDriver &driver, QListWidgetItem *largest) : driver_(driver)
+    {
+        clickChat(largest);
+        driver_.get<QAction>("mnuOptionsShowTimestamp")->trigger();
+        WindowDriver::settle();
+    }
+    ~TimestampedLargestChat() { driver_.get<QAction>("mnuOptionsShowTimestamp")->trigger(); }
+
+private:
+    WindowDriver &driver_;
+};
+
+// One step of Find Next in the Find box, from the top of page 1 to a match near the end of the largest
+// chat, with or without the case to match.
+void findAcrossChat(benchmark::State &state, bool matchCase)
+{
+    WindowDriver &driver = loadedWindow();
+    const frmMain &window = driver.window;
+    QListWidgetItem *largest = nullptr, *small = nullptr;
+    if (!findBenchChats(driver, state, &largest, &small))
+        return;
+    const TimestampedLargestChat shown(driver, largest);
+    const QString needle = lateNeedle(window.ChatText);
+    if (needle.isEmpty()) {
+        state.SkipWithError("no line near the end occurs there first");
+        return;
+    }
+    const qsizetype position = window.ChatText.indexOf(needle);
+    const qsizetype page = modMain::pageOfRange(window.ChatText, position, needle.size());
+    driver.get<QAction>("mnuEdit_Find")->trigger();
+    auto *box = driver.window.findChild<QWidget *>(QStringLiteral("frmFind"));
+    box->findChild<QLineEdit *>(QStringLiteral("txtFind"))->setText(matchCase ? needle : needle.toUpper());
+    box->findChild<QCheckBox *>(QStringLiteral("chkMatchCase"))->setChecked(matchCase);
+    auto *findNext = box->findChild<QPushButton *>(QStringLiteral("cmdFindNext"));
+    auto *view = driver.get<QPlainTextEdit>("txtChat");
+    for (auto _ : state) {
+        driver.get<QAction>("mnuEdit_FirstPage")->trigger();
+        view->moveCursor(QTextCursor::Start);
+        WindowDriver::settle();
+        const auto start = Clock::now();
+        QTest::mouseClick(findNext, Qt::LeftButton);
+        WindowDriver::settle();
+        const auto stop = Clock::now();
+        if (window.CurrentPage != page || view->textCursor().selectedText().size() != needle.size()) {
+            state.SkipWithError("the match was not shown");
+            break;
+        }
+        state.SetIterationTime(seconds(stop - start));
+    }
+    box->close();
+    state.counters["chars"] = double(window.ChatText.size());
+    state.counters["searched"] = double(position);
+    state.counters["page"] = double(page);
+}
+
+// The search alone when the text is nowhere: the whole chat is read, from the cursor to the end and
+// round from the start, as a Find Next that ends in "Cannot find" does before its message.
+void findNothing(benchmark::State &state, bool matchCase, modMain::SearchDirection direction,
+                 const QString &needle)
+{
+    WindowDriver &driver = loadedWindow();
+    const frmMain &window = driver.window;
+    QListWidgetItem *largest = nullptr, *small = nullptr;
+    if (!findBenchChats(driver, state, &largest, &small))
+        return;
+    const TimestampedLargestChat shown(driver, largest);
+    const qsizetype from = window.ChatText.size() / 2;
+    for (auto _ : state) {
+        const modMain::ChatMatch match = modMain::findInChat(
+            window.ChatText, needle, from, direction, matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+        benchmark::DoNotOptimize(match);
+        if (match.position != -1) {
+            state.SkipWithError("found what is nowhere");
+            break;
+        }
+    }
+    state.counters["chars"] = double(window.ChatText.size());
+    state.SetItemsProcessed(state.iterations() * window.ChatText.size());
+}
+
 void registerAll()
 {
     for (const benchlogs::LogSize &size : benchlogs::sizes()) {
@@ -193,6 +298,23 @@ void registerAll()
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
         ->Iterations(1);
+    for (bool matchCase : {true, false}) {
+        const std::string cases = matchCase ? "/match_case" : "/any_case";
+        benchmark::RegisterBenchmark(("WindowFindNext/" + logLabel + "/largest" + cases).c_str(),
+                                     findAcrossChat, matchCase)
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime();
+        // A word; two rare letters; three of the commonest, which the vector filter lets through most.
+        for (const char *needle : {"Nowhere", "qj", "ese"}) {
+            for (auto direction : {modMain::SearchDirection::Down, modMain::SearchDirection::Up}) {
+                const std::string way = direction == modMain::SearchDirection::Down ? "/down" : "/up";
+                benchmark::RegisterBenchmark(
+                    ("FindNothing/" + logLabel + "/largest/" + needle + cases + way).c_str(), findNothing,
+                    matchCase, direction, QString::fromLatin1(needle))
+                    ->Unit(benchmark::kMillisecond);
+            }
+        }
+    }
 }
 
 } // namespace
