@@ -16,9 +16,9 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
 #include <QUrl>
@@ -779,6 +779,30 @@ void frmMain::findInChat(const QString &text, bool matchCase, modMain::SearchDir
         std::min<int>(last, int(modMain::viewPosition(page, match.position + text.size() - shown.start))),
         QTextCursor::KeepAnchor);
     txtChat->setTextCursor(cursor); // and scrolls it into sight
+    keepFindBoxOffMatch();
+}
+
+void frmMain::keepFindBoxOffMatch()
+{
+    if (!findBox_ || !findBox_->isVisible())
+        return;
+    // The match on screen: from the start of the selection to its end, the height of its line.
+    QTextCursor edge = txtChat->textCursor();
+    edge.setPosition(edge.selectionStart());
+    QRect match = txtChat->cursorRect(edge);
+    edge.setPosition(txtChat->textCursor().selectionEnd());
+    match = match.united(txtChat->cursorRect(edge));
+    match.moveTopLeft(txtChat->viewport()->mapToGlobal(match.topLeft()));
+    const QRect box = findBox_->frameGeometry();
+    if (!box.intersects(match))
+        return;
+    // Below the match when the screen has room there, else above it.
+    const QRect screen = findBox_->screen()->availableGeometry();
+    const int gap = match.height();
+    QPoint to(box.x(), match.bottom() + gap);
+    if (to.y() + box.height() > screen.bottom())
+        to.setY(match.top() - gap - box.height());
+    findBox_->move(to); // a window is placed by its frame
 }
 
 void frmMain::mnuEdit_GoToPage_Click()

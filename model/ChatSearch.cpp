@@ -22,13 +22,13 @@ namespace {
 // eight positions at once for the needle's first and last units before comparing the rest.
 const char16_t *foldTable()
 {
-    static const std::vector<char16_t> table = [] {
+    static const std::vector<char16_t> kFolds = [] {
         std::vector<char16_t> folds(0x10000);
         for (char32_t unit = 0; unit < 0x10000; ++unit)
             folds[unit] = char16_t(QChar::toCaseFolded(unit));
         return folds;
     }();
-    return table.data();
+    return kFolds.data();
 }
 
 // A needle prepared for one search: its units (folded when case does not matter) and, for the filter,

@@ -81,6 +81,17 @@ public:
     // The line of the view that holds the selection, as the view shows it.
     QString selectedLine() { return view()->textCursor().block().text(); }
     bool selectionInSight() { return view()->viewport()->rect().intersects(view()->cursorRect()); }
+    // The selection on screen, from its start to its end.
+    QRect selectionOnScreen()
+    {
+        QTextCursor edge = view()->textCursor();
+        edge.setPosition(view()->textCursor().selectionStart());
+        QRect rect = view()->cursorRect(edge);
+        edge.setPosition(view()->textCursor().selectionEnd());
+        rect = rect.united(view()->cursorRect(edge));
+        rect.moveTopLeft(view()->viewport()->mapToGlobal(rect.topLeft()));
+        return rect;
+    }
 
     QTemporaryDir dir;
 };
@@ -192,8 +203,15 @@ void tst_FindAndPages::findTurnsToThePageOfEachMatch()
         int page;
         const char *line;
     } expected[] = {{1, "line 10 "}, {2, "line 1000 "}, {3, "line 1500 "}, {1, "line 10 "}};
+    QRect firstMatch;
     for (const auto &match : expected) {
+        // The last search comes back to the first match: the box is put over it, and moves off it.
+        if (firstMatch.isValid())
+            box->move(firstMatch.topLeft() - QPoint(20, 10));
         w.keys(Qt::Key_Return);
+        QVERIFY(!box->frameGeometry().intersects(w.selectionOnScreen()));
+        if (!firstMatch.isValid())
+            firstMatch = w.selectionOnScreen();
         QCOMPARE(w.window.CurrentPage, match.page);
         QCOMPARE(w.pageLabel(), QStringLiteral("Page %1 of 3").arg(match.page));
         QCOMPARE(w.selection().toLower(), QStringLiteral("needle"));

@@ -134,6 +134,8 @@ private:
     // Searches the chat on view from the view's cursor and shows the match; says so when there is none.
     void findInChat(const QString &text, bool matchCase, modMain::SearchDirection direction);
     void findAgain(modMain::SearchDirection direction);
+    // Moves the Find box out of the way when it covers the match just shown.
+    void keepFindBoxOffMatch();
     void rebuildRecentLogsMenu(const QStringList &logs);
     // Whether the drop handlers take this drag: one log file, not text for a text field.
     bool acceptLogDrag(QDropEvent *event);
