@@ -253,6 +253,14 @@ qsizetype searchBackward(QStringView text, const Needle &needle, qsizetype end)
 
 #endif
 
+// Letters beyond the Basic Multilingual Plane fold as whole code points, which the unit table cannot
+// do; a needle that holds any is rare enough to leave to the library's slower search.
+bool foldsBeyondUnits(QStringView needle, Qt::CaseSensitivity cs)
+{
+    return cs == Qt::CaseInsensitive &&
+           std::any_of(needle.begin(), needle.end(), [](QChar c) { return c.isSurrogate(); });
+}
+
 } // namespace
 
 qsizetype findForward(QStringView text, QStringView needle, qsizetype from, Qt::CaseSensitivity cs)
@@ -260,6 +268,8 @@ qsizetype findForward(QStringView text, QStringView needle, qsizetype from, Qt::
     from = std::max<qsizetype>(from, 0);
     if (needle.isEmpty() || from + needle.size() > text.size())
         return -1;
+    if (foldsBeyondUnits(needle, cs))
+        return text.indexOf(needle, from, cs);
     return searchForward(text, Needle(needle, cs), from);
 }
 
@@ -268,6 +278,8 @@ qsizetype findBackward(QStringView text, QStringView needle, qsizetype end, Qt::
     end = std::min(end, text.size());
     if (needle.isEmpty() || end < needle.size())
         return -1;
+    if (foldsBeyondUnits(needle, cs))
+        return text.lastIndexOf(needle, end - needle.size(), cs);
     return searchBackward(text, Needle(needle, cs), end);
 }
 

@@ -45,30 +45,35 @@ private slots:
 
 void tst_ChatSearch::findAgreesWithLibrarySearch_data()
 {
-    QTest::addColumn<QString>("alphabet");
+    QTest::addColumn<QStringList>("alphabet");
     QTest::addColumn<int>("caseSensitivity");
     // Few letters make many near-misses; the accented and Polish letters share low bytes with ASCII ones
     // (U+0141 with 'A'). The Kelvin sign and the long s fold to 'k' and 's', and final sigma with sigma:
-    // three units can stand for one letter.
-    const QString mixed = QStringLiteral("aAbB\u00e9\u00c9\u0141\u0142 ");
-    const QString threeWays = QStringLiteral("kKsS\u212a\u017f\u03c3\u03a3\u03c2a");
-    QTest::newRow("ascii, match case") << QStringLiteral("abAB") << int(Qt::CaseSensitive);
-    QTest::newRow("ascii, any case") << QStringLiteral("abAB") << int(Qt::CaseInsensitive);
-    QTest::newRow("latin, match case") << mixed << int(Qt::CaseSensitive);
-    QTest::newRow("latin, any case") << mixed << int(Qt::CaseInsensitive);
-    QTest::newRow("three ways, match case") << threeWays << int(Qt::CaseSensitive);
-    QTest::newRow("three ways, any case") << threeWays << int(Qt::CaseInsensitive);
+    // three units can stand for one letter. Deseret letters are pairs of units that fold as one.
+    const QStringList ascii = {u"a"_qs, u"b"_qs, u"A"_qs, u"B"_qs};
+    const QStringList latin = {u"a"_qs,      u"A"_qs,      u"b"_qs,      u"B"_qs, u"\u00e9"_qs,
+                               u"\u00c9"_qs, u"\u0141"_qs, u"\u0142"_qs, u" "_qs};
+    const QStringList threeWays = {u"k"_qs,      u"K"_qs,      u"s"_qs,      u"S"_qs,      u"\u212a"_qs,
+                                   u"\u017f"_qs, u"\u03c3"_qs, u"\u03a3"_qs, u"\u03c2"_qs, u"a"_qs};
+    const QStringList deseret = {u"\U00010400"_qs, u"\U00010428"_qs, u"a"_qs, u"A"_qs};
+    for (int cs : {int(Qt::CaseSensitive), int(Qt::CaseInsensitive)}) {
+        const char *which = cs == Qt::CaseSensitive ? "match case" : "any case";
+        QTest::addRow("ascii, %s", which) << ascii << cs;
+        QTest::addRow("latin, %s", which) << latin << cs;
+        QTest::addRow("three ways, %s", which) << threeWays << cs;
+        QTest::addRow("beyond the BMP, %s", which) << deseret << cs;
+    }
 }
 
 void tst_ChatSearch::findAgreesWithLibrarySearch()
 {
-    QFETCH(QString, alphabet);
+    QFETCH(QStringList, alphabet);
     QFETCH(int, caseSensitivity);
     const auto cs = Qt::CaseSensitivity(caseSensitivity);
     QRandomGenerator random(7);
-    auto randomText = [&](int length) {
+    auto randomText = [&](int letters) {
         QString s;
-        for (int i = 0; i < length; ++i)
+        for (int i = 0; i < letters; ++i)
             s += alphabet[random.bounded(int(alphabet.size()))];
         return s;
     };

@@ -9,8 +9,9 @@ namespace modMain {
 
 enum class SearchDirection { Down, Up };
 
-// The first occurrence of needle that starts at or after from, or -1. Case-insensitive comparison folds
-// each UTF-16 unit's case. An empty needle is never found.
+// The first occurrence of needle that starts at or after from, or -1. Without regard to case, letters
+// compare by simple case folding as QString's comparison does, beyond the Basic Multilingual Plane
+// too. An empty needle is never found.
 qsizetype findForward(QStringView text, QStringView needle, qsizetype from, Qt::CaseSensitivity cs);
 
 // The last occurrence of needle that ends at or before end, or -1.
