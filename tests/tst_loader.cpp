@@ -392,8 +392,8 @@ void tst_Loader::cutAndInvalidSequencesDecodeAsInOneGo()
     }
     if (utf8) {
         // And as Qt decodes the same bytes in one piece.
-        static const QRegularExpression lineEnd(QStringLiteral("\r\n|\n|\r"));
-        const QStringList lines = QString::fromUtf8(bytes).split(lineEnd, Qt::SkipEmptyParts).mid(1);
+        static const QRegularExpression kLineEnd(QStringLiteral("\r\n|\n|\r"));
+        const QStringList lines = QString::fromUtf8(bytes).split(kLineEnd, Qt::SkipEmptyParts).mid(1);
         QCOMPARE(lines, texts);
     }
 }
