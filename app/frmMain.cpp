@@ -894,7 +894,9 @@ void frmMain::cmdSaveLogToFile_Click()
         return;
     const QString path = cdgMainDialogs->fileName;
     QString error;
-    if (!modMain::writeTextFile(path, chatViewText(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), &error))
+    // A FIFO that no program reads would hang the window: that is a failure here, not a wait.
+    if (!modMain::writeTextFile(path, chatViewText(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), &error,
+                                false))
         showMessageBox(this, QStringLiteral("Cannot write file %1:\n%2.").arg(path, error), 48,
                        QStringLiteral("Error"));
 }

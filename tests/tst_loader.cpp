@@ -6,8 +6,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <thread>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#endif
 
 #include "ChildProcess.h"
 #include "TextCodec.h"
@@ -86,6 +96,8 @@ private slots:
     void fileCutShortWhileReadLoadsNothing();
     void encodeAnsiRoundTripsAndReplaces();
     void writeTextFileReplacesOrKeepsOld();
+    void writeTextFileWritesDevicesAndFifosInPlace();
+    void writeTextFileFollowsSymbolicLinks();
 };
 
 void tst_Loader::filesWithoutLines_data()
@@ -496,6 +508,99 @@ void tst_Loader::writeTextFileReplacesOrKeepsOld()
     QVERIFY(QFileInfo(blocked).isDir());
     QVERIFY(
         !modMain::writeTextFile(dir.filePath(QStringLiteral("missing/x.txt")), QStringLiteral("x"), &error));
+}
+
+namespace {
+
+#ifdef Q_OS_UNIX
+bool isFifo(const QString &path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
+bool isCharDevice(const QString &path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+// Reads the first byte of the FIFO at path and goes away, in a thread of its own.
+std::thread fifoReader(const QString &path, QByteArray *got)
+{
+    return std::thread([path, got] {
+        QFile fifo(path);
+        if (fifo.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            *got = fifo.read(1);
+    });
+}
+#endif
+
+} // namespace
+
+void tst_Loader::writeTextFileWritesDevicesAndFifosInPlace()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("devices and FIFOs are Unix file system objects");
+#else
+    QTemporaryDir dir;
+    QString error;
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+
+    // With a reader: the text goes through the FIFO, which stays a FIFO. (Our own read end, opened
+    // without waiting, is the reader; the text fits into the pipe's buffer.)
+    const int readEnd = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(readEnd >= 0);
+    const bool written = modMain::writeTextFile(fifo, QStringLiteral("caf\u00E9\r\n"), &error, false);
+    char buffer[16] = {};
+    const ssize_t received = ::read(readEnd, buffer, sizeof buffer);
+    ::close(readEnd);
+    QVERIFY2(written, qPrintable(error));
+    QVERIFY(isFifo(fifo));
+    QCOMPARE(QByteArray(buffer, int(std::max<ssize_t>(received, 0))), QByteArray("caf\xE9\r\n"));
+
+    // Without one, a caller that must not wait is told so at once.
+    QVERIFY(!modMain::writeTextFile(fifo, QStringLiteral("x"), &error, false));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(isFifo(fifo));
+
+    // A reader that goes away is a failed write, not the end of this process.
+    QByteArray got;
+    std::thread reader = fifoReader(fifo, &got);
+    const bool toLeaver = modMain::writeTextFile(fifo, QString(1 << 20, u'x'), &error);
+    reader.join();
+    QVERIFY(!toLeaver);
+    QCOMPARE(error, QString::fromLocal8Bit(std::strerror(EPIPE)));
+    QVERIFY(isFifo(fifo));
+
+    // Device nodes of our own, made like the system's full and null devices.
+    const QString full = dir.filePath(QStringLiteral("full")), null = dir.filePath(QStringLiteral("null"));
+    if (::mknod(QFile::encodeName(full).constData(), S_IFCHR | 0600, makedev(1, 7)) != 0 ||
+        ::mknod(QFile::encodeName(null).constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+        QSKIP("cannot make device nodes here (not root, or a file system without devices)");
+    QVERIFY(!modMain::writeTextFile(full, QStringLiteral("text"), &error));
+    QCOMPARE(error, QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    QVERIFY(isCharDevice(full));
+    QVERIFY2(modMain::writeTextFile(null, QStringLiteral("text"), &error), qPrintable(error));
+    QVERIFY(isCharDevice(null));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+             QStringList({QStringLiteral("fifo"), QStringLiteral("full"), QStringLiteral("null")}));
+#endif
+}
+
+void tst_Loader::writeTextFileFollowsSymbolicLinks()
+{
+    QTemporaryDir dir;
+    const QString target = writeLog(dir, "old", QStringLiteral("target.txt"));
+    const QString link = dir.filePath(QStringLiteral("link.txt"));
+    QVERIFY(QFile::link(target, link));
+    QString error;
+    QVERIFY2(modMain::writeTextFile(link, QStringLiteral("new"), &error), qPrintable(error));
+    QVERIFY(QFileInfo(link).isSymLink());
+    QFile f(target);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("new"));
 }
 
 QTEST_GUILESS_MAIN(tst_Loader)

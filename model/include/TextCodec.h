@@ -43,8 +43,11 @@ private:
 QByteArray encodeAnsi(QStringView text);
 QString decodeAnsi(QByteArrayView bytes);
 
-// Writes text to path in the ANSI encoding, replacing the file atomically: on any failure the old file
-// is left as it was and false is returned with the system's reason in *error.
-bool writeTextFile(const QString &path, QStringView text, QString *error);
+// Writes text to path in the ANSI encoding. A regular file (or a new one) is replaced atomically: on any
+// failure the old file is left as it was and false is returned with the system's reason in *error. A
+// symbolic link is followed and its target replaced. A target that is neither a regular file nor a
+// folder (a device, a FIFO) is written in place, as a shell redirection does, and is never replaced;
+// a FIFO that no program reads is waited for with waitForReader, and is a failure at once without.
+bool writeTextFile(const QString &path, QStringView text, QString *error, bool waitForReader = true);
 
 } // namespace modMain
