@@ -165,11 +165,11 @@ LoadResult failure(LoadStatus status, const QString &errorText)
     return result;
 }
 
-LoadResult readLog(QFile &file, const LoadOptions &options)
+LoadResult readLog(QIODevice &file, const LoadOptions &options)
 {
     // A file cut short while it is read loads as far as it still goes, which would pass for the whole
     // log; the size at the start tells. A pipe has no size, and a file that grows is read to its end.
-    const qint64 sizeAtOpen = file.isSequential() ? 0 : file.size();
+    const qint64 sizeAtOpen = file.isSequential() ? 0 : file.size() - file.pos();
     qint64 total = 0;
 
     const qsizetype readSize = std::max<qsizetype>(options.readSize, 1);
@@ -237,8 +237,13 @@ LoadResult LoadChatLog(const QString &path, const LoadOptions &options)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failure(LoadStatus::FileError, file.errorString());
+    return LoadChatLog(file, options);
+}
+
+LoadResult LoadChatLog(QIODevice &device, const LoadOptions &options)
+{
     try {
-        return readLog(file, options);
+        return readLog(device, options);
     } catch (const std::bad_alloc &) {
         // Whatever was read so far was freed on the way here, so there is room to say so.
         return failure(LoadStatus::OutOfMemory, QStringLiteral("Not enough memory"));

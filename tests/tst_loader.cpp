@@ -1,3 +1,4 @@
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -94,6 +95,7 @@ private slots:
     void cutAndInvalidSequencesDecodeAsInOneGo();
     void outOfMemoryIsAStatusAndFreesAll();
     void fileCutShortWhileReadLoadsNothing();
+    void loadsFromAnOpenDeviceWhereItStands();
     void encodeAnsiRoundTripsAndReplaces();
     void writeTextFileReplacesOrKeepsOld();
     void writeTextFileWritesDevicesAndFifosInPlace();
@@ -478,6 +480,21 @@ void tst_Loader::fileCutShortWhileReadLoadsNothing()
     QVERIFY2(result.errorText.contains(QLatin1String("shorter")), qPrintable(result.errorText));
     QVERIFY(result.log.ChatLog.isEmpty());
 #endif
+}
+
+void tst_Loader::loadsFromAnOpenDeviceWhereItStands()
+{
+    const QByteArray log =
+        kHeader + "[06/14/2005 21:03:17] Veyla: caf\xE9\r\n[06/14/2005 21:03:18] [Trade: Orrik] ore";
+    QTemporaryDir dir;
+    const modMain::LoadResult fromPath = modMain::LoadChatLog(writeLog(dir, log));
+    QByteArray bytes = "skipped\n" + log;
+    QBuffer buffer(&bytes);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    QVERIFY(buffer.seek(8));
+    const modMain::LoadResult fromDevice = modMain::LoadChatLog(buffer);
+    QCOMPARE(fromDevice.status, LoadStatus::Loaded);
+    compareLogs(fromDevice.log, fromPath.log, "from a device");
 }
 
 void tst_Loader::encodeAnsiRoundTripsAndReplaces()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIODevice>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -109,6 +110,11 @@ struct LoadOptions {
 // when it was opened (cut short by another program meanwhile) is a FileError; running out of memory
 // is OutOfMemory, not an exception, and what was read so far is freed.
 LoadResult LoadChatLog(const QString &path, const LoadOptions &options = {});
+
+// The same, from a device the caller has opened for reading (a file opened with checks of its own, or
+// standard input), read from where it stands to its end. A device that is not sequential is expected
+// to keep the size it had when the load began.
+LoadResult LoadChatLog(QIODevice &device, const LoadOptions &options = {});
 
 } // namespace modMain
 
