@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
@@ -32,6 +33,7 @@
 #include "CommonDialog.h"
 #include "DesignedControls.h"
 #include "FileListBox.h"
+#include "LocalFiles.h"
 #include "PlatformPaths.h"
 #include "RecentLogs.h"
 #include "TextCodec.h"
@@ -442,9 +444,17 @@ void frmMain::cmdImportFile_Click()
 
 void frmMain::importLog(const QString &path)
 {
+    // Only a regular file is read: a FIFO typed as the name would hang the window.
     const QString localPath = platformpaths::toLocalPath(path);
+    QFile file;
+    QString openError;
+    if (!localfiles::openRegularFile(file, localPath, &openError)) {
+        showMessageBox(this, QStringLiteral("Cannot read file %1:\n%2.").arg(path, openError), 48,
+                       QStringLiteral("Error"));
+        return;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    modMain::LoadResult result = modMain::LoadChatLog(localPath);
+    modMain::LoadResult result = modMain::LoadChatLog(file);
     QApplication::restoreOverrideCursor();
 
     switch (result.status) {
@@ -893,6 +903,15 @@ void frmMain::cmdSaveLogToFile_Click()
     if (!cdgMainDialogs->showSave())
         return;
     const QString path = cdgMainDialogs->fileName;
+    if (!state_.logPath.isEmpty() && localfiles::sameFile(path, state_.logPath)) {
+        QMessageBox box(
+            QMessageBox::Warning, QStringLiteral("Save Log to File"),
+            QStringLiteral("%1 is the chat log that is loaded.\nReplace it with the text on view?").arg(path),
+            QMessageBox::Yes | QMessageBox::No, this);
+        box.setDefaultButton(QMessageBox::No);
+        if (box.exec() != QMessageBox::Yes)
+            return;
+    }
     QString error;
     // A FIFO that no program reads would hang the window: that is a failure here, not a wait.
     if (!modMain::writeTextFile(path, chatViewText(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), &error,

@@ -1,5 +1,6 @@
 #include "WineRegistry.h"
 
+#include "LocalFiles.h"
 #include "RegistryData.h"
 
 #include <QByteArray>
@@ -203,8 +204,9 @@ bool readWineRegistryValue(const QString &prefixFolder, RootKey root, const QStr
     if (hiveName.isEmpty() || prefixFolder.isEmpty())
         return false;
 
-    QFile file(QDir(prefixFolder).filePath(hiveName));
-    if (!file.open(QIODevice::ReadOnly))
+    // A FIFO or device in the hive's place is not read: it could hang the window or never end.
+    QFile file;
+    if (!localfiles::openRegularFile(file, QDir(prefixFolder).filePath(hiveName), nullptr))
         return false;
     const QByteArray content = file.readAll();
 

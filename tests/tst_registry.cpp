@@ -1,7 +1,12 @@
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 #include "WineRegistry.h"
 #include "modRegistryTools.h"
@@ -94,6 +99,7 @@ private slots:
     void rootsMapToHiveFiles();
     void missingPrefixOrHive();
     void readRegistryValueUsesWinePrefix();
+    void hiveThatIsNoRegularFileIsNotRead();
 };
 
 void tst_Registry::readValue_data()
@@ -207,6 +213,29 @@ void tst_Registry::missingPrefixOrHive()
         byte = static_cast<char>(random.bounded(256));
     writeFile(prefix.filePath(QStringLiteral("system.reg")), noise);
     QVERIFY(!readWineRegistryValue(prefix.path(), RootKey::LocalMachine, kGameKey, "", value));
+}
+
+void tst_Registry::hiveThatIsNoRegularFileIsNotRead()
+{
+    QTemporaryDir prefix;
+    const QString hivePath = prefix.filePath(QStringLiteral("system.reg"));
+    QString value;
+#ifdef Q_OS_UNIX
+    // A FIFO that nobody writes: a reader that opened it would wait for ever.
+    QCOMPARE(::mkfifo(QFile::encodeName(hivePath).constData(), 0600), 0);
+    QVERIFY(!readWineRegistryValue(prefix.path(), RootKey::LocalMachine, kGameKey, "", value));
+    QVERIFY(QFile::remove(hivePath));
+#endif
+    QVERIFY(QDir(prefix.path()).mkdir(QStringLiteral("system.reg")));
+    QVERIFY(!readWineRegistryValue(prefix.path(), RootKey::LocalMachine, kGameKey, "", value));
+    QCOMPARE(value, QString());
+    // A symbolic link to a hive is read as the hive.
+    QVERIFY(QDir(prefix.path()).rmdir(QStringLiteral("system.reg")));
+    const QString real = prefix.filePath(QStringLiteral("real.reg"));
+    writeFile(real, hive("[Software\\\\KestrelGames\\\\Evenfall] 1\n@=\"C:\\\\Games\"\n"));
+    QVERIFY(QFile::link(real, hivePath));
+    QVERIFY(readWineRegistryValue(prefix.path(), RootKey::LocalMachine, kGameKey, "", value));
+    QCOMPARE(value, QStringLiteral("C:\\Games"));
 }
 
 void tst_Registry::readRegistryValueUsesWinePrefix()
