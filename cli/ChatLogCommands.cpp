@@ -2,13 +2,23 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QHash>
 #include <QSet>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "LocalFiles.h"
+#include "NativeNames.h"
 #include "PlatformPaths.h"
 #include "TextCodec.h"
 #include "TextOutput.h"
@@ -93,11 +103,13 @@ void configure(QCommandLineParser &parser, const Options &options, Command comma
         break;
     case Command::List:
         parser.addPositionalArgument(QStringLiteral("list"), QStringLiteral("List the chats of the log."));
-        parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The chat log to read."));
+        parser.addPositionalArgument(QStringLiteral("file"),
+                                     QStringLiteral("The chat log to read; - reads standard input."));
         break;
     case Command::Show:
         parser.addPositionalArgument(QStringLiteral("show"), QStringLiteral("Print the text of chats."));
-        parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The chat log to read."));
+        parser.addPositionalArgument(QStringLiteral("file"),
+                                     QStringLiteral("The chat log to read; - reads standard input."));
         parser.addPositionalArgument(QStringLiteral("chat"),
                                      QStringLiteral("The chats to show, merged in file order."),
                                      QStringLiteral("chat [chat...]"));
@@ -110,9 +122,10 @@ class Terminal {
 public:
     Terminal(std::FILE *out, std::FILE *err) : out_(out), err_(err) {}
 
+    // File names in text go out as the bytes the system holds (see NativeNames.h).
     void message(const QString &text) const
     {
-        std::fputs((kProgram + QStringLiteral(": ") + text + u'\n').toUtf8().constData(), err_);
+        std::fputs(nativenames::toNative(kProgram + QStringLiteral(": ") + text + u'\n').constData(), err_);
         std::fflush(err_);
     }
 
@@ -126,6 +139,10 @@ public:
     // Text with CR LF line ends, as the model builds it.
     int print(QStringView text) const
     {
+        if (!out_) {
+            message(QStringLiteral("standard output is closed"));
+            return ExitFailure;
+        }
         const int error = writeText(out_, text);
         if (error == 0)
             return ExitSuccess;
@@ -144,25 +161,83 @@ private:
     std::FILE *err_;
 };
 
-// Loads a log as the window's import does (a drive path is looked up in the Wine prefix, as the window
-// does); on failure reports it in one line naming the file.
+const QString kStandardInput = QStringLiteral("-");
+
+// How a log argument is named in messages.
+QString shownName(const QString &path)
+{
+    return path == kStandardInput ? QStringLiteral("(standard input)") : path;
+}
+
+// The file a command-line path names, in the system's own encoding (a drive path is looked up in the
+// Wine prefix, as the window does).
+QByteArray nativePath(const QString &path)
+{
+    return nativenames::toNative(platformpaths::commandLinePath(path));
+}
+
+// Opens the log named on the command line: "-" is standard input, and anything that reads is read,
+// FIFOs included (a pipe is an ordinary input for a command-line tool).
+bool openLog(QFile &file, const QString &path, QString *error)
+{
+    if (path == kStandardInput) {
+        if (file.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+            return true;
+        *error = file.errorString();
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    // By the name's bytes, which QFile would not keep for a name that is not valid UTF-8.
+    int fd = -1;
+    do {
+        fd = ::open(nativePath(path).constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        fd = -1;
+        errno = EISDIR;
+    }
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        *error = fd < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    return true;
+#else
+    file.setFileName(platformpaths::commandLinePath(path));
+    if (file.open(QIODevice::ReadOnly))
+        return true;
+    *error = file.errorString();
+    return false;
+#endif
+}
+
+// Loads a log as the window's import does; on failure reports it in one line naming the file.
 bool load(const Terminal &terminal, const QString &path, modMain::LoadedChatLog *log)
 {
-    modMain::LoadResult result = modMain::LoadChatLog(platformpaths::commandLinePath(path));
+    QFile file;
+    QString error;
+    if (!openLog(file, path, &error)) {
+        terminal.message(QStringLiteral("%1: %2").arg(shownName(path), error));
+        return false;
+    }
+    modMain::LoadResult result = modMain::LoadChatLog(file);
     switch (result.status) {
     case modMain::LoadStatus::Loaded:
         *log = std::move(result.log);
         return true;
     case modMain::LoadStatus::NoLines:
-        terminal.message(QStringLiteral("%1: no chat lines").arg(path));
+        terminal.message(QStringLiteral("%1: no chat lines").arg(shownName(path)));
         return false;
     case modMain::LoadStatus::OutOfMemory:
-        terminal.message(QStringLiteral("%1: not enough memory to load it").arg(path));
+        terminal.message(QStringLiteral("%1: not enough memory to load it").arg(shownName(path)));
         return false;
     case modMain::LoadStatus::FileError:
         break;
     }
-    terminal.message(QStringLiteral("%1: %2").arg(path, result.errorText));
+    terminal.message(QStringLiteral("%1: %2").arg(shownName(path), result.errorText));
     return false;
 }
 
@@ -247,6 +322,26 @@ QString inQuotes(const QString &name)
 int show(const Terminal &terminal, const QCommandLineParser &parser, const Options &options,
          const QString &path, const QStringList &names)
 {
+    const QString target = parser.value(options.output);
+    if (parser.isSet(options.output)) {
+        // Checked before anything is read. The same file by another name (a link) counts too.
+#ifdef Q_OS_UNIX
+        const QByteArray logName = path == kStandardInput ? QByteArray("/dev/stdin") : nativePath(path);
+#else
+        const QByteArray logName = path == kStandardInput ? QByteArray() : nativePath(path);
+#endif
+        if (!logName.isEmpty() && localfiles::sameFile(logName, nativePath(target))) {
+            terminal.message(QStringLiteral("%1: refusing to overwrite the log being read").arg(target));
+            return ExitFailure;
+        }
+        // The atomic replace goes by Qt's file names, which cannot hold every byte.
+        if (nativenames::hasRawBytes(target)) {
+            terminal.message(
+                QStringLiteral("%1: cannot write to a file name that is not valid UTF-8").arg(target));
+            return ExitFailure;
+        }
+    }
+
     modMain::LoadedChatLog log;
     if (!load(terminal, path, &log))
         return ExitFailure;
@@ -264,7 +359,7 @@ int show(const Terminal &terminal, const QCommandLineParser &parser, const Optio
         for (const QString &name : missing)
             quoted.append(inQuotes(name));
         QString message = QStringLiteral("%1: no chat named %2; the chats in it are:")
-                              .arg(path, quoted.join(QStringLiteral(", ")));
+                              .arg(shownName(path), quoted.join(QStringLiteral(", ")));
         for (const QString &name : std::as_const(log.ChatNames))
             message += QStringLiteral("\n  ") + inQuotes(name);
         terminal.message(message);
@@ -282,7 +377,6 @@ int show(const Terminal &terminal, const QCommandLineParser &parser, const Optio
     // Exactly the assembled text, so an empty chat gives an empty file. The window's save adds one
     // CR LF after the text on view; for an export that would be an empty line no chat ever had, and
     // files joined end to end would gain blank lines between them.
-    const QString target = parser.value(options.output);
     QString error;
     if (!modMain::writeTextFile(platformpaths::commandLinePath(target), text, &error)) {
         terminal.message(QStringLiteral("%1: %2").arg(target, error));

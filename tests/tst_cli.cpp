@@ -3,13 +3,22 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+#include <thread>
+
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #endif
 
+#include "ChildProcess.h"
 #include "LogGenerator.h"
 #include "TextCodec.h"
 #include "modMain.h"
@@ -24,12 +33,29 @@ struct Run {
     QByteArray err;
 };
 
-Run runCli(const QStringList &arguments,
-           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+// How the program's process is set up besides its arguments.
+struct Setup {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    std::function<void()> inChild; // runs in the child before the program (descriptors, limits)
+    QString inputFile;             // standard input from this file,
+    QByteArray input;              // else these bytes
+};
+
+Run runCli(const QStringList &arguments, const Setup &setup)
 {
     QProcess process;
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment(setup.environment);
+#ifdef Q_OS_UNIX
+    if (setup.inChild)
+        process.setChildProcessModifier(setup.inChild);
+#endif
+    if (!setup.inputFile.isEmpty())
+        process.setStandardInputFile(setup.inputFile);
     process.start(QStringLiteral(EVENFALL_CLI), arguments);
+    if (setup.inputFile.isEmpty()) {
+        process.write(setup.input);
+        process.closeWriteChannel();
+    }
     Run run;
     if (!process.waitForFinished(120000)) {
         process.kill();
@@ -41,6 +67,14 @@ Run runCli(const QStringList &arguments,
     if (process.exitStatus() == QProcess::NormalExit)
         run.status = process.exitCode();
     return run;
+}
+
+Run runCli(const QStringList &arguments,
+           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    Setup setup;
+    setup.environment = environment;
+    return runCli(arguments, setup);
 }
 
 // Text as the model assembles it (CR LF) as the tool prints it: UTF-8 with the platform's line ends.
@@ -121,6 +155,13 @@ private slots:
     void anyBytesEndWithoutCrash_data();
     void anyBytesEndWithoutCrash();
     void closedPipeEndsTheRun();
+    void standardInputAndFifosAreLogs();
+    void fileNamesThatAreNotUtf8();
+    void outputNamingTheLogIsRefused_data();
+    void outputNamingTheLogIsRefused();
+    void outputToDevicesAndFifosInPlace();
+    void closedStandardDescriptors();
+    void notEnoughMemoryIsOneLine();
 
 private:
     QTemporaryDir dir_;
@@ -527,6 +568,197 @@ void tst_Cli::closedPipeEndsTheRun()
     QCOMPARE(process.readAllStandardError(), QByteArray());
 #else
     QSKIP("a closed pipe is a POSIX signal matter");
+#endif
+}
+
+void tst_Cli::standardInputAndFifosAreLogs()
+{
+    const Run fromFile = runCli({QStringLiteral("list"), hand_});
+    QCOMPARE(fromFile.status, 0);
+
+    Setup piped;
+    piped.input = kHandLog;
+    const Run fromPipe = runCli({QStringLiteral("list"), QStringLiteral("-")}, piped);
+    QCOMPARE(fromPipe.status, 0);
+    QCOMPARE(fromPipe.out, fromFile.out);
+
+    Setup empty;
+    const Run nothing = runCli({QStringLiteral("list"), QStringLiteral("-")}, empty);
+    QCOMPARE(nothing.status, 1);
+    QCOMPARE(nothing.err, QByteArray("evenfall-chatlog: (standard input): no chat lines\n"));
+
+#ifdef Q_OS_UNIX
+    // A FIFO is read like any file: the tool waits for its writer, as a shell reader does.
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("log.fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    std::thread writer([&] {
+        QFile f(fifo);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(kHandLog);
+    });
+    const Run fromFifo = runCli({QStringLiteral("list"), fifo});
+    writer.join();
+    QCOMPARE(fromFifo.status, 0);
+    QCOMPARE(fromFifo.out, fromFile.out);
+#endif
+}
+
+void tst_Cli::fileNamesThatAreNotUtf8()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("file names are bytes on Unix only");
+#else
+    // "café log.txt" in Latin-1: the name no UTF-8 text can spell. The shell passes the raw bytes.
+    QTemporaryDir dir;
+    const QByteArray name = "caf\xE9 log.txt";
+    const QByteArray path = QFile::encodeName(dir.path()) + '/' + name;
+    // QTemporaryDir cannot name it either, so it is removed here.
+    const auto remove = qScopeGuard([&] { ::unlink(path.constData()); });
+    QFile log;
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT, 0600);
+    QVERIFY(fd >= 0 && log.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+    QCOMPARE(log.write(kHandLog), kHandLog.size());
+    log.close();
+
+    QProcess shell;
+    shell.setWorkingDirectory(dir.path());
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"),
+                                            QStringLiteral("\"$0\" list \"$(printf 'caf\\351 log.txt')\"; "
+                                                           "\"$0\" list \"$(printf 'caf\\351 gone.txt')\""),
+                                            QStringLiteral(EVENFALL_CLI)});
+    QVERIFY(shell.waitForFinished(60000));
+    QCOMPARE(shell.readAllStandardOutput(), runCli({QStringLiteral("list"), hand_}).out);
+    // A message names the file by its own bytes.
+    QCOMPARE(shell.readAllStandardError(),
+             QByteArray("evenfall-chatlog: caf\xE9 gone.txt: ") + QByteArray(std::strerror(ENOENT)) + '\n');
+#endif
+}
+
+void tst_Cli::outputNamingTheLogIsRefused_data()
+{
+    QTest::addColumn<QString>("target"); // relative to the log's folder
+    QTest::addColumn<bool>("fromInput"); // the log comes in on standard input
+    QTest::newRow("the same name") << QStringLiteral("log.txt") << false;
+    QTest::newRow("another spelling") << QStringLiteral("sub/../log.txt") << false;
+    QTest::newRow("a symbolic link") << QStringLiteral("symbolic.txt") << false;
+    QTest::newRow("a hard link") << QStringLiteral("hard.txt") << false;
+    QTest::newRow("standard input from it") << QStringLiteral("log.txt") << true;
+}
+
+void tst_Cli::outputNamingTheLogIsRefused()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, fromInput);
+    QTemporaryDir dir;
+    const QString log = writeFile(dir.filePath(QStringLiteral("log.txt")), kHandLog);
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    QVERIFY(QFile::link(log, dir.filePath(QStringLiteral("symbolic.txt"))));
+#ifdef Q_OS_UNIX
+    QCOMPARE(
+        ::link(QFile::encodeName(log).constData(), QFile::encodeName(dir.filePath("hard.txt")).constData()),
+        0);
+#endif
+    Setup setup;
+    if (fromInput)
+        setup.inputFile = log;
+    const QString output = dir.filePath(target);
+    const Run run = runCli({QStringLiteral("show"), fromInput ? QStringLiteral("-") : log,
+                            QStringLiteral("Trade"), QStringLiteral("--output"), output},
+                           setup);
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.err,
+             ("evenfall-chatlog: " + output + ": refusing to overwrite the log being read\n").toUtf8());
+    QCOMPARE(readFile(log), kHandLog);
+}
+
+void tst_Cli::outputToDevicesAndFifosInPlace()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("devices and FIFOs are Unix file system objects");
+#else
+    QTemporaryDir dir;
+    const QStringList show = {QStringLiteral("show"), hand_, QStringLiteral("Trade"),
+                              QStringLiteral("--output")};
+    const QByteArray trade = modMain::encodeAnsi(
+        modMain::BuildChatText(modMain::LoadChatLog(hand_).log.ChatLog, {QStringLiteral("Trade")}, {}));
+
+    const QString fifo = dir.filePath(QStringLiteral("out.fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QByteArray got;
+    std::thread reader([&] {
+        QFile f(fifo);
+        if (f.open(QIODevice::ReadOnly))
+            got = f.readAll();
+    });
+    const Run toFifo = runCli(show + QStringList{fifo});
+    reader.join();
+    QCOMPARE(toFifo.status, 0);
+    QCOMPARE(got, trade);
+    QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+
+    const QString full = dir.filePath(QStringLiteral("full"));
+    if (::mknod(QFile::encodeName(full).constData(), S_IFCHR | 0600, makedev(1, 7)) != 0)
+        QSKIP("cannot make device nodes here (not root, or a file system without devices)");
+    const Run toFull = runCli(show + QStringList{full});
+    QCOMPARE(toFull.status, 1);
+    QCOMPARE(toFull.err, ("evenfall-chatlog: " + full + ": ").toUtf8() + std::strerror(ENOSPC) + '\n');
+    struct stat st {};
+    QVERIFY(::lstat(QFile::encodeName(full).constData(), &st) == 0 && S_ISCHR(st.st_mode));
+#endif
+}
+
+void tst_Cli::closedStandardDescriptors()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("descriptors 0 to 2 are a Unix matter");
+#else
+    const QStringList show = {QStringLiteral("show"), hand_, QStringLiteral("Trade")};
+    Setup closedOut;
+    closedOut.inChild = [] { ::close(STDOUT_FILENO); };
+    const Run noOutput = runCli(show, closedOut);
+    QCOMPARE(noOutput.status, 1);
+    QCOMPARE(noOutput.err, QByteArray("evenfall-chatlog: standard output is closed\n"));
+
+    // Without standard output a save still works, and nothing lands in a descriptor taken for 1.
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("saved.txt"));
+    const Run toFile = runCli(show + QStringList{QStringLiteral("--output"), saved}, closedOut);
+    QCOMPARE(toFile.status, 0);
+    QCOMPARE(readFile(saved), modMain::encodeAnsi(modMain::BuildChatText(
+                                  modMain::LoadChatLog(hand_).log.ChatLog, {QStringLiteral("Trade")}, {})));
+
+    Setup closedInAndErr;
+    closedInAndErr.inChild = [] {
+        ::close(STDIN_FILENO);
+        ::close(STDERR_FILENO);
+    };
+    const Run quiet = runCli(show, closedInAndErr);
+    QCOMPARE(quiet.status, 0);
+    QCOMPARE(quiet.out, runCli(show).out);
+#endif
+}
+
+void tst_Cli::notEnoughMemoryIsOneLine()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("limits the address space with setrlimit");
+#else
+    if (childprocess::addressSanitizerBuild())
+        QSKIP("an address-space limit does not mix with AddressSanitizer");
+    // Eight gigabytes of NULs after a header, without using the disk: one line far beyond the limit.
+    QTemporaryDir dir;
+    const QString huge = writeFile(dir.filePath(QStringLiteral("huge.txt")), "header\r\n");
+    QVERIFY(QFile::resize(huge, qint64(8) << 30));
+    Setup limited;
+    limited.inChild = [] {
+        const rlimit limit{rlim_t(256) << 20, rlim_t(256) << 20};
+        ::setrlimit(RLIMIT_AS, &limit);
+    };
+    const Run run = runCli({QStringLiteral("list"), huge}, limited);
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(run.err, ("evenfall-chatlog: " + huge + ": not enough memory to load it\n").toUtf8());
 #endif
 }
 
