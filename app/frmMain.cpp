@@ -33,6 +33,7 @@
 #include "CommonDialog.h"
 #include "DesignedControls.h"
 #include "FileListBox.h"
+#include "FormTeardown.h"
 #include "LocalFiles.h"
 #include "PlatformPaths.h"
 #include "RecentLogs.h"
@@ -90,7 +91,10 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     layoutReady_ = true;
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    disconnectChildrenFrom(this); // no handler runs while the controls are destroyed
+}
 
 void frmMain::createControls()
 {

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "DesignedControls.h"
+#include "FormTeardown.h"
 #include "Twips.h"
 
 frmMergeChats::frmMergeChats(const QStringList &chatNames, MergedChatTable &mergedChats, QWidget *parent)
@@ -23,6 +24,13 @@ frmMergeChats::frmMergeChats(const QStringList &chatNames, MergedChatTable &merg
     resize(twips::toPixels(6375), twips::toPixels(3180));
     lstMergedChatNames->setFocus();
     Form_Load();
+}
+
+// The merge list's model resets while the lists are destroyed, which would run updateApplyEnabled on
+// what is left of this dialog.
+frmMergeChats::~frmMergeChats()
+{
+    disconnectChildrenFrom(this);
 }
 
 void frmMergeChats::createControls()

@@ -63,6 +63,7 @@ private slots:
     void leavingWithoutApplyChangesNothing();
     void enterPressesTheFocusedButton();
     void doubleClickMovesOneName();
+    void noSlotRunsWhileTheDialogIsDestroyed();
 };
 
 void tst_MergeDialog::designedWindow()
@@ -323,6 +324,43 @@ void tst_MergeDialog::doubleClickMovesOneName()
     doubleClick(right, 0);
     QVERIFY(right->count() == 0);
     QVERIFY(!dialog.findChild<QPushButton *>(QStringLiteral("cmdApply"))->isEnabled());
+}
+
+namespace {
+
+// Counts the changes of a widget's enabled state once armed.
+class EnabledChanges : public QObject {
+public:
+    bool armed = false;
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (armed && event->type() == QEvent::EnabledChange)
+            ++count;
+        return false;
+    }
+};
+
+} // namespace
+
+void tst_MergeDialog::noSlotRunsWhileTheDialogIsDestroyed()
+{
+    // Once the first control goes, the dialog's own part is gone; the merge list's model resets as the
+    // list goes after it, and a slot still connected to it would switch Apply off.
+    MergedChatTable table;
+    auto *dialog = new frmMergeChats(kChats, table);
+    add(dialog, {0, 2});
+    auto *apply = dialog->findChild<QPushButton *>(QStringLiteral("cmdApply"));
+    QVERIFY(apply->isEnabled());
+    EnabledChanges changes;
+    apply->installEventFilter(&changes);
+    connect(dialog->findChild<QLabel *>(QStringLiteral("Label2")), &QObject::destroyed,
+            [&changes] { changes.armed = true; });
+    delete dialog;
+    QVERIFY(changes.armed);
+    QCOMPARE(changes.count, 0);
 }
 
 QTEST_MAIN(tst_MergeDialog)

@@ -20,6 +20,7 @@ class frmMergeChats : public QDialog {
 public:
     // chatNames fills the list of available chats, in order. mergedChats must outlive the dialog.
     frmMergeChats(const QStringList &chatNames, MergedChatTable &mergedChats, QWidget *parent = nullptr);
+    ~frmMergeChats() override;
 
 public slots:
     // Fills the list of available chats; called once by the constructor.
