@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <algorithm>
 #include <cstring>
 
 namespace modMain::detail {
@@ -17,8 +18,11 @@ public:
         if (text.isEmpty())
             return QString();
         const qsizetype need = text.size() + 1;
-        if (used_ + need > capacity_)
-            startBlock(need > kBlockSize ? need : kBlockSize);
+        if (used_ + need > capacity_) {
+            // Blocks grow from small to kBlockSize, so that a short log does not take a whole block.
+            nextBlock_ = std::min(kBlockSize, std::max(kFirstBlockSize, 2 * nextBlock_));
+            startBlock(std::max(need, nextBlock_));
+        }
         char16_t *at = base_ + used_;
         std::memcpy(at, text.utf16(), text.size() * sizeof(char16_t));
         at[text.size()] = u'\0';
@@ -31,6 +35,7 @@ public:
 
 private:
     static constexpr qsizetype kBlockSize = qsizetype(1) << 20; // characters
+    static constexpr qsizetype kFirstBlockSize = qsizetype(1) << 12;
 
     void startBlock(qsizetype capacity)
     {
@@ -47,6 +52,7 @@ private:
     char16_t *base_ = nullptr;
     qsizetype used_ = 0;
     qsizetype capacity_ = 0;
+    qsizetype nextBlock_ = 0;
 };
 
 } // namespace modMain::detail
