@@ -1,6 +1,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include "ReferenceModel.h"
 #include "modMain.h"
 
 using modMain::ChatLine;
@@ -25,38 +26,6 @@ DisplayOptions options(bool timestamps, bool feedback, bool system)
     o.DisplayGameFeedback = feedback;
     o.DisplaySystem = system;
     return o;
-}
-
-// The search as the rules describe it: two cursors moving out one character a pass, both compared in
-// every pass, the backward match assigned last.
-qsizetype referenceFindNearest(const QString &text, const QString &find, qsizetype position, qsizetype range)
-{
-    if (!(text.contains(find, Qt::CaseSensitive) && !text.isEmpty() && !find.isEmpty()))
-        return -1;
-    const qsizetype n = find.size(), length = text.size();
-    const qsizetype s = position < 1 ? 1 : (position > length ? length : position);
-    const qsizetype r = range == -1 ? length : range;
-    qsizetype f = s, b = s, result = -1;
-    bool forwardDone = false, backwardDone = false, found = false;
-    while (!found && !(forwardDone && backwardDone)) {
-        if (text.mid(f - 1, n).compare(find, Qt::CaseInsensitive) == 0) {
-            found = true;
-            result = f;
-        }
-        if (text.mid(b - 1, n).compare(find, Qt::CaseInsensitive) == 0) {
-            found = true;
-            result = b;
-        }
-        if (f - s < r && f < length)
-            ++f;
-        else
-            forwardDone = true;
-        if (s - b < r && b > 1)
-            --b;
-        else
-            backwardDone = true;
-    }
-    return found ? result : -1;
 }
 
 } // namespace
@@ -303,7 +272,7 @@ void tst_ChatText::findNearestMatchesStepwiseSearch()
         const qsizetype position = rng.bounded(-3, 35);
         const qsizetype range = rng.bounded(-3, 12);
         QCOMPARE(modMain::FindNearest(text, find, position, range),
-                 referenceFindNearest(text, find, position, range));
+                 reference::findNearest(text, find, position, range));
     }
 }
 
