@@ -746,10 +746,9 @@ void tst_Cli::notEnoughMemoryIsOneLine()
 #else
     if (childprocess::addressSanitizerBuild())
         QSKIP("an address-space limit does not mix with AddressSanitizer");
-    // Eight gigabytes of NULs after a header, without using the disk: one line far beyond the limit.
     QTemporaryDir dir;
-    const QString huge = writeFile(dir.filePath(QStringLiteral("huge.txt")), "header\r\n");
-    QVERIFY(QFile::resize(huge, qint64(8) << 30));
+    const QString huge = dir.filePath(QStringLiteral("huge.txt"));
+    QVERIFY(childprocess::writeHugeLog(huge));
     Setup limited;
     limited.inChild = [] {
         const rlimit limit{rlim_t(256) << 20, rlim_t(256) << 20};

@@ -6,6 +6,7 @@
 // child passed; in the child, it does the work.
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QTest>
@@ -56,6 +57,26 @@ inline bool passesInChild(const char *function)
     if (!passed)
         std::fprintf(stderr, "child %s:\n%s\n", function, child.readAll().constData());
     return passed;
+}
+
+// Opens a test function that limits its address space: skipped where AddressSanitizer runs; in the
+// test process, runs the function in a child, checks that it passed and returns; in the child, goes on.
+#define EVENFALL_RUN_IN_CHILD_WITH_LIMITS()                                                                  \
+    do {                                                                                                     \
+        if (childprocess::addressSanitizerBuild())                                                           \
+            QSKIP("an address-space limit does not mix with AddressSanitizer");                              \
+        if (!childprocess::inChild(QTest::currentTestFunction())) {                                          \
+            QVERIFY(childprocess::passesInChild(QTest::currentTestFunction()));                              \
+            return;                                                                                          \
+        }                                                                                                    \
+    } while (false)
+
+// Writes a log at path whose one chat line is eight gigabytes of NULs, far beyond any limit a test
+// sets, as a sparse file that takes no room on the disk. False when it cannot be made.
+inline bool writeHugeLog(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write("header\r\n") == 8 && file.resize(qint64(8) << 30);
 }
 
 // Limits this process's address space to what it uses now plus headroom bytes.
