@@ -26,20 +26,11 @@ QByteArray logOf(const QByteArray &partner)
     return "header\r\n[06/14/2005 21:03:17] " + partner + " tells you: hi\r\n";
 }
 
-QStringList listed(WindowDriver &w)
-{
-    QStringList names;
-    auto *list = w.get<QListWidget>("lstChatNames");
-    for (int i = 0; i < list->count(); ++i)
-        names.append(list->item(i)->text());
-    return names;
-}
-
 // The window as far as a user sees it, to tell that something changed it.
 QString snapshot(WindowDriver &w)
 {
     return QStringList{w.window.windowTitle(), w.folderBox()->text(), w.fileCombo()->currentText(),
-                       listed(w).join(u','), w.view()}
+                       w.chatRows().join(u','), w.view()}
         .join(u'|');
 }
 
@@ -211,7 +202,7 @@ void tst_Opening::fileArgumentOpensTheLog()
     QVERIFY(w.folderBox()->text() != before);
     QCOMPARE(w.fileCombo()->count(), 2);
     QCOMPARE(w.fileCombo()->currentText(), QStringLiteral("client_chat_log_b.txt"));
-    QCOMPARE(listed(w), QStringList{QStringLiteral("Veyla")});
+    QCOMPARE(w.chatRows(), QStringList{QStringLiteral("Veyla")});
     QCOMPARE(w.window.state().logPath, dir.filePath(QStringLiteral("old/client_chat_log_b.txt")));
     QVERIFY(w.get<QWidget>("cmdAddMergedChat")->isEnabled());
 
@@ -220,7 +211,7 @@ void tst_Opening::fileArgumentOpensTheLog()
     QDir::setCurrent(dir.path());
     w.window.openLog(QStringLiteral("old/saved from the game.txt"));
     QDir::setCurrent(cwd);
-    QCOMPARE(listed(w), QStringList{QStringLiteral("Brannoc")});
+    QCOMPARE(w.chatRows(), QStringList{QStringLiteral("Brannoc")});
     QCOMPARE(w.fileCombo()->currentText(), QStringLiteral("saved from the game.txt"));
     QCOMPARE(w.window.windowTitle(), QStringLiteral("saved from the game.txt - Evenfall Chat Log Reader"));
 }
@@ -257,7 +248,7 @@ void tst_Opening::fileArgumentThatCannotBeRead()
     QCOMPARE(seen.title, QStringLiteral("Error"));
     QCOMPARE(seen.icon, QMessageBox::Warning);
     QVERIFY2(seen.text.startsWith(message), qPrintable(seen.text));
-    QCOMPARE(listed(w), QStringList{QStringLiteral("Orrik")});
+    QCOMPARE(w.chatRows(), QStringList{QStringLiteral("Orrik")});
     QCOMPARE(w.window.windowTitle(), QStringLiteral("client_chat_log_a.txt - Evenfall Chat Log Reader"));
     QCOMPARE(w.window.state().logPath, dir.filePath(QStringLiteral("client_chat_log_a.txt")));
 }
@@ -292,17 +283,17 @@ void tst_Opening::droppingALogOpensIt()
     // Anywhere on the window: a list, the chat box, the folder box.
     const auto a = urls({QUrl::fromLocalFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")))});
     QVERIFY(dragAndDrop(w.get<QListWidget>("lstChatNames")->viewport(), a.get()));
-    QTRY_COMPARE(listed(w), QStringList{QStringLiteral("Orrik")});
+    QTRY_COMPARE(w.chatRows(), QStringList{QStringLiteral("Orrik")});
     QCOMPARE(w.folderBox()->text(), QDir::toNativeSeparators(dir.path()));
     QCOMPARE(w.fileCombo()->currentText(), QStringLiteral("client_chat_log_a.txt"));
     QCOMPARE(w.window.windowTitle(), QStringLiteral("client_chat_log_a.txt - Evenfall Chat Log Reader"));
 
     const auto b = urls({QUrl::fromLocalFile(dir.filePath(QStringLiteral("client_chat_log_b.txt")))});
     QVERIFY(dragAndDrop(w.get<QPlainTextEdit>("txtChat")->viewport(), b.get()));
-    QTRY_COMPARE(listed(w), QStringList{QStringLiteral("Veyla")});
+    QTRY_COMPARE(w.chatRows(), QStringList{QStringLiteral("Veyla")});
     QVERIFY(w.view().isEmpty()); // the file's name was not dropped into the text
     QVERIFY(dragAndDrop(w.folderBox(), a.get()));
-    QTRY_COMPARE(listed(w), QStringList{QStringLiteral("Orrik")});
+    QTRY_COMPARE(w.chatRows(), QStringList{QStringLiteral("Orrik")});
     QCOMPARE(w.folderBox()->text(), QDir::toNativeSeparators(dir.path()));
 }
 
@@ -404,7 +395,7 @@ void tst_Opening::recentLogsRememberTheLastEight()
     QTest::keyClick(w.get<QMenu>("mnuFile"), Qt::Key_R);
     QTRY_VERIFY(menu->isVisible());
     QTest::keyClick(menu, Qt::Key_3);
-    QTRY_COMPARE(listed(w), QStringList{QStringLiteral("Partner7")});
+    QTRY_COMPARE(w.chatRows(), QStringList{QStringLiteral("Partner7")});
     QCOMPARE(w.window.windowTitle(), name(7) + QStringLiteral(" - Evenfall Chat Log Reader"));
     QCOMPARE(w.folderBox()->text(), QDir::toNativeSeparators(dir.path()));
     QVERIFY(first != w.folderBox()->text()); // the start-up folder was the current one

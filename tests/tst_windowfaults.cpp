@@ -22,15 +22,6 @@ const QByteArray kLog = "Chat log for Veyla started 06/14/2005 21:00:03\r\n"
                         "[06/14/2005 21:00:10] [Trade: Orrik] selling ore\r\n"
                         "[06/14/2005 21:00:20] Orrik tells you: hi\r\n";
 
-QStringList listed(WindowDriver &w)
-{
-    QStringList names;
-    auto *list = w.get<QListWidget>("lstChatNames");
-    for (int i = 0; i < list->count(); ++i)
-        names.append(list->item(i)->text());
-    return names;
-}
-
 // Imports fileName from folder and returns what the message box said (empty when none came up).
 QString importAnswered(WindowDriver &w, const QString &folder, const QString &fileName)
 {
@@ -86,7 +77,7 @@ void tst_WindowFaults::importReadsOnlyRegularFiles()
     writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")), kLog);
     WindowDriver w;
     QCOMPARE(importAnswered(w, dir.path(), QStringLiteral("client_chat_log_a.txt")), QString());
-    const QStringList loaded = listed(w);
+    const QStringList loaded = w.chatRows();
     QCOMPARE(loaded.size(), 2);
 
     QStringList others = {QStringLiteral("sub")};
@@ -103,7 +94,7 @@ void tst_WindowFaults::importReadsOnlyRegularFiles()
         const QString path = QDir::toNativeSeparators(dir.filePath(name));
         QCOMPARE(importAnswered(w, dir.path(), name),
                  QStringLiteral("Cannot read file %1:\nnot a regular file.").arg(path));
-        QCOMPARE(listed(w), loaded);
+        QCOMPARE(w.chatRows(), loaded);
     }
 }
 
@@ -176,14 +167,14 @@ void tst_WindowFaults::notEnoughMemoryKeepsTheLoadedLog()
     WindowDriver w;
     w.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
     w.clickRow("lstChatNames", 0);
-    const QStringList loaded = listed(w);
+    const QStringList loaded = w.chatRows();
     const QString view = w.view();
     QVERIFY(childprocess::limitAddressSpace(qint64(128) << 20));
 
     QCOMPARE(
         importAnswered(w, dir.path(), QStringLiteral("client_chat_log_huge.txt")),
         QStringLiteral("There is not enough memory to load file %1.").arg(QDir::toNativeSeparators(huge)));
-    QCOMPARE(listed(w), loaded);
+    QCOMPARE(w.chatRows(), loaded);
     QCOMPARE(w.view(), view);
     w.clickRow("lstChatNames", 1);
     QVERIFY(w.view().contains(QStringLiteral("Orrik tells you: hi")));

@@ -98,10 +98,14 @@ public:
         click("cmdAddMergedChat");
     }
 
-    QStringList mergedRows()
+    // The rows of "List of Chats" and of "List of Merged Chats", top to bottom.
+    QStringList chatRows() { return rowsOf("lstChatNames"); }
+    QStringList mergedRows() { return rowsOf("lstMergedChatNames"); }
+
+    QStringList rowsOf(const char *listName)
     {
         QStringList rows;
-        auto *list = get<QListWidget>("lstMergedChatNames");
+        auto *list = get<QListWidget>(listName);
         for (int i = 0; i < list->count(); ++i)
             rows.append(list->item(i)->text());
         return rows;
