@@ -474,6 +474,8 @@ void frmMain::importLog(const QString &path)
         showMessageBox(this, QStringLiteral("There is not enough memory to load file %1.").arg(path), 48,
                        QStringLiteral("Error"));
         return;
+    case modMain::LoadStatus::Cancelled: // the user chose to stop: nothing to report
+        return;
     case modMain::LoadStatus::Loaded:
         break;
     }

@@ -235,6 +235,7 @@ bool load(const Terminal &terminal, const QString &path, modMain::LoadedChatLog 
         terminal.message(QStringLiteral("%1: not enough memory to load it").arg(shownName(path)));
         return false;
     case modMain::LoadStatus::FileError:
+    case modMain::LoadStatus::Cancelled: // nothing here cancels a load
         break;
     }
     terminal.message(QStringLiteral("%1: %2").arg(shownName(path), result.errorText));

@@ -109,9 +109,9 @@ const char16_t *findLineEnd(const char16_t *p, const char16_t *end)
 
 // Splits decoded text into lines at CR LF, LF or a lone CR and hands them on; the first line is the
 // header and empty lines are skipped. A line cut by the end of a chunk waits for the next one.
-class LineSplitter {
+template <typename LineSink> class LineSplitter {
 public:
-    explicit LineSplitter(LogBuilder &builder) : builder_(builder) {}
+    explicit LineSplitter(LineSink &sink) : sink_(sink) {}
 
     // Consumes the complete lines of text[0, size); returns how many characters were consumed. The
     // next call's text must begin with the characters left unconsumed, unchanged, so that they are not
@@ -146,13 +146,13 @@ private:
     {
         if (headerSeen_) {
             if (!line.isEmpty())
-                builder_.addLine(line);
+                sink_.addLine(line);
         } else {
             headerSeen_ = true;
         }
     }
 
-    LogBuilder &builder_;
+    LineSink &sink_;
     bool headerSeen_ = false;
     qsizetype scanned_ = 0; // characters at the start of the next text known to hold no line end
 };
@@ -165,7 +165,8 @@ LoadResult failure(LoadStatus status, const QString &errorText)
     return result;
 }
 
-LoadResult readLog(QIODevice &file, const LoadOptions &options)
+// Hands every record's line of the file to sink.addLine, in file order; the status says how it ended.
+template <typename LineSink> LoadResult readLines(QIODevice &file, const LoadOptions &options, LineSink &sink)
 {
     // A file cut short while it is read loads as far as it still goes, which would pass for the whole
     // log; the size at the start tells. A pipe has no size, and a file that grows is read to its end.
@@ -181,17 +182,20 @@ LoadResult readLog(QIODevice &file, const LoadOptions &options)
     // than its own characters: large blocks are moved by remapping pages, not by copying them.
     QString pending;
     qsizetype pendingSize = 0;
-    LogBuilder builder;
-    LineSplitter splitter(builder);
+    LineSplitter<LineSink> splitter(sink);
     std::unique_ptr<LogDecoder> decoder;
 
     for (;;) {
+        if (options.cancel && options.cancel->load(std::memory_order_relaxed))
+            return failure(LoadStatus::Cancelled, QString());
         const qint64 got = file.read(chunk.data() + filled, std::min(readSize, chunk.size() - filled));
         if (got < 0)
             return failure(LoadStatus::FileError, file.errorString());
         const bool atEnd = got == 0;
         filled += got;
         total += got;
+        if (options.progress)
+            options.progress(total, sizeAtOpen);
         QByteArrayView bytes(chunk.constData(), filled);
         if (!decoder) {
             if (filled < 3 && !atEnd)
@@ -222,13 +226,51 @@ LoadResult readLog(QIODevice &file, const LoadOptions &options)
                            .arg(total)
                            .arg(sizeAtOpen));
     }
-    if (builder.empty())
-        return failure(LoadStatus::NoLines, QString());
     LoadResult result;
-    result.status = LoadStatus::Loaded;
-    result.log = builder.take();
+    result.status = sink.empty() ? LoadStatus::NoLines : LoadStatus::Loaded;
     return result;
 }
+
+LoadResult readLog(QIODevice &file, const LoadOptions &options)
+{
+    LogBuilder builder;
+    LoadResult result = readLines(file, options, builder);
+    if (result.status == LoadStatus::Loaded)
+        result.log = builder.take();
+    return result;
+}
+
+// Classifies each line and hands it on without keeping it.
+class LineForwarder {
+public:
+    LineForwarder(const std::function<void(const LogLine &)> &sink, const QStringList &onlyChats)
+        : sink_(sink), onlyChats_(onlyChats)
+    {
+    }
+
+    void addLine(QStringView line)
+    {
+        const detail::LineShape shape = detail::shapeOfLine(line, &dates_);
+        LogLine out;
+        out.line = line;
+        out.chatName = shape.kind == detail::LineKind::Public ? QStringView(kPublicChatName) : shape.chatName;
+        out.textStart = shape.textStart;
+        out.timeStamp = shape.timeStamp;
+        out.isChannel = shape.kind == detail::LineKind::Channel;
+        out.isTell = shape.kind == detail::LineKind::Tell;
+        out.isGameFeedback = shape.isGameFeedback;
+        empty_ = false;
+        if (onlyChats_.isEmpty() || onlyChats_.contains(out.chatName))
+            sink_(out);
+    }
+    bool empty() const { return empty_; }
+
+private:
+    const std::function<void(const LogLine &)> &sink_;
+    const QStringList &onlyChats_;
+    DateCache dates_;
+    bool empty_ = true;
+};
 
 } // namespace
 
@@ -246,6 +288,17 @@ LoadResult LoadChatLog(QIODevice &device, const LoadOptions &options)
         return readLog(device, options);
     } catch (const std::bad_alloc &) {
         // Whatever was read so far was freed on the way here, so there is room to say so.
+        return failure(LoadStatus::OutOfMemory, QStringLiteral("Not enough memory"));
+    }
+}
+
+LoadResult ReadLogLines(QIODevice &device, const LoadOptions &options,
+                        const std::function<void(const LogLine &)> &sink, const QStringList &onlyChats)
+{
+    try {
+        LineForwarder forwarder(sink, onlyChats);
+        return readLines(device, options, forwarder);
+    } catch (const std::bad_alloc &) {
         return failure(LoadStatus::OutOfMemory, QStringLiteral("Not enough memory"));
     }
 }

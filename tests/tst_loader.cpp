@@ -84,6 +84,8 @@ private slots:
     void largeFileMatchesLineByLineParse();
     void recordsDoNotDependOnReadSize_data();
     void recordsDoNotDependOnReadSize();
+    void linesReadOneByOneGiveTheLoadedRecords();
+    void progressIsReportedAndCancelStopsTheLoad();
     void longLinesLoadInLinearTime();
     void cutAndInvalidSequencesDecodeAsInOneGo_data();
     void cutAndInvalidSequencesDecodeAsInOneGo();
@@ -338,6 +340,99 @@ void tst_Loader::recordsDoNotDependOnReadSize()
         if (QTest::currentTestFailed())
             return;
     }
+}
+
+namespace {
+
+// The records ReadLogLines hands on, in a log of their own, for comparison with a load.
+modMain::LoadedChatLog recordsOfLines(const QString &path, qsizetype readSize, LoadStatus *status)
+{
+    modMain::LoadedChatLog log;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot open %s", qPrintable(path));
+    modMain::LoadOptions options;
+    options.readSize = readSize;
+    *status =
+        modMain::ReadLogLines(file, options, [&](const modMain::LogLine &l) {
+            log.ChatLog.append(modMain::ChatLine{l.timeStamp, l.chatName.toString(), l.isChannel, l.isTell,
+                                                 l.text().toString(), l.isGameFeedback, false});
+            if (!log.ChatNames.contains(l.chatName))
+                log.ChatNames.append(l.chatName.toString());
+        }).status;
+    return log;
+}
+
+} // namespace
+
+void tst_Loader::linesReadOneByOneGiveTheLoadedRecords()
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = kHeader + "[06/14/2005 21:03:17] Veyla: caf\xE9\r\n\r"
+                                       "[06/14/2005 21:03:18] [Trade: Orrik] ore\r\r\n"
+                                       "[06/14/2005 21:05:40] Orrik tells you: hi\n"
+                                       "You have gathered 3 iron ore.\r\n"
+                                       "[06/14/2005 21:03:20] You tell Veyla: yes";
+    const QString path = writeLog(dir, bytes);
+    const modMain::LoadResult loaded = modMain::LoadChatLog(path);
+    for (qsizetype readSize : {1, 7, 1 << 18}) {
+        LoadStatus status = LoadStatus::FileError;
+        const modMain::LoadedChatLog read = recordsOfLines(path, readSize, &status);
+        QCOMPARE(status, LoadStatus::Loaded);
+        compareLogs(read, loaded.log, qPrintable(QStringLiteral("read size %1").arg(readSize)));
+    }
+    LoadStatus status = LoadStatus::Loaded;
+    recordsOfLines(writeLog(dir, kHeader + "\r\n\n", QStringLiteral("empty.txt")), 4, &status);
+    QCOMPARE(status, LoadStatus::NoLines);
+
+    // Only the chats asked for, in file order; a file with records but none of them still loaded.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList texts;
+    const auto keep = [&](const modMain::LogLine &l) { texts.append(l.text().toString()); };
+    QCOMPARE(modMain::ReadLogLines(file, {}, keep, {QStringLiteral("Orrik"), QStringLiteral("Veyla")}).status,
+             LoadStatus::Loaded);
+    QCOMPARE(texts,
+             (QStringList{QStringLiteral(" Orrik tells you: hi"), QStringLiteral(" You tell Veyla: yes")}));
+    texts.clear();
+    QVERIFY(file.seek(0));
+    QCOMPARE(modMain::ReadLogLines(file, {}, keep, {QStringLiteral("Nobody")}).status, LoadStatus::Loaded);
+    QVERIFY(texts.isEmpty());
+}
+
+void tst_Loader::progressIsReportedAndCancelStopsTheLoad()
+{
+    QTemporaryDir dir;
+    QByteArray bytes = kHeader;
+    while (bytes.size() < 100000)
+        bytes += "[06/14/2005 21:03:17] [Trade: Orrik] selling iron ore\r\n";
+    const QString path = writeLog(dir, bytes);
+
+    modMain::LoadOptions options;
+    options.readSize = 4096;
+    QList<qint64> reported;
+    options.progress = [&](qint64 done, qint64 total) {
+        QCOMPARE(total, bytes.size());
+        reported.append(done);
+    };
+    QCOMPARE(modMain::LoadChatLog(path, options).status, LoadStatus::Loaded);
+    QVERIFY(reported.size() > 10);
+    QVERIFY(std::is_sorted(reported.cbegin(), reported.cend()));
+    QCOMPARE(reported.last(), bytes.size());
+
+    // Raised part-way, as a Cancel button would from another thread: nothing is kept.
+    std::atomic<bool> cancel{false};
+    options.cancel = &cancel;
+    reported.clear();
+    options.progress = [&](qint64 done, qint64) {
+        reported.append(done);
+        if (done >= 20000)
+            cancel = true;
+    };
+    const modMain::LoadResult r = modMain::LoadChatLog(path, options);
+    QCOMPARE(r.status, LoadStatus::Cancelled);
+    QVERIFY(r.log.ChatLog.isEmpty() && r.log.ChatNames.isEmpty());
+    QVERIFY(reported.last() < bytes.size());
 }
 
 void tst_Loader::longLinesLoadInLinearTime()

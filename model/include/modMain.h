@@ -2,9 +2,12 @@
 
 #include <QIODevice>
 #include <QList>
+
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <atomic>
+#include <functional>
 
 #include "DateTime.h"
 
@@ -90,6 +93,7 @@ enum class LoadStatus {
     NoLines,     // the file was read but holds no line after its first
     FileError,   // the file could not be opened or read whole; errorText says why
     OutOfMemory, // the records did not fit into the memory the process could get
+    Cancelled,   // the caller's cancel flag was raised before the load was done
 };
 
 struct LoadResult {
@@ -101,6 +105,11 @@ struct LoadResult {
 // How LoadChatLog reads its file. None of this changes the records a file gives.
 struct LoadOptions {
     qsizetype readSize = qsizetype(1) << 18; // bytes asked for by each read; below 1 is taken as 1
+    // Called from the loading thread after each read with the bytes read so far and the size of the
+    // file when it was opened (0 for a pipe). It must be cheap: it is called every readSize bytes.
+    std::function<void(qint64 bytesRead, qint64 bytesTotal)> progress;
+    // When set and raised (from any thread), the load stops at its next read and is Cancelled.
+    const std::atomic<bool> *cancel = nullptr;
 };
 
 // Reads a whole chat log. The first line is a header and is skipped; empty lines are skipped. The bytes
@@ -115,6 +124,26 @@ LoadResult LoadChatLog(const QString &path, const LoadOptions &options = {});
 // standard input), read from where it stands to its end. A device that is not sequential is expected
 // to keep the size it had when the load began.
 LoadResult LoadChatLog(QIODevice &device, const LoadOptions &options = {});
+
+// One line of a log as the reader hands it on: views into the reader's buffer, valid only during the
+// call. The record it gives is ParseChatLine(line).
+struct LogLine {
+    QStringView line;        // the whole line, without its line end
+    QStringView chatName;    // kPublicChatName for a public line
+    qsizetype textStart = 0; // the record's Text is line.sliced(textStart)
+    double timeStamp = 0.0;
+    bool isChannel = false;
+    bool isTell = false;
+    bool isGameFeedback = false;
+    QStringView text() const { return line.sliced(textStart); }
+};
+
+// Reads a log as LoadChatLog does but keeps nothing: each record's line goes to sink in file order, as
+// soon as it is read; with onlyChats, only the lines of those chats (names compared exactly). The
+// result's log stays empty; its status is what LoadChatLog's would be (NoLines for a file without
+// records, whatever onlyChats holds). A failure can come after some lines have been handed on.
+LoadResult ReadLogLines(QIODevice &device, const LoadOptions &options,
+                        const std::function<void(const LogLine &)> &sink, const QStringList &onlyChats = {});
 
 } // namespace modMain
 
