@@ -1,18 +1,6 @@
 #include "TextCodec.h"
 
-#include <QFile>
-#include <QSaveFile>
-
 #include <cstring>
-
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <csignal>
-#include <fcntl.h>
-#include <pthread.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -208,115 +196,6 @@ QString decodeAnsi(QByteArrayView bytes)
     LogDecoder decoder(LogEncoding::Ansi);
     text.resize(decoder.decode(bytes, reinterpret_cast<char16_t *>(text.data())));
     return text;
-}
-
-#ifdef Q_OS_UNIX
-namespace {
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// Writes all of bytes to fd; 0 or the errno of the write that failed. SIGPIPE is held back meanwhile,
-// so that a reader that goes away fails the write with EPIPE instead of ending the program.
-int writeAll(int fd, const QByteArray &bytes)
-{
-    sigset_t pipeOnly, previous;
-    sigemptyset(&pipeOnly);
-    sigaddset(&pipeOnly, SIGPIPE);
-    sigset_t pending;
-    sigpending(&pending);
-    const bool wasPending = sigismember(&pending, SIGPIPE) == 1;
-    pthread_sigmask(SIG_BLOCK, &pipeOnly, &previous);
-
-    int error = 0;
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;
-            break;
-        }
-        done += n;
-    }
-    if (error == EPIPE && !wasPending) {
-        const timespec now{0, 0};
-        while (sigtimedwait(&pipeOnly, nullptr, &now) < 0 && errno == EINTR) {
-        }
-    }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    return error;
-}
-
-enum class InPlace { NotForThisTarget, Written, Failed };
-
-// A target that exists and is not a regular file or a folder (a device, a FIFO, a socket) is written
-// where it is, as a shell redirection writes it: replacing it by a new file would destroy it.
-InPlace writeInPlace(const QString &path, const QByteArray &bytes, bool waitForReader, QString *error)
-{
-    const QByteArray name = QFile::encodeName(path);
-    struct stat target {};
-    if (::stat(name.constData(), &target) != 0 || S_ISREG(target.st_mode) || S_ISDIR(target.st_mode))
-        return InPlace::NotForThisTarget;
-    // Without waiting, opening a FIFO that nobody reads fails at once instead of blocking.
-    const int flags = O_WRONLY | O_NOCTTY | O_CLOEXEC | (waitForReader ? 0 : O_NONBLOCK);
-    int fd = -1;
-    do {
-        fd = ::open(name.constData(), flags);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        *error = errno == ENXIO && S_ISFIFO(target.st_mode) ? QStringLiteral("No program is reading from it")
-                                                            : systemError(errno);
-        return InPlace::Failed;
-    }
-    struct stat opened {};
-    if (::fstat(fd, &opened) != 0 || S_ISREG(opened.st_mode)) {
-        ::close(fd); // replaced by a regular file meanwhile: that one is replaced whole
-        return InPlace::NotForThisTarget;
-    }
-    if (!waitForReader)
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK); // a reader is there: write as usual
-    int failed = writeAll(fd, bytes);
-    if (::close(fd) != 0 && failed == 0 && errno != EINTR)
-        failed = errno;
-    if (failed != 0) {
-        *error = systemError(failed);
-        return InPlace::Failed;
-    }
-    return InPlace::Written;
-}
-
-} // namespace
-#endif
-
-bool writeTextFile(const QString &path, QStringView text, QString *error, bool waitForReader)
-{
-    const QByteArray bytes = encodeAnsi(text);
-#ifdef Q_OS_UNIX
-    switch (writeInPlace(path, bytes, waitForReader, error)) {
-    case InPlace::Written:
-        return true;
-    case InPlace::Failed:
-        return false;
-    case InPlace::NotForThisTarget:
-        break;
-    }
-#else
-    Q_UNUSED(waitForReader);
-#endif
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
 }
 
 } // namespace modMain
