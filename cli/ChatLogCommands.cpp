@@ -4,23 +4,17 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QHash>
-#include <QSet>
+#include <QRegularExpression>
 
-#include <cerrno>
+#include <atomic>
 #include <cstdio>
-#include <cstring>
+#include <functional>
 #include <utility>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include "LocalFiles.h"
+#include "LogFiles.h"
 #include "NativeNames.h"
 #include "PlatformPaths.h"
-#include "TextCodec.h"
 #include "TextOutput.h"
 #include "modMain.h"
 
@@ -29,7 +23,7 @@ namespace {
 
 const QString kProgram = QStringLiteral("evenfall-chatlog");
 
-enum class Command { None, List, Show };
+enum class Command { None, List, Show, History, Search };
 
 struct Options {
     QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")},
@@ -52,6 +46,17 @@ struct Options {
                                              "encoding, CR LF line ends), replacing the file in one step, "
                                              "instead of to standard output."),
                               QStringLiteral("path")};
+    QCommandLineOption fileHeaders{
+        QStringLiteral("file-headers"),
+        QStringLiteral("Print a line \"== NAME ==\" before the first line shown of each log.")};
+    QCommandLineOption chat{QStringLiteral("chat"),
+                            QStringLiteral("Search only the chat <name>; may be given more than once."),
+                            QStringLiteral("name")};
+    QCommandLineOption ignoreCase{QStringLiteral("ignore-case"),
+                                  QStringLiteral("Match without regard to the case of letters.")};
+    QCommandLineOption regex{QStringLiteral("regex"),
+                             QStringLiteral("PATTERN is a regular expression (Perl's syntax) instead of a "
+                                            "fixed string.")};
 };
 
 const QString kListHelp =
@@ -64,6 +69,18 @@ const QString kShowHelp = QStringLiteral(
     "Names are matched exactly, as list prints them: \"\" is the chat of the channels without\n"
     "a name; put -- before a name that starts with -.");
 
+const QString kHistoryHelp =
+    QStringLiteral("The lines of the chats across all logs client_chat_log_*.txt of FOLDER, one session\n"
+                   "after another in the order of the logs' names, printed as show prints them. A chat\n"
+                   "that no log holds is named on standard error and the status is 1.");
+
+const QString kSearchHelp = QStringLiteral(
+    "The lines whose text (after the timestamp) contains PATTERN, each as FILE, CHAT and\n"
+    "the line separated by tabs. A PATH that is a folder means its logs client_chat_log_*.txt\n"
+    "in the order of their names; FILE is then the folder as given and the log's name.\n"
+    "Exit status 0 with matches, 1 without, 2 for a wrong command line or a log that\n"
+    "cannot be read.");
+
 QString description(Command command)
 {
     switch (command) {
@@ -71,18 +88,23 @@ QString description(Command command)
         return kListHelp;
     case Command::Show:
         return kShowHelp;
+    case Command::History:
+        return kHistoryHelp;
+    case Command::Search:
+        return kSearchHelp;
     case Command::None:
         break;
     }
-    QString text = QStringLiteral("Reads an Evenfall chat log as the Chat Log Reader does.\n\nCommands:\n");
+    QString text = QStringLiteral("Reads Evenfall chat logs as the Chat Log Reader does.\n\nCommands:\n");
     for (const auto &[name, help] : {std::pair{QStringLiteral("list FILE"), kListHelp},
-                                     std::pair{QStringLiteral("show FILE CHAT..."), kShowHelp}}) {
+                                     std::pair{QStringLiteral("show FILE CHAT..."), kShowHelp},
+                                     std::pair{QStringLiteral("history FOLDER CHAT..."), kHistoryHelp},
+                                     std::pair{QStringLiteral("search PATTERN PATH..."), kSearchHelp}}) {
         text += QStringLiteral("  %1\n").arg(name);
         for (const QString &line : help.split(u'\n'))
             text += QStringLiteral("      %1\n").arg(line);
     }
-    return text + QStringLiteral("\nRun '%1 list --help' or '%1 show --help' for the options of a command.")
-                      .arg(kProgram);
+    return text + QStringLiteral("\nRun '%1 COMMAND --help' for the options of a command.").arg(kProgram);
 }
 
 void configure(QCommandLineParser &parser, const Options &options, Command command, bool allOptions)
@@ -90,29 +112,55 @@ void configure(QCommandLineParser &parser, const Options &options, Command comma
     parser.setApplicationDescription(description(command));
     parser.addOption(options.help);
     parser.addOption(options.version);
-    if (allOptions || command == Command::List)
+    const auto any = [&](std::initializer_list<Command> commands) {
+        return allOptions || std::find(commands.begin(), commands.end(), command) != commands.end();
+    };
+    if (any({Command::List}))
         parser.addOption(options.kind);
-    if (allOptions || command == Command::Show) {
-        parser.addOptions({options.timestamps, options.noGameFeedback, options.noSystem, options.allowMissing,
-                           options.output});
-    }
+    if (any({Command::Show, Command::History, Command::Search}))
+        parser.addOption(options.timestamps);
+    if (any({Command::Show, Command::History}))
+        parser.addOptions({options.noGameFeedback, options.noSystem});
+    if (any({Command::Show}))
+        parser.addOptions({options.allowMissing, options.output});
+    if (any({Command::History}))
+        parser.addOption(options.fileHeaders);
+    if (any({Command::Search}))
+        parser.addOptions({options.chat, options.ignoreCase, options.regex});
+
+    const QString log = QStringLiteral("The chat log to read; - reads standard input.");
     switch (command) {
     case Command::None:
-        parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list or show."),
+        parser.addPositionalArgument(QStringLiteral("command"),
+                                     QStringLiteral("list, show, history or search."),
                                      QStringLiteral("command [arguments]"));
         break;
     case Command::List:
         parser.addPositionalArgument(QStringLiteral("list"), QStringLiteral("List the chats of the log."));
-        parser.addPositionalArgument(QStringLiteral("file"),
-                                     QStringLiteral("The chat log to read; - reads standard input."));
+        parser.addPositionalArgument(QStringLiteral("file"), log);
         break;
     case Command::Show:
         parser.addPositionalArgument(QStringLiteral("show"), QStringLiteral("Print the text of chats."));
-        parser.addPositionalArgument(QStringLiteral("file"),
-                                     QStringLiteral("The chat log to read; - reads standard input."));
+        parser.addPositionalArgument(QStringLiteral("file"), log);
         parser.addPositionalArgument(QStringLiteral("chat"),
                                      QStringLiteral("The chats to show, merged in file order."),
                                      QStringLiteral("chat [chat...]"));
+        break;
+    case Command::History:
+        parser.addPositionalArgument(QStringLiteral("history"),
+                                     QStringLiteral("Print chats across the sessions of a folder."));
+        parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("The folder of the logs."));
+        parser.addPositionalArgument(QStringLiteral("chat"),
+                                     QStringLiteral("The chats to show, merged in file order."),
+                                     QStringLiteral("chat [chat...]"));
+        break;
+    case Command::Search:
+        parser.addPositionalArgument(QStringLiteral("search"),
+                                     QStringLiteral("Print the lines that contain a text."));
+        parser.addPositionalArgument(QStringLiteral("pattern"), QStringLiteral("The text to look for."));
+        parser.addPositionalArgument(QStringLiteral("path"),
+                                     QStringLiteral("Logs, or folders of logs; - reads standard input."),
+                                     QStringLiteral("path [path...]"));
         break;
     }
 }
@@ -121,6 +169,8 @@ void configure(QCommandLineParser &parser, const Options &options, Command comma
 class Terminal {
 public:
     Terminal(std::FILE *out, std::FILE *err) : out_(out), err_(err) {}
+
+    std::FILE *out() const { return out_; }
 
     // File names in text go out as the bytes the system holds (see NativeNames.h).
     void message(const QString &text) const
@@ -136,21 +186,24 @@ public:
         return ExitUsage;
     }
 
+    // Ends output: ExitSuccess when all of it was written; otherwise says why (unless nobody is left
+    // to read it) and returns the status for it.
+    int finish(TextOutput &output) const
+    {
+        if (output.finish())
+            return ExitSuccess;
+        if (output.brokenPipe())
+            return ExitBrokenPipe; // nobody is left to read a message about it either
+        message(output.message());
+        return ExitFailure;
+    }
+
     // Text with CR LF line ends, as the model builds it.
     int print(QStringView text) const
     {
-        if (!out_) {
-            message(QStringLiteral("standard output is closed"));
-            return ExitFailure;
-        }
-        const int error = writeText(out_, text);
-        if (error == 0)
-            return ExitSuccess;
-        if (error == EPIPE)
-            return ExitBrokenPipe; // nobody is left to read a message about it either
-        message(QStringLiteral("cannot write to standard output: %1")
-                    .arg(QString::fromLocal8Bit(std::strerror(error))));
-        return ExitFailure;
+        TextOutput output(out_);
+        output.appendLines(text);
+        return finish(output);
     }
 
     // Qt's help text ends its lines with LF alone.
@@ -161,84 +214,85 @@ private:
     std::FILE *err_;
 };
 
-const QString kStandardInput = QStringLiteral("-");
-
-// How a log argument is named in messages.
-QString shownName(const QString &path)
-{
-    return path == kStandardInput ? QStringLiteral("(standard input)") : path;
-}
-
-// The file a command-line path names, in the system's own encoding (a drive path is looked up in the
-// Wine prefix, as the window does).
-QByteArray nativePath(const QString &path)
-{
-    return nativenames::toNative(platformpaths::commandLinePath(path));
-}
-
-// Opens the log named on the command line: "-" is standard input, and anything that reads is read,
-// FIFOs included (a pipe is an ordinary input for a command-line tool).
-bool openLog(QFile &file, const QString &path, QString *error)
-{
-    if (path == kStandardInput) {
-        if (file.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
-            return true;
-        *error = file.errorString();
-        return false;
+// Chat names in order of first appearance, each found again without copying it.
+class ChatNames {
+public:
+    // The index of name, added when it is new.
+    qsizetype indexOf(QStringView name)
+    {
+        // Lines of one chat often come in runs.
+        if (last_ >= 0 && names_[last_] == name)
+            return last_;
+        auto at = index_.constFind(name);
+        if (at == index_.cend()) {
+            names_.append(name.toString());
+            // A QString's characters stay where they are while the list moves the strings around.
+            at = index_.insert(QStringView(names_.last()), names_.size() - 1);
+        }
+        last_ = *at;
+        return last_;
     }
-#ifdef Q_OS_UNIX
-    // By the name's bytes, which QFile would not keep for a name that is not valid UTF-8.
-    int fd = -1;
-    do {
-        fd = ::open(nativePath(path).constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    struct stat st {};
-    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        fd = -1;
-        errno = EISDIR;
-    }
-    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        *error = fd < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
-        if (fd >= 0)
-            ::close(fd);
-        return false;
-    }
-    return true;
-#else
-    file.setFileName(platformpaths::commandLinePath(path));
-    if (file.open(QIODevice::ReadOnly))
-        return true;
-    *error = file.errorString();
-    return false;
-#endif
-}
+    const QStringList &names() const { return names_; }
 
-// Loads a log as the window's import does; on failure reports it in one line naming the file.
-bool load(const Terminal &terminal, const QString &path, modMain::LoadedChatLog *log)
+private:
+    QStringList names_;
+    QHash<QStringView, qsizetype> index_;
+    qsizetype last_ = -1;
+};
+
+using LineSink = std::function<void(const modMain::LogLine &)>;
+
+enum class ReadOutcome { Read, NoLines, Failed, Stopped };
+
+// Reads one opened log to its end, handing its lines (only those of onlyChats when given) to sink;
+// raising stop ends the read early. A failure is reported in one line naming the log.
+ReadOutcome readLog(const Terminal &terminal, QFile &file, const QString &shown, const LineSink &sink,
+                    const QStringList &onlyChats = {}, const std::atomic<bool> *stop = nullptr)
 {
-    QFile file;
-    QString error;
-    if (!openLog(file, path, &error)) {
-        terminal.message(QStringLiteral("%1: %2").arg(shownName(path), error));
-        return false;
-    }
-    modMain::LoadResult result = modMain::LoadChatLog(file);
+    modMain::LoadOptions options;
+    options.cancel = stop;
+    const modMain::LoadResult result = modMain::ReadLogLines(file, options, sink, onlyChats);
     switch (result.status) {
     case modMain::LoadStatus::Loaded:
-        *log = std::move(result.log);
-        return true;
+        return ReadOutcome::Read;
     case modMain::LoadStatus::NoLines:
-        terminal.message(QStringLiteral("%1: no chat lines").arg(shownName(path)));
-        return false;
+        return ReadOutcome::NoLines;
+    case modMain::LoadStatus::Cancelled:
+        return ReadOutcome::Stopped;
     case modMain::LoadStatus::OutOfMemory:
-        terminal.message(QStringLiteral("%1: not enough memory to load it").arg(shownName(path)));
-        return false;
+        terminal.message(QStringLiteral("%1: not enough memory to load it").arg(shown));
+        return ReadOutcome::Failed;
     case modMain::LoadStatus::FileError:
-    case modMain::LoadStatus::Cancelled: // nothing here cancels a load
         break;
     }
-    terminal.message(QStringLiteral("%1: %2").arg(shownName(path), result.errorText));
+    terminal.message(QStringLiteral("%1: %2").arg(shown, result.errorText));
+    return ReadOutcome::Failed;
+}
+
+// Opens and reads a log that must hold chat lines, as show and list want it; false when it could not
+// be read or held none, which has been reported.
+bool readWholeLog(const Terminal &terminal, QFile &file, const QString &path, const LineSink &sink,
+                  const QStringList &onlyChats = {}, const std::atomic<bool> *stop = nullptr)
+{
+    switch (readLog(terminal, file, shownName(path), sink, onlyChats, stop)) {
+    case ReadOutcome::Read:
+    case ReadOutcome::Stopped:
+        return true;
+    case ReadOutcome::NoLines:
+        terminal.message(QStringLiteral("%1: no chat lines").arg(shownName(path)));
+        return false;
+    case ReadOutcome::Failed:
+        break;
+    }
+    return false;
+}
+
+bool openOrSay(const Terminal &terminal, QFile &file, const QString &path)
+{
+    QString error;
+    if (openLog(file, path, &error))
+        return true;
+    terminal.message(QStringLiteral("%1: %2").arg(shownName(path), error));
     return false;
 }
 
@@ -272,41 +326,39 @@ QString timestamp(double days)
     return days != 0.0 ? modMain::formatTimestamp(days) : QString();
 }
 
+// A chat name as one field of a row: a tab inside it would shift the columns.
+QString field(QStringView name)
+{
+    return name.toString().replace(u'\t', u' ');
+}
+
 int list(const Terminal &terminal, const QString &path, bool withKind)
 {
-    modMain::LoadedChatLog log;
-    if (!load(terminal, path, &log))
+    QFile file;
+    if (!openOrSay(terminal, file, path))
         return ExitFailure;
-
-    QHash<QString, qsizetype> indexOf;
-    indexOf.reserve(log.ChatNames.size());
-    for (qsizetype i = 0; i < log.ChatNames.size(); ++i)
-        indexOf.insert(log.ChatNames[i], i);
-    // The loader keeps one copy of each name and the records share it, so a name is found by where its
-    // characters are (same place, same length: same name) without hashing them; the characters are
-    // the fallback for a record that holds a copy of its own.
-    QHash<std::pair<const QChar *, qsizetype>, qsizetype> indexAt;
-    QList<ChatSummary> chats(log.ChatNames.size());
-    for (const modMain::ChatLine &record : log.ChatLog) {
-        const std::pair place(record.ChatName.constData(), record.ChatName.size());
-        auto at = indexAt.constFind(place);
-        if (at == indexAt.cend())
-            at = indexAt.insert(place, indexOf.value(record.ChatName));
-        ChatSummary &chat = chats[*at];
+    ChatNames names;
+    QList<ChatSummary> chats;
+    const auto count = [&](const modMain::LogLine &line) {
+        const qsizetype index = names.indexOf(line.chatName);
+        if (index == chats.size())
+            chats.append(ChatSummary());
+        ChatSummary &chat = chats[index];
         ++chat.lines;
-        chat.kinds |= record.IsChannel ? KindChannel : record.IsTell ? KindTell : KindPublic;
-        if (record.TimeStamp != 0.0) {
+        chat.kinds |= line.isChannel ? KindChannel : line.isTell ? KindTell : KindPublic;
+        if (line.timeStamp != 0.0) {
             if (chat.first == 0.0)
-                chat.first = record.TimeStamp;
-            chat.last = record.TimeStamp;
+                chat.first = line.timeStamp;
+            chat.last = line.timeStamp;
         }
-    }
+    };
+    if (!readWholeLog(terminal, file, path, count))
+        return ExitFailure;
 
     QString rows;
     for (qsizetype i = 0; i < chats.size(); ++i) {
-        // A tab inside a name would shift the columns; the empty name stays an empty field.
-        QString name = log.ChatNames[i];
-        rows += name.replace(u'\t', u' ') + u'\t' + QString::number(chats[i].lines) + u'\t' +
+        // The empty name stays an empty field.
+        rows += field(names.names()[i]) + u'\t' + QString::number(chats[i].lines) + u'\t' +
                 timestamp(chats[i].first) + u'\t' + timestamp(chats[i].last);
         if (withKind)
             rows += u'\t' + kindName(chats[i].kinds);
@@ -320,11 +372,82 @@ QString inQuotes(const QString &name)
     return u'"' + name + u'"';
 }
 
+// A name given twice counts once: the window's merged chats never hold a name twice either.
+QStringList distinct(const QStringList &names)
+{
+    QStringList once;
+    for (const QString &name : names) {
+        if (!once.contains(name))
+            once.append(name);
+    }
+    return once;
+}
+
+// Which of the chats asked for have shown up in the lines read so far.
+class ChatsFound {
+public:
+    explicit ChatsFound(const QStringList &wanted) : wanted_(wanted), found_(wanted.size(), false) {}
+
+    // The index of name among the chats asked for, or -1.
+    qsizetype indexOf(QStringView name) const
+    {
+        for (qsizetype i = 0; i < wanted_.size(); ++i) {
+            if (wanted_[i] == name)
+                return i;
+        }
+        return -1;
+    }
+    // Notes a line of a chat asked for; true when it is the last of them to show up.
+    bool note(qsizetype index)
+    {
+        if (missing_ == 0 || found_[index])
+            return false;
+        found_[index] = true;
+        return --missing_ == 0;
+    }
+    bool all() const { return missing_ == 0; }
+    QStringList missing() const
+    {
+        QStringList names;
+        for (qsizetype i = 0; i < wanted_.size(); ++i) {
+            if (!found_[i])
+                names.append(wanted_[i]);
+        }
+        return names;
+    }
+
+private:
+    const QStringList &wanted_;
+    QList<bool> found_;
+    qsizetype missing_ = wanted_.size();
+};
+
+struct LineStyle {
+    bool timestamps = false;
+    bool gameFeedback = true;
+};
+
+// Writes a line as the reader shows it.
+void writeLine(TextOutput &output, const modMain::LogLine &line, const LineStyle &style)
+{
+    if (style.timestamps)
+        output.appendStamp(line.timeStamp);
+    output.append(line.text());
+    output.endLine();
+}
+
+LineStyle lineStyle(const QCommandLineParser &parser, const Options &options)
+{
+    // System lines have no mark in a log: --no-system leaves nothing out of what is read here.
+    return {parser.isSet(options.timestamps), !parser.isSet(options.noGameFeedback)};
+}
+
 int show(const Terminal &terminal, const QCommandLineParser &parser, const Options &options,
          const QString &path, const QStringList &names)
 {
     const QString target = parser.value(options.output);
-    if (parser.isSet(options.output)) {
+    const bool toFile = parser.isSet(options.output);
+    if (toFile) {
         // Checked before anything is read. The same file by another name (a link) counts too.
 #ifdef Q_OS_UNIX
         const QByteArray logName = path == kStandardInput ? QByteArray("/dev/stdin") : nativePath(path);
@@ -343,55 +466,243 @@ int show(const Terminal &terminal, const QCommandLineParser &parser, const Optio
         }
     }
 
-    modMain::LoadedChatLog log;
-    if (!load(terminal, path, &log))
+    QFile file;
+    if (!openOrSay(terminal, file, path))
         return ExitFailure;
 
-    // A name given twice counts once: the window's merged chats never hold a name twice either.
-    const QSet<QString> known(log.ChatNames.cbegin(), log.ChatNames.cend());
-    QStringList selection, missing;
-    for (const QString &name : names) {
-        QStringList &into = known.contains(name) ? selection : missing;
-        if (!into.contains(name))
-            into.append(name);
-    }
-    if (!missing.isEmpty() && !parser.isSet(options.allowMissing)) {
+    // Exactly the lines shown, so an empty chat gives an empty file. The window's save adds one CR LF
+    // after the text on view; for an export that would be an empty line no chat ever had, and files
+    // joined end to end would gain blank lines between them.
+    TextOutput output =
+        toFile ? TextOutput(platformpaths::commandLinePath(target), target) : TextOutput(terminal.out());
+    const QStringList selection = distinct(names);
+    ChatsFound found(selection);
+    const bool allowMissing = parser.isSet(options.allowMissing);
+    // Nothing goes out while a name may still turn out unknown: that fails the whole command.
+    if (!allowMissing)
+        output.hold();
+    const LineStyle style = lineStyle(parser, options);
+
+    // A file can be read again to name its chats when a name is unknown; a pipe cannot, so its
+    // chats are noted as it goes and its lines are picked here.
+    const bool again = !file.isSequential();
+    const qint64 start = file.pos();
+    ChatNames seen;
+    std::atomic<bool> stop = false;
+    const auto pick = [&](const modMain::LogLine &line) {
+        if (!again)
+            seen.indexOf(line.chatName);
+        const qsizetype index = found.indexOf(line.chatName);
+        if (index < 0)
+            return;
+        if (found.note(index) && !allowMissing)
+            output.release();
+        if (!line.isGameFeedback || style.gameFeedback)
+            writeLine(output, line, style);
+        if (output.failed())
+            stop.store(true, std::memory_order_relaxed);
+    };
+    if (!readWholeLog(terminal, file, path, pick, again ? selection : QStringList(), &stop))
+        return ExitFailure;
+    if (!output.failed() && !found.all() && !allowMissing) {
+        output.drop();
+        if (again) {
+            file.seek(start);
+            readLog(terminal, file, shownName(path),
+                    [&](const modMain::LogLine &line) { seen.indexOf(line.chatName); });
+        }
         QStringList quoted;
-        for (const QString &name : missing)
+        for (const QString &name : found.missing())
             quoted.append(inQuotes(name));
         QString message = QStringLiteral("%1: no chat named %2; the chats in it are:")
                               .arg(shownName(path), quoted.join(QStringLiteral(", ")));
-        for (const QString &name : std::as_const(log.ChatNames))
+        for (const QString &name : seen.names())
             message += QStringLiteral("\n  ") + inQuotes(name);
         terminal.message(message);
         return ExitFailure;
     }
+    return terminal.finish(output);
+}
 
-    modMain::DisplayOptions display;
-    display.ShowTimestamp = parser.isSet(options.timestamps);
-    display.DisplayGameFeedback = !parser.isSet(options.noGameFeedback);
-    display.DisplaySystem = !parser.isSet(options.noSystem);
-    const QString text = modMain::BuildChatText(log.ChatLog, selection, display);
-
-    if (!parser.isSet(options.output))
-        return terminal.print(text);
-    // Exactly the assembled text, so an empty chat gives an empty file. The window's save adds one
-    // CR LF after the text on view; for an export that would be an empty line no chat ever had, and
-    // files joined end to end would gain blank lines between them.
+int history(const Terminal &terminal, const QCommandLineParser &parser, const Options &options,
+            const QString &folder, const QStringList &names)
+{
+    QList<SessionLog> logs;
     QString error;
-    if (!modMain::writeTextFile(platformpaths::commandLinePath(target), text, &error)) {
-        terminal.message(QStringLiteral("%1: %2").arg(target, error));
+    if (!sessionLogs(folder, &logs, &error)) {
+        terminal.message(QStringLiteral("%1: %2").arg(folder, error));
         return ExitFailure;
     }
-    return ExitSuccess;
+    if (logs.isEmpty()) {
+        terminal.message(QStringLiteral("%1: no chat logs (client_chat_log_*.txt) in it").arg(folder));
+        return ExitFailure;
+    }
+
+    TextOutput output(terminal.out());
+    const QStringList selection = distinct(names);
+    ChatsFound found(selection);
+    const LineStyle style = lineStyle(parser, options);
+    const bool headers = parser.isSet(options.fileHeaders);
+    bool failed = false;
+    std::atomic<bool> stop = false;
+    for (const SessionLog &log : std::as_const(logs)) {
+        QFile file;
+        if (!openOrSay(terminal, file, log.path)) {
+            failed = true;
+            continue;
+        }
+        bool headerDue = headers;
+        const auto print = [&](const modMain::LogLine &line) {
+            found.note(found.indexOf(line.chatName));
+            if (line.isGameFeedback && !style.gameFeedback)
+                return;
+            if (headerDue) {
+                headerDue = false;
+                output.append(QStringLiteral("== %1 ==").arg(log.name));
+                output.endLine();
+            }
+            writeLine(output, line, style);
+            if (output.failed())
+                stop.store(true, std::memory_order_relaxed);
+        };
+        // A log without chat lines (a session that ended at once) adds nothing and is no fault.
+        const ReadOutcome outcome = readLog(terminal, file, log.path, print, selection, &stop);
+        if (outcome == ReadOutcome::Stopped)
+            break;
+        failed = failed || outcome == ReadOutcome::Failed;
+    }
+    const int status = terminal.finish(output);
+    if (status != ExitSuccess)
+        return status;
+    if (!found.all()) {
+        QStringList quoted;
+        for (const QString &name : found.missing())
+            quoted.append(inQuotes(name));
+        terminal.message(QStringLiteral("%1: no chat named %2 in its logs")
+                             .arg(folder, quoted.join(QStringLiteral(", "))));
+        failed = true;
+    }
+    return failed ? ExitFailure : ExitSuccess;
+}
+
+// Whether a line's text holds the pattern, as a fixed string or a regular expression.
+class Matcher {
+public:
+    Matcher(const QString &pattern, bool regex, bool ignoreCase)
+        : pattern_(pattern), regex_(regex),
+          caseSensitivity_(ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive)
+    {
+        if (regex) {
+            expression_.setPattern(pattern);
+            if (ignoreCase)
+                expression_.setPatternOptions(QRegularExpression::CaseInsensitiveOption);
+            expression_.optimize();
+        }
+    }
+
+    // Empty when the pattern is usable; otherwise why not.
+    QString error() const
+    {
+        if (!regex_ || expression_.isValid())
+            return QString();
+        return QStringLiteral("bad regular expression \"%1\": %2 at character %3")
+            .arg(pattern_, expression_.errorString())
+            .arg(expression_.patternErrorOffset() + 1);
+    }
+
+    bool matches(QStringView text) const
+    {
+        return regex_ ? expression_.match(text).hasMatch() : text.contains(pattern_, caseSensitivity_);
+    }
+
+private:
+    QString pattern_;
+    bool regex_;
+    Qt::CaseSensitivity caseSensitivity_;
+    QRegularExpression expression_;
+};
+
+int search(const Terminal &terminal, const QCommandLineParser &parser, const Options &options,
+           const QString &pattern, const QStringList &paths)
+{
+    const Matcher matcher(pattern, parser.isSet(options.regex), parser.isSet(options.ignoreCase));
+    if (const QString error = matcher.error(); !error.isEmpty())
+        return terminal.usageError(QStringLiteral("search: %1").arg(error));
+    const QStringList chats = distinct(parser.values(options.chat));
+    const bool timestamps = parser.isSet(options.timestamps);
+
+    TextOutput output(terminal.out());
+    bool trouble = false, matched = false;
+    std::atomic<bool> stop = false;
+    const auto searchLog = [&](const QString &path, const QString &shown) {
+        QFile file;
+        if (!openOrSay(terminal, file, path)) {
+            trouble = true;
+            return;
+        }
+        // The first two fields, made again only when the chat changes.
+        QString lead, leadChat;
+        const auto pick = [&](const modMain::LogLine &line) {
+            if (!matcher.matches(line.text()))
+                return;
+            matched = true;
+            if (lead.isEmpty() || leadChat != line.chatName) {
+                leadChat = line.chatName.toString();
+                lead = shown + u'\t' + field(line.chatName) + u'\t';
+            }
+            output.append(lead);
+            if (timestamps)
+                output.appendStamp(line.timeStamp);
+            output.append(line.text());
+            output.endLine();
+            if (output.failed())
+                stop.store(true, std::memory_order_relaxed);
+        };
+        // A log without chat lines has nothing to match.
+        trouble = readLog(terminal, file, shown, pick, chats, &stop) == ReadOutcome::Failed || trouble;
+    };
+
+    for (const QString &path : paths) {
+        if (stop.load(std::memory_order_relaxed))
+            break;
+        if (!isFolder(path)) {
+            searchLog(path, shownName(path));
+            continue;
+        }
+        QList<SessionLog> logs;
+        QString error;
+        if (!sessionLogs(path, &logs, &error)) {
+            terminal.message(QStringLiteral("%1: %2").arg(path, error));
+            trouble = true;
+        } else if (logs.isEmpty()) {
+            terminal.message(QStringLiteral("%1: no chat logs (client_chat_log_*.txt) in it").arg(path));
+            trouble = true;
+        }
+        for (const SessionLog &log : std::as_const(logs)) {
+            if (stop.load(std::memory_order_relaxed))
+                break;
+            searchLog(log.path, log.path);
+        }
+    }
+    if (!output.finish()) {
+        if (output.brokenPipe())
+            return ExitBrokenPipe;
+        terminal.message(output.message());
+        return ExitUsage;
+    }
+    if (trouble)
+        return ExitUsage;
+    return matched ? ExitSuccess : ExitFailure;
 }
 
 Command commandNamed(const QString &name)
 {
-    if (name == QLatin1String("list"))
-        return Command::List;
-    if (name == QLatin1String("show"))
-        return Command::Show;
+    for (const auto &[word, command] :
+         {std::pair{"list", Command::List}, std::pair{"show", Command::Show},
+          std::pair{"history", Command::History}, std::pair{"search", Command::Search}}) {
+        if (name == QLatin1String(word))
+            return command;
+    }
     return Command::None;
 }
 
@@ -422,23 +733,42 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
     if (command == Command::None)
         return terminal.usageError(QStringLiteral("unknown command '%1'").arg(words.first()));
 
-    // Second pass with the command's own options: one meant for the other command is an error here.
+    // Second pass with the command's own options: one meant for another command is an error here.
     QCommandLineParser parser;
     configure(parser, options, command, false);
     if (!parser.parse(arguments))
         return terminal.usageError(parser.errorText());
     if (parser.isSet(options.help))
         return terminal.printLines(parser.helpText());
-    if (words.size() < 2)
-        return terminal.usageError(QStringLiteral("%1: no log file given").arg(words.first()));
-    if (command == Command::List) {
+    switch (command) {
+    case Command::List:
+        if (words.size() < 2)
+            return terminal.usageError(QStringLiteral("list: no log file given"));
         if (words.size() > 2)
             return terminal.usageError(QStringLiteral("list: unexpected argument '%1'").arg(words[2]));
         return list(terminal, words[1], parser.isSet(options.kind));
+    case Command::Show:
+        if (words.size() < 2)
+            return terminal.usageError(QStringLiteral("show: no log file given"));
+        if (words.size() < 3)
+            return terminal.usageError(QStringLiteral("show: no chat name given"));
+        return show(terminal, parser, options, words[1], words.mid(2));
+    case Command::History:
+        if (words.size() < 2)
+            return terminal.usageError(QStringLiteral("history: no folder given"));
+        if (words.size() < 3)
+            return terminal.usageError(QStringLiteral("history: no chat name given"));
+        return history(terminal, parser, options, words[1], words.mid(2));
+    case Command::Search:
+        if (words.size() < 2)
+            return terminal.usageError(QStringLiteral("search: no pattern given"));
+        if (words.size() < 3)
+            return terminal.usageError(QStringLiteral("search: no log file or folder given"));
+        return search(terminal, parser, options, words[1], words.mid(2));
+    case Command::None:
+        break;
     }
-    if (words.size() < 3)
-        return terminal.usageError(QStringLiteral("show: no chat name given"));
-    return show(terminal, parser, options, words[1], words.mid(2));
+    return ExitUsage;
 }
 
 } // namespace chatlogcli
