@@ -4,6 +4,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -87,7 +88,7 @@ QByteArray printed(const QString &text)
     return bytes;
 }
 
-QByteArray lf(const char *text)
+QByteArray lf(const QByteArray &text)
 {
     return printed(QString::fromUtf8(text).replace(u'\n', QStringLiteral("\r\n")));
 }
@@ -128,6 +129,36 @@ const QByteArray kHandLog = "Chat log for Veyla started 06/14/2005 21:00:03\r\n"
                             "[06/14/2005 21:01:20] [Lo\tre: Orrik] old tales\r\n"
                             "Kestin: untimed again\r\n";
 
+// Three sessions of one player, a session without a line, and files that are not logs.
+const struct {
+    const char *name;
+    QByteArray bytes;
+} kSessions[] = {
+    {"client_chat_log_2005-06-16_0900.txt", "Chat log for Veyla started 06/16/2005 09:00:00\r\n"
+                                            "[06/16/2005 09:00:10] You tell Orrik: second ORE\r\n"
+                                            "[06/16/2005 09:00:20] [Trade: Veyla] wtb ore\r\n"},
+    {"client_chat_log_2005-06-14_2100.txt", "Chat log for Veyla started 06/14/2005 21:00:00\r\n"
+                                            "[06/14/2005 21:00:10] Orrik tells you: first ore\r\n"
+                                            "[06/14/2005 21:00:20] [Trade: Kestin] ore for sale\r\n"
+                                            "[06/14/2005 21:00:30] You have gathered 2 iron ore.\r\n"},
+    {"client_chat_log_2005-06-15_2000.txt", "Chat log for Veyla started 06/15/2005 20:00:00\r\n"
+                                            "[06/15/2005 20:00:05] Veyla: hello Orrik\r\n"
+                                            "[06/15/2005 20:00:10] [Lo\tre: Kestin] caf\xE9 tales\r\n"},
+    {"client_chat_log_2005-06-15_2300.txt", "Chat log for Veyla started 06/15/2005 23:00:00\r\n"},
+    {"notes.txt", "Notes\r\n[06/14/2005 21:00:00] Orrik tells you: not a log, ore\r\n"},
+    {"client_chat_log_2005-06-14_2100.txt.bak", "Old\r\n[06/14/2005 21:00:00] Orrik tells you: ore\r\n"},
+};
+
+// Placeholders in the rows of a table: %S the folder of sessions, %H the hand-made log, %E a folder
+// without logs, %M a file that does not exist.
+QString expand(QString text, const QTemporaryDir &dir)
+{
+    return text.replace(QStringLiteral("%S"), dir.filePath(QStringLiteral("sessions")))
+        .replace(QStringLiteral("%H"), dir.filePath(QStringLiteral("hand.txt")))
+        .replace(QStringLiteral("%E"), dir.filePath(QStringLiteral("no logs")))
+        .replace(QStringLiteral("%M"), dir.filePath(QStringLiteral("missing.txt")));
+}
+
 } // namespace
 
 class tst_Cli : public QObject {
@@ -136,7 +167,7 @@ private slots:
     void initTestCase();
     void listRows_data();
     void listRows();
-    void listOfTheExamples();
+    void listMatchesTheLoadedLog();
     void drivePathIsReadInTheWinePrefix();
     void showText_data();
     void showText();
@@ -162,8 +193,17 @@ private slots:
     void outputToDevicesAndFifosInPlace();
     void closedStandardDescriptors();
     void notEnoughMemoryIsOneLine();
+    void heldOutputOfAChatThatComesLate();
+    void failureAfterOutputBegan();
+    void logCutShortWhileRead();
+    void history_data();
+    void history();
+    void historyTrouble();
+    void search_data();
+    void search();
 
 private:
+    QString sessions_; // a folder of session logs, and files that are not
     QTemporaryDir dir_;
     QString hand_;
     QString generated_;
@@ -177,6 +217,15 @@ void tst_Cli::initTestCase()
     const std::string log = loggen::generateToString({1024 * 1024, 7});
     generated_ = writeFile(dir_.filePath(QStringLiteral("generated.txt")), QByteArray::fromStdString(log));
     example_ = QStringLiteral(EVENFALL_EXAMPLES "/client_chat_log_2005-06-14_2100.txt");
+    sessions_ = dir_.filePath(QStringLiteral("sessions"));
+    // A folder named like a log is no log; neither is a link that leads nowhere.
+    QVERIFY(QDir(sessions_).mkpath(QStringLiteral("client_chat_log_2005-06-13_0000.txt")));
+    QVERIFY(QFile::link(dir_.filePath(QStringLiteral("gone")),
+                        sessions_ + QStringLiteral("/client_chat_log_2005-06-13_0100.txt")));
+    for (const auto &session : kSessions)
+        writeFile(sessions_ + u'/' + QLatin1String(session.name), session.bytes);
+    QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("no logs")));
+    writeFile(dir_.filePath(QStringLiteral("no logs/notes.txt")), kHandLog);
 }
 
 void tst_Cli::listRows_data()
@@ -212,28 +261,49 @@ void tst_Cli::listRows()
     QCOMPARE(run.out, expected);
 }
 
-void tst_Cli::listOfTheExamples()
+namespace {
+
+// The rows of list --kind worked out from the loaded log, one chat at a time.
+QByteArray listOfLoadedLog(const modMain::LoadedChatLog &log)
 {
-    const QRegularExpression stamp(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$"));
-    for (const QString &name : QDir(QStringLiteral(EVENFALL_EXAMPLES)).entryList({QStringLiteral("*.txt")})) {
-        const QString path = QStringLiteral(EVENFALL_EXAMPLES "/") + name;
+    QString rows;
+    for (const QString &name : log.ChatNames) {
+        qsizetype lines = 0;
+        double first = 0, last = 0;
+        QSet<QString> kinds;
+        for (const modMain::ChatLine &record : log.ChatLog) {
+            if (record.ChatName != name)
+                continue;
+            ++lines;
+            kinds.insert(record.IsChannel ? QStringLiteral("channel")
+                         : record.IsTell  ? QStringLiteral("tell")
+                                          : QStringLiteral("public"));
+            if (record.TimeStamp != 0) {
+                first = first == 0 ? record.TimeStamp : first;
+                last = record.TimeStamp;
+            }
+        }
+        const auto stamp = [](double days) { return days == 0 ? QString() : modMain::formatTimestamp(days); };
+        rows += QString(name).replace(u'\t', u' ') + u'\t' + QString::number(lines) + u'\t' + stamp(first) +
+                u'\t' + stamp(last) + u'\t' + (kinds.size() == 1 ? *kinds.begin() : QStringLiteral("mixed")) +
+                QStringLiteral("\r\n");
+    }
+    return printed(rows);
+}
+
+} // namespace
+
+void tst_Cli::listMatchesTheLoadedLog()
+{
+    QStringList logs{hand_, generated_};
+    for (const QString &name : QDir(QStringLiteral(EVENFALL_EXAMPLES)).entryList({QStringLiteral("*.txt")}))
+        logs.append(QStringLiteral(EVENFALL_EXAMPLES "/") + name);
+    for (const QString &path : logs) {
         const modMain::LoadResult loaded = modMain::LoadChatLog(path);
         QCOMPARE(loaded.status, modMain::LoadStatus::Loaded);
-        const Run run = runCli({QStringLiteral("list"), path});
+        const Run run = runCli({QStringLiteral("list"), QStringLiteral("--kind"), path});
         QCOMPARE(run.status, 0);
-        QStringList rows = QString::fromUtf8(run.out).split(QStringLiteral("\n"));
-        QCOMPARE(rows.takeLast(), QString()); // after the last line end
-        QCOMPARE(rows.size(), loaded.log.ChatNames.size());
-        qsizetype total = 0;
-        for (qsizetype i = 0; i < rows.size(); ++i) {
-            const QStringList fields = rows[i].remove(u'\r').split(u'\t');
-            QCOMPARE(fields.size(), 4);
-            QCOMPARE(fields[0], loaded.log.ChatNames[i]);
-            total += fields[1].toLongLong();
-            QVERIFY2(stamp.match(fields[2]).hasMatch() && stamp.match(fields[3]).hasMatch(),
-                     qPrintable(rows[i]));
-        }
-        QCOMPARE(total, loaded.log.ChatLog.size());
+        QVERIFY2(run.out == listOfLoadedLog(loaded.log), qPrintable(path));
     }
 }
 
@@ -474,6 +544,13 @@ void tst_Cli::usageErrors_data()
     QTest::newRow("an option of the other command") << (args("list --timestamps") << file);
     QTest::newRow("--output without its path") << (args("show") << file << "Trade"
                                                                 << "--output");
+    QTest::newRow("history without a folder") << args("history");
+    QTest::newRow("history without a chat") << args("history .");
+    QTest::newRow("search without a pattern") << args("search");
+    QTest::newRow("search without a path") << args("search ore");
+    QTest::newRow("--chat without its name") << args("search ore . --chat");
+    QTest::newRow("an option of another command") << args("search --kind ore .");
+    QTest::newRow("--output for history") << args("history --output x . Orrik");
 }
 
 void tst_Cli::usageErrors()
@@ -497,8 +574,17 @@ void tst_Cli::versionAndHelp()
         QString absent;
     } helps[] = {
         {{QStringLiteral("--help")},
-         {QStringLiteral("list FILE"), QStringLiteral("show FILE CHAT")},
+         {QStringLiteral("list FILE"), QStringLiteral("show FILE CHAT"),
+          QStringLiteral("history FOLDER CHAT"), QStringLiteral("search PATTERN PATH")},
          "--output"},
+        {{QStringLiteral("history"), QStringLiteral("--help")},
+         {QStringLiteral("--file-headers"), QStringLiteral("--timestamps"),
+          QStringLiteral("--no-game-feedback"), QStringLiteral("--no-system")},
+         "--output"},
+        {{QStringLiteral("search"), QStringLiteral("--help")},
+         {QStringLiteral("--chat <name>"), QStringLiteral("--ignore-case"), QStringLiteral("--regex"),
+          QStringLiteral("--timestamps")},
+         "--no-game-feedback"},
         {{QStringLiteral("list"), QStringLiteral("-h")}, {QStringLiteral("--kind")}, "--output"},
         {{QStringLiteral("show"), QStringLiteral("--help")},
          {QStringLiteral("--timestamps"), QStringLiteral("--no-game-feedback"), QStringLiteral("--no-system"),
@@ -586,6 +672,22 @@ void tst_Cli::standardInputAndFifosAreLogs()
     const Run nothing = runCli({QStringLiteral("list"), QStringLiteral("-")}, empty);
     QCOMPARE(nothing.status, 1);
     QCOMPARE(nothing.err, QByteArray("evenfall-chatlog: (standard input): no chat lines\n"));
+
+    // A pipe cannot be read twice: show streams it as it streams a file, and an unknown name still
+    // lists the chats, which were noted on the way.
+    Setup bigPipe;
+    bigPipe.input = readFile(generated_);
+    const QStringList chats{QStringLiteral("Trade"), QStringLiteral("Orrik")};
+    const Run streamed = runCli(QStringList{QStringLiteral("show"), QStringLiteral("-")} + chats, bigPipe);
+    QCOMPARE(streamed.status, 0);
+    QVERIFY(streamed.out == runCli(QStringList{QStringLiteral("show"), generated_} + chats).out);
+    const QStringList unknown{QStringLiteral("Trade"), QStringLiteral("Nobody")};
+    const Run unknownInPipe =
+        runCli(QStringList{QStringLiteral("show"), QStringLiteral("-")} + unknown, piped);
+    const Run unknownInFile = runCli(QStringList{QStringLiteral("show"), hand_} + unknown);
+    QCOMPARE(unknownInPipe.status, 1);
+    QCOMPARE(unknownInPipe.out, QByteArray());
+    QCOMPARE(unknownInPipe.err, QByteArray(unknownInFile.err).replace(hand_.toUtf8(), "(standard input)"));
 
 #ifdef Q_OS_UNIX
     // A FIFO is read like any file: the tool waits for its writer, as a shell reader does.
@@ -759,6 +861,239 @@ void tst_Cli::notEnoughMemoryIsOneLine()
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(run.err, ("evenfall-chatlog: " + huge + ": not enough memory to load it\n").toUtf8());
 #endif
+}
+
+void tst_Cli::heldOutputOfAChatThatComesLate()
+{
+    // Nothing shows that Zora is in the log before its last line, so all the public chat before it
+    // waits, far more than is kept in memory; without that line nothing at all may go out.
+    QTemporaryDir dir;
+    const QByteArray early = QByteArray::fromStdString(loggen::generateToString({24 << 20, 3}));
+    const QString late = writeFile(dir.filePath(QStringLiteral("late.txt")),
+                                   early + "[02/18/2007 03:06:00] Zora tells you: at last\r\n");
+    const QStringList chats{QStringLiteral("Public/Global"), QString(), QStringLiteral("Trade"),
+                            QStringLiteral("Zora")};
+    const QByteArray expected =
+        printed(modMain::BuildChatText(modMain::LoadChatLog(late).log.ChatLog, chats, {}));
+    QVERIFY2(expected.size() > (9 << 20), QByteArray::number(expected.size()).constData());
+    QVERIFY(expected.endsWith(" Zora tells you: at last\n"));
+    Run run = runCli(QStringList{QStringLiteral("show"), late} + chats);
+    QCOMPARE(run.status, 0);
+    QVERIFY(run.out == expected);
+
+    run = runCli(
+        QStringList{QStringLiteral("show"), writeFile(dir.filePath(QStringLiteral("early.txt")), early)} +
+        chats);
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.out, QByteArray());
+    QVERIFY2(run.err.contains("no chat named \"Zora\"; the chats in it are:\n") &&
+                 run.err.contains("\n  \"Trade\"\n"),
+             run.err.constData());
+}
+
+void tst_Cli::failureAfterOutputBegan()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("limits the address space with setrlimit");
+#else
+    if (childprocess::addressSanitizerBuild())
+        QSKIP("an address-space limit does not mix with AddressSanitizer");
+    // Megabytes of lines, then one line of gigabytes that no memory holds.
+    QTemporaryDir dir;
+    const QByteArray lines = QByteArray::fromStdString(loggen::generateToString({4 << 20, 9}));
+    const QString part = writeFile(dir.filePath(QStringLiteral("part.txt")), lines);
+    const QString log = writeFile(dir.filePath(QStringLiteral("huge.txt")), lines);
+    QVERIFY(QFile::resize(log, qint64(8) << 30));
+    const QString target = writeFile(dir.filePath(QStringLiteral("saved.txt")), "old content");
+    Setup limited;
+    limited.inChild = [] {
+        const rlimit limit{rlim_t(256) << 20, rlim_t(256) << 20};
+        ::setrlimit(RLIMIT_AS, &limit);
+    };
+    const QByteArray message = ("evenfall-chatlog: " + log + ": not enough memory to load it\n").toUtf8();
+
+    // The file keeps its old text, and no temporary is left beside it.
+    Run run = runCli(
+        {QStringLiteral("show"), log, QStringLiteral("Public/Global"), QStringLiteral("--output"), target},
+        limited);
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.err, message);
+    QCOMPARE(readFile(target), QByteArray("old content"));
+    QCOMPARE(
+        QDir(dir.path()).entryList(QDir::Files, QDir::Name),
+        QStringList({QStringLiteral("huge.txt"), QStringLiteral("part.txt"), QStringLiteral("saved.txt")}));
+
+    // What went to standard output cannot be taken back: the status says it is not the whole text.
+    run = runCli({QStringLiteral("show"), log, QStringLiteral("Public/Global")}, limited);
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.err, message);
+    const QByteArray whole = printed(modMain::BuildChatText(modMain::LoadChatLog(part).log.ChatLog,
+                                                            {QStringLiteral("Public/Global")}, {}));
+    QVERIFY(!run.out.isEmpty() && whole.startsWith(run.out));
+#endif
+}
+
+void tst_Cli::logCutShortWhileRead()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("a pipe of our own as the program's output is a POSIX matter");
+#else
+    // The tool writes into a pipe that is not read until the log has been cut: it cannot have read
+    // much more of the log than it has written.
+    QTemporaryDir dir;
+    const QString log = writeFile(dir.filePath(QStringLiteral("log.txt")),
+                                  QByteArray::fromStdString(loggen::generateToString({16 << 20, 11})));
+    int ends[2];
+    QCOMPARE(pipe(ends), 0);
+    QProcess process;
+    process.setChildProcessModifier([ends] {
+        dup2(ends[1], STDOUT_FILENO);
+        close(ends[0]);
+        close(ends[1]);
+    });
+    process.start(QStringLiteral(EVENFALL_CLI),
+                  {QStringLiteral("show"), log, QStringLiteral("Public/Global")});
+    close(ends[1]);
+    char buffer[65536];
+    const bool begun = read(ends[0], buffer, 100) > 0;
+    QVERIFY(QFile::resize(log, 1 << 20));
+    while (read(ends[0], buffer, sizeof buffer) > 0) {
+    }
+    close(ends[0]);
+    QVERIFY(begun);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    const QByteArray err = process.readAllStandardError();
+    QVERIFY2(err.startsWith(("evenfall-chatlog: " + log + ": The file became shorter").toUtf8()),
+             err.constData());
+#endif
+}
+
+void tst_Cli::history_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("a tell across sessions, in the order of the names")
+        << args("Orrik") << lf(" Orrik tells you: first ore\n You tell Orrik: second ORE\n");
+    QTest::newRow("a name given twice shows its lines once")
+        << args("Orrik Orrik") << lf(" Orrik tells you: first ore\n You tell Orrik: second ORE\n");
+    QTest::newRow("headers only before the sessions that show lines")
+        << args("--file-headers Trade Orrik")
+        << lf("== client_chat_log_2005-06-14_2100.txt ==\n Orrik tells you: first ore\n"
+              " [Trade: Kestin] ore for sale\n== client_chat_log_2005-06-16_0900.txt ==\n"
+              " You tell Orrik: second ORE\n [Trade: Veyla] wtb ore\n");
+    QTest::newRow("game feedback shows by default")
+        << args("Public/Global") << lf(" You have gathered 2 iron ore.\n Veyla: hello Orrik\n");
+    QTest::newRow("--timestamps, --no-game-feedback and a name outside ASCII")
+        << args("--timestamps --no-game-feedback Public/Global Lo\tre")
+        << lf("[06/15/2005 20:00:05] Veyla: hello Orrik\n[06/15/2005 20:00:10] [Lo\tre: Kestin] café "
+              "tales\n");
+}
+
+void tst_Cli::history()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, expected);
+    const Run run = runCli(QStringList{QStringLiteral("history"), sessions_} + arguments);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, expected);
+}
+
+void tst_Cli::historyTrouble()
+{
+    // A chat that no session holds is named, after the lines of the others.
+    Run run =
+        runCli({QStringLiteral("history"), sessions_, QStringLiteral("Nobody"), QStringLiteral("Orrik")});
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.out, lf(" Orrik tells you: first ore\n You tell Orrik: second ORE\n"));
+    QCOMPARE(run.err,
+             ("evenfall-chatlog: " + sessions_ + ": no chat named \"Nobody\" in its logs\n").toUtf8());
+
+    const struct {
+        QString folder;
+        QString reason;
+    } folders[] = {
+        {expand(QStringLiteral("%E"), dir_), QStringLiteral("no chat logs (client_chat_log_*.txt) in it")},
+        {expand(QStringLiteral("%M"), dir_), QString::fromLocal8Bit(std::strerror(ENOENT))},
+        {hand_, QString::fromLocal8Bit(std::strerror(ENOTDIR))},
+    };
+    for (const auto &folder : folders) {
+        run = runCli({QStringLiteral("history"), folder.folder, QStringLiteral("Orrik")});
+        QCOMPARE(run.status, 1);
+        QCOMPARE(run.out, QByteArray());
+        QCOMPARE(QString::fromUtf8(run.err),
+                 QStringLiteral("evenfall-chatlog: %1: %2\n").arg(folder.folder, folder.reason));
+    }
+}
+
+void tst_Cli::search_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // with the placeholders of expand()
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QString>("message"); // in the one line of standard error; empty: none
+
+    const QByteArray first = "%S/client_chat_log_2005-06-14_2100.txt\t";
+    const QByteArray last = "%S/client_chat_log_2005-06-16_0900.txt\t";
+    QTest::newRow("a fixed string in a folder: the sessions in order, nothing but logs")
+        << args("ore %S") << 0
+        << lf(first + "Orrik\t Orrik tells you: first ore\n" + first +
+              "Trade\t [Trade: Kestin] ore for sale\n" + first +
+              "Public/Global\t You have gathered 2 iron ore.\n" + last + "Trade\t [Trade: Veyla] wtb ore\n")
+        << QString();
+    QTest::newRow("--ignore-case and --chat, given twice")
+        << args("--chat Orrik --ignore-case ORE --chat Trade %S") << 0
+        << lf(first + "Orrik\t Orrik tells you: first ore\n" + first +
+              "Trade\t [Trade: Kestin] ore for sale\n" + last + "Orrik\t You tell Orrik: second ORE\n" +
+              last + "Trade\t [Trade: Veyla] wtb ore\n")
+        << QString();
+    QTest::newRow("--regex") << (QStringList{QStringLiteral("--regex"), QStringLiteral("^ You (tell|have) "),
+                                             QStringLiteral("%S")})
+                             << 0
+                             << lf(first + "Public/Global\t You have gathered 2 iron ore.\n" + last +
+                                   "Orrik\t You tell Orrik: second ORE\n")
+                             << QString();
+    QTest::newRow("files and folders, --timestamps, a tab in a chat name")
+        << args("--timestamps café %H %S") << 0
+        << lf("%H\tOrrik\t[06/14/2005 21:00:20] Orrik tells you: café?\n"
+              "%S/client_chat_log_2005-06-15_2000.txt\tLo re\t[06/15/2005 20:00:10] [Lo\tre: Kestin] café "
+              "tales\n")
+        << QString();
+    QTest::newRow("the timestamp is not part of the text")
+        << args("06/14 %S") << 1 << QByteArray() << QString();
+    QTest::newRow("a regular expression in a fixed string")
+        << args("o.e %S") << 1 << QByteArray() << QString();
+    QTest::newRow("a log that cannot be read fails after the others")
+        << args("wtb %M %S") << 2 << lf(last + "Trade\t [Trade: Veyla] wtb ore\n") << QStringLiteral("%M: ");
+    QTest::newRow("a folder without logs")
+        << args("ore %E") << 2 << QByteArray()
+        << QStringLiteral("%E: no chat logs (client_chat_log_*.txt) in it");
+    QTest::newRow("a bad regular expression is a wrong command line")
+        << args("--regex (ore %S") << 2 << QByteArray()
+        << QStringLiteral(
+               "search: bad regular expression \"(ore\": missing closing parenthesis at character 5");
+}
+
+void tst_Cli::search()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArray, expected);
+    QFETCH(QString, message);
+    for (QString &argument : arguments)
+        argument = expand(argument, dir_);
+    const Run run = runCli(QStringList{QStringLiteral("search")} + arguments);
+    QCOMPARE(run.status, status);
+    QCOMPARE(QString::fromUtf8(run.out), expand(QString::fromUtf8(expected), dir_));
+    if (message.isEmpty()) {
+        QCOMPARE(run.err, QByteArray());
+    } else {
+        const QString err = QString::fromUtf8(run.err);
+        QVERIFY2(err.startsWith(QStringLiteral("evenfall-chatlog: ") + expand(message, dir_)),
+                 qPrintable(err));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)
