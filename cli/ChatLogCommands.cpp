@@ -6,10 +6,17 @@
 #include <QHash>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "LocalFiles.h"
 #include "LogFiles.h"
@@ -217,27 +224,40 @@ private:
 // Chat names in order of first appearance, each found again without copying it.
 class ChatNames {
 public:
+    ChatNames() { std::fill(std::begin(recent_), std::end(recent_), -1); }
+
     // The index of name, added when it is new.
     qsizetype indexOf(QStringView name)
     {
-        // Lines of one chat often come in runs.
-        if (last_ >= 0 && names_[last_] == name)
-            return last_;
+        // A log has a few dozen chats: most lines find theirs in a small table without hashing the name.
+        qsizetype &slot =
+            recent_[name.isEmpty()
+                        ? 0
+                        : (name.size() * 7 + name.front().unicode() + name.back().unicode() * 3) % kRecent];
+        if (slot >= 0 && same(names_[slot], name))
+            return slot;
         auto at = index_.constFind(name);
         if (at == index_.cend()) {
             names_.append(name.toString());
             // A QString's characters stay where they are while the list moves the strings around.
             at = index_.insert(QStringView(names_.last()), names_.size() - 1);
         }
-        last_ = *at;
-        return last_;
+        slot = *at;
+        return slot;
     }
     const QStringList &names() const { return names_; }
 
 private:
+    static bool same(QStringView a, QStringView b)
+    {
+        return a.size() == b.size() &&
+               (a.isEmpty() || std::memcmp(a.utf16(), b.utf16(), size_t(a.size()) * sizeof(char16_t)) == 0);
+    }
+
+    static constexpr qsizetype kRecent = 61;
     QStringList names_;
     QHash<QStringView, qsizetype> index_;
-    qsizetype last_ = -1;
+    qsizetype recent_[kRecent];
 };
 
 using LineSink = std::function<void(const modMain::LogLine &)>;
@@ -585,6 +605,45 @@ int history(const Terminal &terminal, const QCommandLineParser &parser, const Op
     return failed ? ExitFailure : ExitSuccess;
 }
 
+// Whether text holds pattern, exactly. Lines are short and many: the general searches cost more to set
+// up than the search itself, so this one sets up nothing. Only where the first and the last character
+// of the pattern stand at the right distance are the characters between compared.
+bool contains(QStringView text, QStringView pattern)
+{
+    const qsizetype n = pattern.size();
+    if (n == 0)
+        return true;
+    if (text.size() < n)
+        return false;
+    const char16_t *const s = text.utf16();
+    const char16_t *const p = pattern.utf16();
+    const char16_t first = p[0], last = p[n - 1];
+    const qsizetype starts = text.size() - n + 1; // the places a match can start
+    const auto matchesAt = [&](qsizetype i) {
+        return std::memcmp(s + i, p, size_t(n) * sizeof(char16_t)) == 0;
+    };
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i firsts = _mm_set1_epi16(static_cast<short>(first));
+    const __m128i lasts = _mm_set1_epi16(static_cast<short>(last));
+    for (; i + 8 <= starts; i += 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i + n - 1));
+        auto mask =
+            unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(a, firsts), _mm_cmpeq_epi16(b, lasts))));
+        for (; mask != 0; mask &= mask - 1, mask &= mask - 1) { // two bits a character
+            if (matchesAt(i + std::countr_zero(mask) / 2))
+                return true;
+        }
+    }
+#endif
+    for (; i < starts; ++i) {
+        if (s[i] == first && s[i + n - 1] == last && matchesAt(i))
+            return true;
+    }
+    return false;
+}
+
 // Whether a line's text holds the pattern, as a fixed string or a regular expression.
 class Matcher {
 public:
@@ -610,9 +669,14 @@ public:
             .arg(expression_.patternErrorOffset() + 1);
     }
 
+    // An empty fixed string is in every text, as grep has it.
     bool matches(QStringView text) const
     {
-        return regex_ ? expression_.match(text).hasMatch() : text.contains(pattern_, caseSensitivity_);
+        if (regex_)
+            return expression_.match(text).hasMatch();
+        if (caseSensitivity_ == Qt::CaseInsensitive)
+            return text.contains(pattern_, Qt::CaseInsensitive);
+        return contains(text, pattern_);
     }
 
 private:

@@ -201,6 +201,7 @@ private slots:
     void historyTrouble();
     void search_data();
     void search();
+    void searchFindsWhatTheRecordsHold();
 
 private:
     QString sessions_; // a folder of session logs, and files that are not
@@ -1093,6 +1094,44 @@ void tst_Cli::search()
         const QString err = QString::fromUtf8(run.err);
         QVERIFY2(err.startsWith(QStringLiteral("evenfall-chatlog: ") + expand(message, dir_)),
                  qPrintable(err));
+    }
+}
+
+void tst_Cli::searchFindsWhatTheRecordsHold()
+{
+    // Short texts of few letters, so that patterns start, end and half match everywhere: at the
+    // start and end of a text, within and across the first eight characters, and not at all.
+    QTemporaryDir dir;
+    QRandomGenerator random(17);
+    QByteArray bytes = "Chat log\r\n";
+    const char *const speakers[] = {"[Trade: Orrik] ", "Orrik tells you: ", "[Guild] ", "",
+                                    "You have gathered "};
+    for (int i = 0; i < 3000; ++i) {
+        bytes += "[06/14/2005 21:00:00] ";
+        bytes += speakers[random.bounded(5)];
+        for (int n = random.bounded(40); n > 0; --n)
+            bytes += "ab a\xE9"[random.bounded(5)];
+        bytes += "\r\n";
+    }
+    const QString log = writeFile(dir.filePath(QStringLiteral("letters.txt")), bytes);
+    const modMain::LoadResult loaded = modMain::LoadChatLog(log);
+    QCOMPARE(loaded.status, modMain::LoadStatus::Loaded);
+    for (const char *pattern : {"a", "\xC3\xA9", "ab", "aba", "a a", "bab", "ababa", "a\xC3\xA9a b",
+                                "abababababab", "ba ab ba ab ba"}) {
+        const QString text = QString::fromUtf8(pattern);
+        for (const bool ignoreCase : {false, true}) {
+            QString expected;
+            for (const modMain::ChatLine &record : loaded.log.ChatLog) {
+                if (record.Text.contains(text, ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive))
+                    expected += log + u'\t' + record.ChatName + u'\t' + record.Text + QStringLiteral("\r\n");
+            }
+            const QString upper = ignoreCase ? text.toUpper() : text;
+            const Run run = runCli(ignoreCase ? QStringList{QStringLiteral("search"),
+                                                            QStringLiteral("--ignore-case"), upper, log}
+                                              : QStringList{QStringLiteral("search"), text, log});
+            QCOMPARE(run.status, expected.isEmpty() ? 1 : 0);
+            QVERIFY2(run.out == printed(expected), pattern);
+        }
     }
 }
 
