@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds, generates the benchmark logs into a temporary folder and runs every benchmark, then measures
-# the peak memory of the window process after one import of each log.
+# the peak memory of the window process after one import of each log, and times evenfall-chatlog
+# side by side with grep on the same logs (bench/cli.sh; set EVENFALL_BEFORE_CLI to an older
+# evenfall-chatlog to time it as well).
 #
 #   bench/run.sh [--large] [--repetitions N] [-- extra Google Benchmark flags]
 #
@@ -56,3 +58,9 @@ for size in "${size_list[@]}"; do
         "$BUILD_DIR/bench/evenfall-import-once" "$log"
     fi
 done
+
+logs=()
+for size in "${size_list[@]}"; do
+    logs+=("$work/$size/client_chat_log_$size.txt")
+done
+"$ROOT/bench/cli.sh" ${EVENFALL_BEFORE_CLI:+--before "$EVENFALL_BEFORE_CLI"} --repetitions "$repetitions" "${logs[@]}"
