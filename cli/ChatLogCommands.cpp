@@ -573,7 +573,8 @@ int history(const Terminal &terminal, const QCommandLineParser &parser, const Op
         }
         bool headerDue = headers;
         const auto print = [&](const modMain::LogLine &line) {
-            found.note(found.indexOf(line.chatName));
+            if (const qsizetype index = found.indexOf(line.chatName); index >= 0)
+                found.note(index);
             if (line.isGameFeedback && !style.gameFeedback)
                 return;
             if (headerDue) {
