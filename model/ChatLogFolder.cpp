@@ -1,0 +1,92 @@
+#include "ChatLogFolder.h"
+
+#include <QFileInfo>
+#include <QSet>
+
+#include <algorithm>
+#include <new>
+
+namespace modMain {
+
+namespace {
+
+LoadResult failed(LoadStatus status, const QString &errorText)
+{
+    LoadResult result;
+    result.status = status;
+    result.errorText = errorText;
+    return result;
+}
+
+} // namespace
+
+LoadResult loadChatLogs(const QStringList &paths, const LoadOptions &options, QString *failedPath,
+                        const OpenLogFile &open)
+{
+    auto failAt = [&](const QString &path, LoadStatus status, const QString &errorText) {
+        if (failedPath)
+            *failedPath = path;
+        return failed(status, errorText);
+    };
+    // The sizes up front, so that the progress of the whole load can be told from the first file on.
+    qint64 total = 0;
+    for (const QString &path : paths)
+        total += QFileInfo(path).size();
+
+    LoadResult joined;
+    joined.status = LoadStatus::NoLines;
+    qint64 before = 0; // bytes of the files already read
+    QString current;
+    try {
+        QSet<QString> names;
+        for (const QString &path : paths) {
+            current = path;
+            if (options.cancel && options.cancel->load())
+                return failed(LoadStatus::Cancelled, {});
+            QFile file;
+            QString openError;
+            if (open ? !open(file, path, &openError)
+                     : !(file.setFileName(path), file.open(QIODevice::ReadOnly)))
+                return failAt(path, LoadStatus::FileError, open ? openError : file.errorString());
+            LoadOptions fileOptions = options;
+            qint64 read = 0;
+            if (options.progress) {
+                fileOptions.progress = [&](qint64 bytesRead, qint64) {
+                    read = bytesRead;
+                    options.progress(before + bytesRead, std::max(total, before + bytesRead));
+                };
+            }
+            LoadResult one = LoadChatLog(file, fileOptions);
+            before += std::max(read, file.size());
+            switch (one.status) {
+            case LoadStatus::Loaded:
+                break;
+            case LoadStatus::NoLines: // a session without a chat line
+                continue;
+            case LoadStatus::Cancelled:
+                return failed(LoadStatus::Cancelled, {});
+            case LoadStatus::FileError:
+            case LoadStatus::OutOfMemory:
+                return failAt(path, one.status, one.errorText);
+            }
+            if (joined.status != LoadStatus::Loaded) {
+                joined = std::move(one);
+                names = QSet<QString>(joined.log.ChatNames.cbegin(), joined.log.ChatNames.cend());
+                continue;
+            }
+            for (const QString &name : std::as_const(one.log.ChatNames)) {
+                if (!names.contains(name)) {
+                    names.insert(name);
+                    joined.log.ChatNames.append(name);
+                }
+            }
+            joined.log.ChatLog.append(std::move(one.log.ChatLog));
+        }
+    } catch (const std::bad_alloc &) {
+        // The records joined so far are freed before the caller sees the failure.
+        return failAt(current, LoadStatus::OutOfMemory, QStringLiteral("Not enough memory"));
+    }
+    return joined;
+}
+
+} // namespace modMain

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+#include "modMain.h"
+
+// Several logs read as one: the sessions of a player, one file each, in the order given.
+namespace modMain {
+
+// Opens the log at path for reading; false with the reason in *error. The caller decides what may be
+// read (a window must never wait on a FIFO); the default opens any file QFile can.
+using OpenLogFile = std::function<bool(QFile &file, const QString &path, QString *error)>;
+
+// Loads the logs at paths, in that order, as one log: the records of every file in turn, the chat names
+// in order of first appearance across them. A file without records adds nothing; NoLines only when
+// none has any. All or nothing, as LoadChatLog: the first file that cannot be opened or read, or that
+// does not fit into memory, fails the whole load, and *failedPath (when given) names it. Progress counts
+// the bytes of all files together; cancel is looked at between and within files.
+LoadResult loadChatLogs(const QStringList &paths, const LoadOptions &options = {},
+                        QString *failedPath = nullptr, const OpenLogFile &open = {});
+
+} // namespace modMain
