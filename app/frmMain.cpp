@@ -16,19 +16,24 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextCursor>
+#include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <exception>
 #include <new>
 
 #include "AppIcon.h"
 #include "ChatListBox.h"
+#include "ChatLogFolder.h"
 #include "ChatSearch.h"
 #include "CommonDialog.h"
 #include "DesignedControls.h"
@@ -39,6 +44,7 @@
 #include "RecentLogs.h"
 #include "TextCodec.h"
 #include "Twips.h"
+#include "WorkProgress.h"
 #include "frmAbout.h"
 #include "frmFind.h"
 #include "frmGoToPage.h"
@@ -61,6 +67,10 @@ const QString kProgramName = QStringLiteral("Evenfall Chat Log Reader");
 const QString kGameKey = QStringLiteral("SOFTWARE\\KestrelGames\\Evenfall");
 const QString kBrowseFilter =
     QStringLiteral("Evenfall Chat Logs (client_chat_log_*.txt)|client_chat_log_*.txt|All Files (*.*)|*.*");
+
+// Chat text is built on the GUI thread, at once and without a progress dialog, for a log of at most
+// this many records: a few milliseconds of work. Larger logs are read through on a worker thread.
+constexpr qsizetype kInstantTextRecords = 50000;
 
 // Message box styles of the original program: 16 = critical, 48 = warning; always one OK button.
 void showMessageBox(QWidget *parent, const QString &text, int style, const QString &title)
@@ -94,6 +104,13 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
 frmMain::~frmMain()
 {
     disconnectChildrenFrom(this); // no handler runs while the controls are destroyed
+    // The import reads files the window named: stop it and wait, which takes at most one read. A text
+    // being built owns what it reads and is simply dropped.
+    if (importWatcher_) {
+        if (importProgress_)
+            importProgress_->counters()->cancel.store(true);
+        importWatcher_->waitForFinished();
+    }
 }
 
 void frmMain::createControls()
@@ -238,6 +255,10 @@ void frmMain::createMenus()
     };
 
     mnuFile = makeMenu(menuBar()->addMenu(QStringLiteral("&File")), QStringLiteral("mnuFile"));
+    mnuFile_OpenAllLogs =
+        withShortcut(makeAction(mnuFile, QStringLiteral("mnuFile_OpenAllLogs"),
+                                QStringLiteral("&Open All Logs in Folder..."), false, false),
+                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     mnuFile_RecentLogs =
         makeMenu(mnuFile->addMenu(QStringLiteral("&Recent Logs")), QStringLiteral("mnuFile_RecentLogs"));
     mnuFile->addSeparator();
@@ -295,6 +316,7 @@ void frmMain::createMenus()
         makeAction(mnuHelp, QStringLiteral("mnuHelp_About"), QStringLiteral("&About"), false, false);
 
     connect(mnuFile_Exit, &QAction::triggered, this, &frmMain::mnuFile_Exit_Click);
+    connect(mnuFile_OpenAllLogs, &QAction::triggered, this, &frmMain::mnuFile_OpenAllLogs_Click);
     connect(mnuFile_RecentLogs, &QMenu::triggered, this, &frmMain::mnuFile_RecentLogs_Click);
     // Re-read when opened, so that logs imported by another window of the program show too.
     connect(mnuFile_RecentLogs, &QMenu::aboutToShow, this,
@@ -435,6 +457,8 @@ void frmMain::cmdChangeDirToLogs_Old_Click()
 
 void frmMain::cmdImportFile_Click()
 {
+    if (refuseWhileImporting())
+        return;
     if (cmbFileName->count() <= 0) {
         showMessageBox(this, QStringLiteral("No valid chat log chosen, unable to load."), 48,
                        QStringLiteral("Error"));
@@ -448,57 +472,182 @@ void frmMain::cmdImportFile_Click()
 
 void frmMain::importLog(const QString &path)
 {
-    // Only a regular file is read: a FIFO typed as the name would hang the window.
     const QString localPath = platformpaths::toLocalPath(path);
-    QFile file;
-    QString openError;
-    if (!localfiles::openRegularFile(file, localPath, &openError)) {
-        showMessageBox(this, QStringLiteral("Cannot read file %1:\n%2.").arg(path, openError), 48,
-                       QStringLiteral("Error"));
+    const QString name = QFileInfo(localPath).fileName();
+    startImport({{localPath},
+                 path,
+                 QStringLiteral("Importing %1...").arg(name),
+                 name + QStringLiteral(" - ") + kProgramName,
+                 localPath});
+}
+
+void frmMain::mnuFile_OpenAllLogs_Click()
+{
+    openAllLogs(txtFileLocation->text());
+}
+
+void frmMain::openAllLogs(const QString &folder)
+{
+    if (refuseWhileImporting())
+        return;
+    FileListBox list;
+    list.toLocalPath = platformpaths::toLocalPath;
+    FileListBox::Error error;
+    if (folder.isEmpty() || !list.setPath(folder, &error)) {
+        showMessageBox(
+            this,
+            QStringLiteral("Cannot read folder %1:\n%2.")
+                .arg(folder, folder.isEmpty() ? QStringLiteral("no folder chosen") : error.description),
+            48, QStringLiteral("Error"));
         return;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    modMain::LoadResult result = modMain::LoadChatLog(file);
-    QApplication::restoreOverrideCursor();
+    const QString localFolder = platformpaths::toLocalPath(folder);
+    QStringList files;
+    QStringList names = list.items();
+    std::sort(names.begin(), names.end()); // the names carry date and time: the order of the sessions
+    for (const QString &name : std::as_const(names))
+        files.append(QDir(localFolder).filePath(name));
+    if (files.isEmpty()) {
+        showMessageBox(this,
+                       QStringLiteral("There are no chat logs (client_chat_log_*.txt) in %1.").arg(folder),
+                       48, QStringLiteral("Error"));
+        return;
+    }
+    QString folderName = QDir(localFolder).dirName();
+    if (folderName.isEmpty() || folderName == u'.')
+        folderName = QDir::toNativeSeparators(QDir(localFolder).absolutePath());
+    const QString logs =
+        files.size() == 1 ? QStringLiteral("1 log") : QStringLiteral("%1 logs").arg(files.size());
+    startImport({files, QString(), QStringLiteral("Importing %1 in %2...").arg(logs, folderName),
+                 QStringLiteral("%1 in %2 - %3").arg(logs, folderName, kProgramName), QString()});
+}
 
-    switch (result.status) {
+Q_GLOBAL_STATIC(QThreadPool, windowWorkers)
+
+QThreadPool *frmMain::workerPool()
+{
+    return windowWorkers();
+}
+
+bool frmMain::isBusy() const
+{
+    return importWatcher_ || textWatcher_;
+}
+
+bool frmMain::refuseWhileImporting()
+{
+    if (!importWatcher_)
+        return false;
+    if (importProgress_)
+        importProgress_->showNow();
+    QApplication::beep();
+    return true;
+}
+
+void frmMain::emitIdleIfDone()
+{
+    if (!isBusy())
+        emit idle();
+}
+
+template <typename T> void frmMain::releaseInWorker(std::shared_ptr<T> value)
+{
+    if (!value)
+        return;
+    workerPool()->start([doomed = std::move(value)]() mutable { doomed.reset(); });
+}
+
+void frmMain::startImport(const ImportRequest &request)
+{
+    if (refuseWhileImporting())
+        return;
+    importProgress_ = new WorkProgress(this, kProgramName, request.label);
+    const std::shared_ptr<WorkProgress::Counters> counters = importProgress_->counters();
+    importWatcher_ = new QFutureWatcher<ImportOutcome>(this);
+    connect(importWatcher_, &QFutureWatcherBase::finished, this, [this, request] { finishImport(request); });
+    // Cancel takes effect at once for the user: the dialog goes, and whatever the load still brings is
+    // dropped when it ends.
+    importWatcher_->setFuture(QtConcurrent::run(workerPool(), [files = request.files, counters] {
+        modMain::LoadOptions options;
+        options.cancel = &counters->cancel;
+        options.progress = [&counters](qint64 done, qint64 total) {
+            counters->done.store(done, std::memory_order_relaxed);
+            counters->total.store(total, std::memory_order_relaxed);
+        };
+        ImportOutcome outcome;
+        // Only regular files are read: a FIFO in their place would hang the load.
+        outcome.result =
+            modMain::loadChatLogs(files, options, &outcome.failedPath, localfiles::openRegularFile);
+        return outcome;
+    }));
+}
+
+void frmMain::finishImport(const ImportRequest &request)
+{
+    ImportOutcome outcome = importWatcher_->future().takeResult();
+    const bool cancelled = importProgress_->wasCancelled();
+    importWatcher_->deleteLater();
+    importWatcher_ = nullptr;
+    importProgress_->dismiss();
+
+    auto loaded = std::make_shared<modMain::LoadedChatLog>(std::move(outcome.result.log));
+    if (cancelled || outcome.result.status != modMain::LoadStatus::Loaded)
+        releaseInWorker(std::move(loaded));
+    // A single file is named as the user gave it; one of a folder as the file system names it.
+    const QString failed =
+        request.shownPath.isEmpty() ? QDir::toNativeSeparators(outcome.failedPath) : request.shownPath;
+    switch (cancelled ? modMain::LoadStatus::Cancelled : outcome.result.status) {
     case modMain::LoadStatus::FileError:
-        showMessageBox(this, QStringLiteral("Cannot read file %1:\n%2.").arg(path, result.errorText), 48,
+        showMessageBox(this,
+                       QStringLiteral("Cannot read file %1:\n%2.").arg(failed, outcome.result.errorText), 48,
                        QStringLiteral("Error"));
+        emitIdleIfDone();
         return;
     case modMain::LoadStatus::NoLines:
         showMessageBox(this, QStringLiteral("Errors found withing chat log, unable to load."), 48,
                        QStringLiteral("Error"));
+        emitIdleIfDone();
         return;
     case modMain::LoadStatus::OutOfMemory:
-        showMessageBox(this, QStringLiteral("There is not enough memory to load file %1.").arg(path), 48,
+        showMessageBox(this, QStringLiteral("There is not enough memory to load file %1.").arg(failed), 48,
                        QStringLiteral("Error"));
+        emitIdleIfDone();
         return;
-    case modMain::LoadStatus::Cancelled: // the user chose to stop: nothing to report
+    case modMain::LoadStatus::Cancelled: // the user chose to stop: nothing to report, nothing changed
+        emitIdleIfDone();
         return;
     case modMain::LoadStatus::Loaded:
         break;
     }
-    state_.ChatLog = std::move(result.log.ChatLog);
-    state_.ChatNames = std::move(result.log.ChatNames);
+
+    // A chat text still being built is of the log going out; the view keeps what it shows.
+    dropTextJob(true);
+    releaseInWorker(
+        std::exchange(state_.log, std::shared_ptr<const modMain::LoadedChatLog>(std::move(loaded))));
     {
         // Refilling the list is not a choice of chat: the view stays until the user picks one.
         const QSignalBlocker blocker(lstChatNames);
         lstChatNames->clear();
-        lstChatNames->addItems(state_.ChatNames);
+        lstChatNames->addItems(state_.log->ChatNames);
     }
     cmdAddMergedChat->setEnabled(true);
     cmdClearList_Click();
 
-    state_.logPath = localPath;
-    setWindowTitle(QFileInfo(localPath).fileName() + QStringLiteral(" - ") + kProgramName);
-    const QStringList recent = recentlogs::withLogFirst(recentlogs::load(), localPath);
-    recentlogs::save(recent);
-    rebuildRecentLogsMenu(recent);
+    state_.logPath = request.logPath;
+    state_.logFiles = request.files;
+    setWindowTitle(request.title);
+    if (!request.logPath.isEmpty()) {
+        const QStringList recent = recentlogs::withLogFirst(recentlogs::load(), request.logPath);
+        recentlogs::save(recent);
+        rebuildRecentLogsMenu(recent);
+    }
+    emitIdleIfDone();
 }
 
 void frmMain::openLog(const QString &path)
 {
+    if (refuseWhileImporting())
+        return; // the folder box and the combo stay with the import under way
     const QFileInfo file(path);
     // A folder that is not there would only add the folder box's own error to the import's.
     if (file.absoluteDir().exists()) {
@@ -590,6 +739,8 @@ void frmMain::rebuildRecentLogsMenu(const QStringList &logs)
 
 void frmMain::mnuFile_RecentLogs_Click(QAction *action)
 {
+    if (refuseWhileImporting())
+        return;
     const QString path = action->data().toString();
     if (!QFileInfo::exists(path)) {
         const QStringList recent = recentlogs::withoutLog(recentlogs::load(), path);
@@ -636,9 +787,64 @@ void frmMain::lstMergedChatNames_Click()
 
 void frmMain::RefreshChatText()
 {
+    const bool replaced = dropTextJob(false); // a newer choice replaces the text still being built
+    const std::shared_ptr<const modMain::LoadedChatLog> log = state_.log;
+    if (log->ChatLog.size() <= kInstantTextRecords) {
+        showChatText(modMain::BuildChatText(log->ChatLog, SelectedChats, state_.options));
+        if (replaced)
+            emitIdleIfDone();
+        return;
+    }
+    const QString label = SelectedChats.size() == 1
+                              ? QStringLiteral("Reading the chat %1...").arg(SelectedChats.first())
+                              : QStringLiteral("Reading the merged chats...");
+    textProgress_ = new WorkProgress(this, kProgramName, label);
+    connect(textProgress_, &WorkProgress::cancelled, this, [this] {
+        dropTextJob(true);
+        emitIdleIfDone();
+    });
+    textWatcher_ = new QFutureWatcher<QString>(this);
+    connect(textWatcher_, &QFutureWatcherBase::finished, this, [this] {
+        QString text = textWatcher_->future().takeResult();
+        textWatcher_->deleteLater();
+        textWatcher_ = nullptr;
+        textProgress_->dismiss();
+        showChatText(std::move(text));
+        emitIdleIfDone();
+    });
+    textWatcher_->setFuture(
+        QtConcurrent::run(workerPool(), [log, chats = SelectedChats, options = state_.options] {
+            return modMain::BuildChatText(log->ChatLog, chats, options);
+        }));
+}
+
+bool frmMain::dropTextJob(bool restore)
+{
+    if (!textWatcher_)
+        return false;
+    // The work itself cannot be stopped; it owns what it reads, and its result is dropped with it.
+    textWatcher_->disconnect(this);
+    textWatcher_->deleteLater();
+    textWatcher_ = nullptr;
+    if (textProgress_)
+        textProgress_->dismiss();
+    if (restore) {
+        SelectedChats = viewChats_;
+        state_.options = viewOptions_;
+        mnuOptionsShowTimestamp->setChecked(viewOptions_.ShowTimestamp);
+        mnuOptions_PublicChannel_DisplayGameFeedback->setChecked(viewOptions_.DisplayGameFeedback);
+        mnuOptions_PublicChannel_DisplaySystem->setChecked(viewOptions_.DisplaySystem);
+    }
+    return true;
+}
+
+void frmMain::showChatText(QString text)
+{
+    viewChats_ = SelectedChats;
+    viewOptions_ = state_.options;
     txtChat->clear();
     CurrentPage = 1;
-    ChatText = modMain::BuildChatText(state_.ChatLog, SelectedChats, state_.options);
+    ChatText = std::move(text);
     PageCount = int(modMain::PageCount(ChatText));
     if (PageCount <= 1) {
         // One page needs no paging; nothing to show (every line filtered out) does not either.
@@ -875,7 +1081,7 @@ void frmMain::mnuOptions_PublicChannel_DisplaySystem_Click()
 void frmMain::cmdAddMergedChat_Click()
 {
     {
-        frmMergeChats dialog(state_.ChatNames, state_.MergedChats, this);
+        frmMergeChats dialog(state_.log->ChatNames, state_.MergedChats, this);
         dialog.exec();
     }
     // Rebuilt whatever the dialog's outcome: row k always shows merged chat k.
@@ -909,7 +1115,9 @@ void frmMain::cmdSaveLogToFile_Click()
     if (!cdgMainDialogs->showSave())
         return;
     const QString path = cdgMainDialogs->fileName;
-    if (!state_.logPath.isEmpty() && localfiles::sameFile(path, state_.logPath)) {
+    const bool loadedLog = std::any_of(state_.logFiles.cbegin(), state_.logFiles.cend(),
+                                       [&](const QString &log) { return localfiles::sameFile(path, log); });
+    if (loadedLog) {
         QMessageBox box(
             QMessageBox::Warning, QStringLiteral("Save Log to File"),
             QStringLiteral("%1 is the chat log that is loaded.\nReplace it with the text on view?").arg(path),

@@ -59,7 +59,7 @@ int main(int argc, char **argv)
     const double mb = double(log.bytes) / 1e6;
     std::printf("file            %.1f MB\n", mb);
     std::printf("import          %.3f s (%.0f MB/s), %lld records, %d chats\n", importSeconds,
-                mb / importSeconds, static_cast<long long>(window.state().ChatLog.size()), chats);
+                mb / importSeconds, static_cast<long long>(window.state().log->ChatLog.size()), chats);
     std::printf("peak RSS        %.1f MB before the import, %.1f MB after it (%.2f x the file)\n",
                 double(before) / 1e6, double(benchlogs::peakRss()) / 1e6,
                 double(benchlogs::peakRss()) / double(log.bytes));

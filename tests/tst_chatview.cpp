@@ -93,7 +93,7 @@ void tst_ChatView::importMessages()
     r.get<QComboBox>("cmbFileName")->setEditText(QString());
     r.click("cmdImportFile");
     QCOMPARE(r.get<QComboBox>("cmbFileName")->currentText(), QStringLiteral("client_chat_log_1.txt"));
-    QCOMPARE(r.window.state().ChatNames, QStringList{QStringLiteral("Orrik")});
+    QCOMPARE(r.window.state().log->ChatNames, QStringList{QStringLiteral("Orrik")});
 }
 
 void tst_ChatView::importFillsListsAndResetsMergedChats()
@@ -120,7 +120,7 @@ void tst_ChatView::importFillsListsAndResetsMergedChats()
         shown.append(list->item(i)->text());
     QCOMPARE(shown, QStringList({QStringLiteral("Public/Global"), QStringLiteral("Trade"),
                                  QStringLiteral("Orrik"), QStringLiteral("Veyla"), QStringLiteral("orrik")}));
-    QCOMPARE(r.window.state().ChatLog.size(), 7);
+    QCOMPARE(r.window.state().log->ChatLog.size(), 7);
     QVERIFY(r.get<QPushButton>("cmdAddMergedChat")->isEnabled());
     QCOMPARE(r.get<QListWidget>("lstMergedChatNames")->count(), 0);
     QCOMPARE(r.window.state().MergedChats.count(), 1);
@@ -157,9 +157,9 @@ void tst_ChatView::importOfEmptyLogKeepsPreviousOne()
     QCOMPARE(seen.text, QStringLiteral("Errors found withing chat log, unable to load."));
     QCOMPARE(seen.title, QStringLiteral("Error"));
     QCOMPARE(seen.icon, QMessageBox::Warning);
-    QCOMPARE(r.window.state().ChatNames, QStringList{QStringLiteral("Orrik")});
+    QCOMPARE(r.window.state().log->ChatNames, QStringList{QStringLiteral("Orrik")});
     QCOMPARE(r.get<QListWidget>("lstChatNames")->count(), 1);
-    QCOMPARE(r.window.state().ChatLog.size(), 1);
+    QCOMPARE(r.window.state().log->ChatLog.size(), 1);
     QCOMPARE(r.viewText(), before);
 }
 
@@ -182,7 +182,7 @@ void tst_ChatView::importOfUnreadableFileNamesIt()
         QCOMPARE(seen.title, QStringLiteral("Error"));
         QCOMPARE(seen.icon, QMessageBox::Warning);
         QVERIFY2(seen.text.contains(name), qPrintable(seen.text));
-        QCOMPARE(r.window.state().ChatNames, QStringList{QStringLiteral("Orrik")});
+        QCOMPARE(r.window.state().log->ChatNames, QStringList{QStringLiteral("Orrik")});
     }
 }
 
@@ -195,7 +195,7 @@ void tst_ChatView::folderWithOrWithoutTrailingSeparator()
          {dir.path(), dir.path() + u'/', QDir::toNativeSeparators(dir.path()) + u'\\'}) {
         WindowDriver r;
         r.import(folder, QStringLiteral("client_chat_log_a.txt"));
-        QCOMPARE(r.window.state().ChatNames, QStringList{QStringLiteral("Orrik")});
+        QCOMPARE(r.window.state().log->ChatNames, QStringList{QStringLiteral("Orrik")});
     }
 }
 

@@ -197,7 +197,7 @@ void tst_Opening::fileArgumentOpensTheLog()
     writeFile(dir.filePath(QStringLiteral("old/saved from the game.txt")), logOf("Brannoc"));
     WindowDriver w;
     const QString before = w.folderBox()->text();
-    w.window.openLog(dir.filePath(QStringLiteral("old/client_chat_log_b.txt")));
+    w.open(dir.filePath(QStringLiteral("old/client_chat_log_b.txt")));
     QCOMPARE(w.folderBox()->text(), QDir::toNativeSeparators(dir.filePath(QStringLiteral("old"))));
     QVERIFY(w.folderBox()->text() != before);
     QCOMPARE(w.fileCombo()->count(), 2);
@@ -209,7 +209,7 @@ void tst_Opening::fileArgumentOpensTheLog()
     // A relative path is taken from the current folder, as a terminal gives it.
     const QString cwd = QDir::currentPath();
     QDir::setCurrent(dir.path());
-    w.window.openLog(QStringLiteral("old/saved from the game.txt"));
+    w.open(QStringLiteral("old/saved from the game.txt"));
     QDir::setCurrent(cwd);
     QCOMPARE(w.chatRows(), QStringList{QStringLiteral("Brannoc")});
     QCOMPARE(w.fileCombo()->currentText(), QStringLiteral("saved from the game.txt"));
@@ -241,7 +241,7 @@ void tst_Opening::fileArgumentThatCannotBeRead()
     MessageSeen seen;
     {
         ModalAnswer answer(acceptMessage(&seen));
-        w.window.openLog(dir.filePath(name));
+        w.open(dir.filePath(name));
     }
     // The boxes of "Import File", only one, and the log loaded before stays.
     QCOMPARE(seen.count, 1);

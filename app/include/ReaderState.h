@@ -4,15 +4,20 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 #include "MergedChats.h"
 #include "modMain.h"
 
 // What the reader holds for the whole run: the loaded log, its chat names, the merged chats and the
 // display options. Owned by the main window; dialogs get references to the parts they need.
 struct ReaderState {
-    QList<modMain::ChatLine> ChatLog;
-    QStringList ChatNames;
+    // The loaded log and its chat names. Workers that build chat text share it, so it is replaced
+    // whole, never changed in place.
+    std::shared_ptr<const modMain::LoadedChatLog> log = std::make_shared<const modMain::LoadedChatLog>();
     MergedChatTable MergedChats;
     modMain::DisplayOptions options; // ShowTimestamp, DisplayGameFeedback, DisplaySystem
-    QString logPath;                 // the loaded log as the file system names it; empty before an import
+    QString logPath;                 // the imported log file as the file system names it; empty before
+                                     // an import and after opening all logs of a folder
+    QStringList logFiles;            // every file the loaded log was read from
 };

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QFutureWatcher>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
+
+#include <memory>
 
 #include "ChatSearch.h"
 #include "FileListBox.h"
@@ -18,6 +22,8 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QThreadPool;
+class WorkProgress;
 
 // The reader's main window: choose a log folder and file, import it, pick chats, page through their
 // text, copy or save it. Controls carry their documented object names; handlers are public slots.
@@ -45,20 +51,38 @@ public:
 
     // Imports the log at path (as the folder box and the combo name it) as "Import File" does: on success
     // the log replaces the loaded one, the title names it and it heads Recent Logs; a failure is shown
-    // in the same message boxes and changes nothing.
+    // in the same message boxes and changes nothing. The log is read on a worker thread: this returns at
+    // once, and the window swaps the log in when it is read (idle() follows). While an import runs,
+    // another is refused: nothing changes, and the progress dialog of the running one comes up.
     void importLog(const QString &path);
 
     // Opens a log given by the file system's path as a file argument, a drop or Recent Logs does: the
     // folder box shows the log's folder (when it exists), the combo its name, and it is imported.
     void openLog(const QString &path);
 
+    // Loads every log of folder (as the folder box names it) as one log, as "Open All Logs in Folder"
+    // does: in name order, which is the order of the sessions. All or nothing, like an import.
+    void openAllLogs(const QString &folder);
+
+    // True while an import or a chat text is under way on a worker thread.
+    bool isBusy() const;
+
+    // The threads that the windows' work runs on: a pool of their own, since Qt's painting borrows
+    // threads from the global one and must never wait behind a long import.
+    static QThreadPool *workerPool();
+
     // The local path of the one log file that mime data carries, or empty when it carries anything else:
     // several files, a folder, a URL that is no local file.
     static QString droppedLogPath(const QMimeData *mimeData);
 
+signals:
+    // The last piece of work under way has ended and its outcome is on screen.
+    void idle();
+
 public slots:
     void Form_Load();
     void mnuFile_Exit_Click();
+    void mnuFile_OpenAllLogs_Click();
 
     // Log folder and file.
     void txtFileLocation_Change();
@@ -115,6 +139,31 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // What an import reads and how the window names the log once it is in.
+    struct ImportRequest {
+        QStringList files; // local paths, read in this order as one log
+        QString shownPath; // a single file as the user gave it, for its messages; empty for a folder
+        QString label;     // what the progress dialog says
+        QString title;     // the window title once loaded
+        QString logPath;   // ReaderState::logPath once loaded
+    };
+    struct ImportOutcome {
+        modMain::LoadResult result;
+        QString failedPath; // the file that failed a load of several
+    };
+    void startImport(const ImportRequest &request);
+    void finishImport(const ImportRequest &request);
+    // Answers an import asked for while another runs: the running one's progress comes up instead.
+    bool refuseWhileImporting();
+    // Puts text on view as the chat of SelectedChats, from page 1.
+    void showChatText(QString text);
+    // Forgets the chat text being built, if any (then true): its result will not be shown. With
+    // restore, the chats and options go back to those of the text on view.
+    bool dropTextJob(bool restore);
+    void emitIdleIfDone();
+    // Lets go of a large value on a worker thread, so that freeing it does not hold up the window.
+    template <typename T> static void releaseInWorker(std::shared_ptr<T> value);
+
     void createControls();
     void createMenus();
     void setTabOrder();
@@ -149,6 +198,16 @@ private:
 
     ReaderState state_;
 
+    // The import under way, if any, and its progress.
+    QFutureWatcher<ImportOutcome> *importWatcher_ = nullptr;
+    QPointer<WorkProgress> importProgress_;
+    // The chat text being built, if any; a newer request replaces it. The chats and options of the text
+    // on view are kept to go back to when the user cancels.
+    QFutureWatcher<QString> *textWatcher_ = nullptr;
+    QPointer<WorkProgress> textProgress_;
+    QStringList viewChats_;
+    modMain::DisplayOptions viewOptions_;
+
     // The Find box, made at its first use, and the last search, which Find Next and Previous repeat.
     frmFind *findBox_ = nullptr;
     QString lastFindText_;
@@ -180,6 +239,7 @@ private:
     CommonDialog *cdgMainDialogs = nullptr;
 
     QMenu *mnuFile = nullptr;
+    QAction *mnuFile_OpenAllLogs = nullptr;
     QMenu *mnuFile_RecentLogs = nullptr;
     QAction *mnuFile_Exit = nullptr;
     QMenu *mnuEdit = nullptr;

@@ -3,8 +3,10 @@
 // Drives the main window as a user would, for the window tests and the window benchmarks: the folder
 // box, the file combo, the buttons and the lists, found by their object names, clicked with the mouse.
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -39,7 +41,39 @@ public:
     QLineEdit *folderBox() { return get<QLineEdit>("txtFileLocation"); }
     QComboBox *fileCombo() { return get<QComboBox>("cmbFileName"); }
 
-    void click(const char *button) { QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton); }
+    // Clicks the button and waits for the work it started, if any.
+    void click(const char *button)
+    {
+        QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton);
+        waitUntilIdle(window);
+    }
+
+    // Waits until the window has no import or chat text under way and shows their outcome (message
+    // boxes included: they come up, and are answered, while this waits).
+    static void waitUntilIdle(frmMain &window)
+    {
+        if (!window.isBusy())
+            return;
+        QEventLoop loop;
+        QObject::connect(&window, &frmMain::idle, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    void waitUntilIdle() { waitUntilIdle(window); }
+
+    // Opens a log as a file argument or a drop does, and waits for the import.
+    void open(const QString &path)
+    {
+        window.openLog(path);
+        waitUntilIdle();
+    }
+
+    // Opens all logs of folder as "Open All Logs in Folder" does, and waits for the load.
+    void openAllLogs(const QString &folder)
+    {
+        folderBox()->setText(folder);
+        window.findChild<QAction *>(QStringLiteral("mnuFile_OpenAllLogs"))->trigger();
+        waitUntilIdle();
+    }
 
     // Puts folder into the folder box and fileName into the file combo, without importing.
     void chooseLog(const QString &folder, const QString &fileName)
@@ -63,12 +97,14 @@ public:
         return items.isEmpty() ? nullptr : items.first();
     }
 
-    // A mouse click on a row, scrolled into sight first, as a user picks it.
+    // A mouse click on a row, scrolled into sight first, as a user picks it; waits for the chat text.
     static void clickItem(QListWidgetItem *item)
     {
         QListWidget *list = item->listWidget();
         list->scrollToItem(item);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+        if (auto *window = qobject_cast<frmMain *>(list->window()))
+            waitUntilIdle(*window);
     }
 
     // Clicks the chat name in "List of Chats"; false when it is not listed.
