@@ -1,13 +1,15 @@
 // The main window, offscreen: importing through the folder box, the file combo and the Import button;
 // clicking the largest chat (text assembly and its first page on screen); walking all of its pages with
 // the Next button; finding in the largest chat with the Find box. Each timing ends after the window has
-// repainted.
+// repainted. The WindowBlock benchmarks measure how long the window stops answering during an import, a
+// click on the largest chat and a merge of all chats: the longest gap between the ticks of a 5 ms timer.
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -16,6 +18,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "BenchLogs.h"
 #include "ChatSearch.h"
@@ -84,7 +87,7 @@ void reimport(benchmark::State &state, const benchlogs::LogSize &size)
         const auto start = Clock::now();
         clickImport(driver);
         const auto stop = Clock::now();
-        if (driver.window.state().ChatLog.isEmpty()) {
+        if (driver.window.state().log->ChatLog.isEmpty()) {
             state.SkipWithError("the import listed no chat");
             break;
         }
@@ -104,7 +107,7 @@ WindowDriver &loadedWindow()
         const benchlogs::LogFile log = benchlogs::log(benchlogs::mainSize());
         sharedWindow->chooseLog(log.folder, log.fileName);
         clickImport(*sharedWindow);
-        if (sharedWindow->window.state().ChatLog.isEmpty())
+        if (sharedWindow->window.state().log->ChatLog.isEmpty())
             qFatal("bench: the main log did not import");
     }
     return *sharedWindow;
@@ -278,13 +281,135 @@ void findNothing(benchmark::State &state, bool matchCase, modMain::SearchDirecti
     state.SetItemsProcessed(state.iterations() * window.ChatText.size());
 }
 
+// The longest time the GUI thread went without running its event loop while it lives: a 5 ms timer
+// that notes the gap since its last tick. The first tick counts from construction.
+class TickGaps {
+public:
+    TickGaps()
+    {
+        timer_.setInterval(5);
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
+        last_ = Clock::now();
+        timer_.start();
+    }
+    // The longest gap, counting the one up to now.
+    double longestMs()
+    {
+        tick();
+        return longest_ * 1e3;
+    }
+
+private:
+    void tick()
+    {
+        const auto now = Clock::now();
+        longest_ = std::max(longest_, seconds(now - last_));
+        last_ = now;
+    }
+    QTimer timer_;
+    Clock::time_point last_;
+    double longest_ = 0;
+};
+
+// The user's actions the window must answer during; each leaves the window settled.
+enum class BlockingAction { Import, ClickLargest, MergeAll };
+
+void windowBlock(benchmark::State &state, BlockingAction action, const benchlogs::LogSize &size)
+{
+    const benchlogs::LogFile log = benchlogs::log(size);
+    WindowDriver driver;
+    driver.chooseLog(log.folder, log.fileName);
+    if (action != BlockingAction::Import) {
+        clickImport(driver);
+        if (action == BlockingAction::MergeAll) {
+            driver.merge(driver.chatRows());
+            WindowDriver::settle();
+        }
+    }
+    QListWidgetItem *largest = driver.chatItem(utf8(loggen::kLargestChatName));
+    QListWidgetItem *small = driver.chatItem(utf8(loggen::kSmallChatName));
+    if (action != BlockingAction::Import && (!largest || !small)) {
+        state.SkipWithError("the generated chats are not listed");
+        return;
+    }
+    double longest = 0;
+    for (auto _ : state) {
+        if (action != BlockingAction::Import)
+            clickChat(small);
+        const auto start = Clock::now();
+        TickGaps gaps;
+        switch (action) {
+        case BlockingAction::Import:
+            clickImport(driver);
+            break;
+        case BlockingAction::ClickLargest:
+            clickChat(largest);
+            break;
+        case BlockingAction::MergeAll:
+            clickChat(driver.get<QListWidget>("lstMergedChatNames")->item(0));
+            break;
+        }
+        const double block = gaps.longestMs();
+        state.SetIterationTime(seconds(Clock::now() - start));
+        longest = std::max(longest, block);
+        if (driver.window.PageCount < 2 && action != BlockingAction::Import) {
+            state.SkipWithError("the chat did not come up");
+            break;
+        }
+    }
+    state.counters["longest_block_ms"] = longest;
+    state.counters["file_MB"] = double(log.bytes) / 1e6;
+}
+
+// "Open All Logs in Folder" on the folder in $EVENFALL_BENCH_FOLDER, into a fresh window each time; to
+// be set beside a single log of the same total size in $EVENFALL_BENCH_SIZES.
+void openAllLogs(benchmark::State &state, const QString &folder)
+{
+    int chats = 0;
+    for (auto _ : state) {
+        auto window = std::make_unique<WindowDriver>();
+        const auto start = Clock::now();
+        window->openAllLogs(folder);
+        WindowDriver::settle();
+        const auto stop = Clock::now();
+        chats = window->get<QListWidget>("lstChatNames")->count();
+        if (chats == 0) {
+            state.SkipWithError("the folder gave no chat");
+            break;
+        }
+        state.SetIterationTime(seconds(stop - start));
+    }
+    state.counters["chats"] = chats;
+}
+
 void registerAll()
 {
+    const QString folder = qEnvironmentVariable("EVENFALL_BENCH_FOLDER");
+    if (!folder.isEmpty()) {
+        benchmark::RegisterBenchmark("WindowOpenAllLogs", openAllLogs, folder)
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->MinTime(2.0);
+    }
     for (const benchlogs::LogSize &size : benchlogs::sizes()) {
         benchmark::RegisterBenchmark(("WindowImport/" + size.label.toStdString()).c_str(), import, size)
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime()
             ->MinTime(size.bytes >= (std::uint64_t(1) << 30) ? 0.1 : 2.0);
+    }
+    for (const benchlogs::LogSize &size : benchlogs::sizes()) {
+        const std::string label = size.label.toStdString();
+        const auto iterations = size.bytes >= (std::uint64_t(1) << 30) ? 1 : 3;
+        for (auto [name, action] : {std::pair{"Import", BlockingAction::Import},
+                                    std::pair{"ClickLargest", BlockingAction::ClickLargest},
+                                    std::pair{"MergeAll", BlockingAction::MergeAll}}) {
+            benchmark::RegisterBenchmark(("WindowBlock/" + std::string(name) + "/" + label).c_str(),
+                                         windowBlock, action, size)
+                ->Unit(benchmark::kMillisecond)
+                ->UseManualTime()
+                ->Iterations(iterations);
+        }
     }
     const std::string logLabel = benchlogs::mainSize().label.toStdString();
     benchmark::RegisterBenchmark(("WindowReimport/" + logLabel).c_str(), reimport, benchlogs::mainSize())
