@@ -1,18 +1,30 @@
 #include <QFile>
 #include <QHash>
+#include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <unistd.h>
+#endif
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include "LineParser.h"
-#include "TextArena.h"
 #include "TextCodec.h"
 #include "modMain.h"
 
@@ -35,58 +47,64 @@ size_t qHash(NameKey key, size_t seed)
     return h;
 }
 
-// Builds the records of one log apart from any loaded one, so a failed load changes nothing.
+// Builds the records of one log, or of one part of a file, apart from any loaded one, so that a failed
+// load changes nothing.
 class LogBuilder {
 public:
-    LogBuilder() { publicIndex_ = intern(kPublicChatName); }
-
     void addLine(QStringView line)
     {
         const detail::LineShape shape = detail::shapeOfLine(line, &dates_);
-        const qsizetype nameIndex =
-            shape.kind == detail::LineKind::Public ? publicIndex_ : intern(shape.chatName);
-        // Built whole in its place: the strings are copy-constructed, never assigned.
-        log_.ChatLog.emplace_back(
-            ChatLine{shape.timeStamp, names_[nameIndex], shape.kind == detail::LineKind::Channel,
-                     shape.kind == detail::LineKind::Tell, texts_.append(line.sliced(shape.textStart)),
-                     shape.isGameFeedback, false});
-        // Names are listed in order of first appearance, which is not the order of interning:
-        // "Public/Global" is known from the start but listed where its first line stands.
-        if (!listed_[nameIndex]) {
-            listed_[nameIndex] = true;
-            log_.ChatNames.append(names_[nameIndex]);
+        // Names are listed in order of first appearance: "Public/Global" too joins the table where its
+        // first line stands.
+        quint32 chat = 0;
+        if (shape.kind == detail::LineKind::Public) {
+            if (publicIndex_ < 0)
+                publicIndex_ = qint64(intern(kPublicChatName));
+            chat = quint32(publicIndex_);
+        } else {
+            chat = intern(shape.chatName);
         }
+        const quint8 flags = (shape.kind == detail::LineKind::Channel ? ChatLogRecords::Channel : 0) |
+                             (shape.kind == detail::LineKind::Tell ? ChatLogRecords::Tell : 0) |
+                             (shape.isGameFeedback ? ChatLogRecords::GameFeedback : 0);
+        records_.appendRecord(chat, shape.timeStamp, flags, line.sliced(shape.textStart));
     }
 
-    bool empty() const { return log_.ChatLog.isEmpty(); }
-    LoadedChatLog take() { return std::move(log_); }
+    // The bytes about to be read, when known: a line takes a few dozen of them and its text fewer.
+    void expect(qint64 bytes)
+    {
+        if (bytes > 0)
+            records_.reserve(qsizetype(bytes / kBytesPerRecord), qsizetype(bytes));
+    }
+    bool empty() const { return records_.isEmpty(); }
+    ChatLogRecords take()
+    {
+        records_.squeeze();
+        return std::move(records_);
+    }
 
 private:
-    // One shared string per distinct name; records copy it (a reference count, not the characters).
-    qsizetype intern(QStringView name)
+    static constexpr qint64 kBytesPerRecord = 48;
+
+    quint32 intern(QStringView name)
     {
-        if (lastIndex_ >= 0 && detail::same(names_[lastIndex_], name))
-            return lastIndex_;
+        if (lastIndex_ >= 0 && detail::same(records_.chatNames()[lastIndex_], name))
+            return quint32(lastIndex_);
         auto it = index_.constFind(NameKey{name});
-        if (it != index_.cend()) {
-            lastIndex_ = *it;
-            return lastIndex_;
+        if (it == index_.cend()) {
+            const quint32 index = records_.addChatName(name.toString());
+            // The key views the table's string, whose characters stay where they are.
+            it = index_.insert(NameKey{records_.chatNames()[index]}, index);
         }
-        names_.append(name.toString());
-        listed_.append(false);
-        lastIndex_ = names_.size() - 1;
-        index_.insert(NameKey{names_.last()}, lastIndex_); // the characters do not move with the list
-        return lastIndex_;
+        lastIndex_ = *it;
+        return *it;
     }
 
-    LoadedChatLog log_;
-    detail::TextArena texts_;
+    ChatLogRecords records_;
     DateCache dates_;
-    QStringList names_;
-    QList<bool> listed_;
-    QHash<NameKey, qsizetype> index_;
-    qsizetype lastIndex_ = -1;
-    qsizetype publicIndex_ = -1;
+    QHash<NameKey, quint32> index_;
+    qint64 lastIndex_ = -1;
+    qint64 publicIndex_ = -1;
 };
 
 // The first CR or LF in [p, end), or end.
@@ -108,10 +126,11 @@ const char16_t *findLineEnd(const char16_t *p, const char16_t *end)
 }
 
 // Splits decoded text into lines at CR LF, LF or a lone CR and hands them on; the first line is the
-// header and empty lines are skipped. A line cut by the end of a chunk waits for the next one.
+// header (unless the text is a later part of a file) and empty lines are skipped. A line cut by the end
+// of a chunk waits for the next one.
 template <typename LineSink> class LineSplitter {
 public:
-    explicit LineSplitter(LineSink &sink) : sink_(sink) {}
+    LineSplitter(LineSink &sink, bool withHeader) : sink_(sink), headerSeen_(!withHeader) {}
 
     // Consumes the complete lines of text[0, size); returns how many characters were consumed. The
     // next call's text must begin with the characters left unconsumed, unchanged, so that they are not
@@ -165,15 +184,35 @@ LoadResult failure(LoadStatus status, const QString &errorText)
     return result;
 }
 
-// Hands every record's line of the file to sink.addLine, in file order; the status says how it ended.
-template <typename LineSink> LoadResult readLines(QIODevice &file, const LoadOptions &options, LineSink &sink)
+LoadResult fileCutShort(qint64 read, qint64 sizeAtOpen)
 {
-    // A file cut short while it is read loads as far as it still goes, which would pass for the whole
-    // log; the size at the start tells. A pipe has no size, and a file that grows is read to its end.
-    const qint64 sizeAtOpen = file.isSequential() ? 0 : file.size() - file.pos();
-    qint64 total = 0;
+    return failure(LoadStatus::FileError,
+                   QStringLiteral("The file became shorter while it was being read (%1 of %2 bytes)")
+                       .arg(read)
+                       .arg(sizeAtOpen));
+}
 
-    const qsizetype readSize = std::max<qsizetype>(options.readSize, 1);
+// Reads a device from where it stands, as its own read() goes.
+class DeviceSource {
+public:
+    explicit DeviceSource(QIODevice &device) : device_(device) {}
+    qint64 read(char *to, qsizetype size) { return device_.read(to, size); }
+    QString errorString() const { return device_.errorString(); }
+
+private:
+    QIODevice &device_;
+};
+
+// Reads source to its end and hands every record's line to sink.addLine, in order. Without encoding,
+// the encoding is read from a byte-order mark at the start; with it, the bytes are a part of a file in
+// that encoding that starts at the start of a line, and withHeader says whether it is the file's first
+// part. afterRead(bytes) hears of every read and returns false to stop the load, which is then
+// Cancelled. Loaded says that the source was read to its end.
+template <typename Source, typename LineSink, typename AfterRead>
+LoadResult splitLines(Source &source, qsizetype readSize, const LogEncoding *encoding, bool withHeader,
+                      LineSink &sink, AfterRead &&afterRead)
+{
+    readSize = std::max<qsizetype>(readSize, 1);
     // Room for a whole byte-order mark even when reads are smaller than one.
     QByteArray chunk(std::max<qsizetype>(readSize, 3), Qt::Uninitialized);
     qsizetype filled = 0;
@@ -182,20 +221,19 @@ template <typename LineSink> LoadResult readLines(QIODevice &file, const LoadOpt
     // than its own characters: large blocks are moved by remapping pages, not by copying them.
     QString pending;
     qsizetype pendingSize = 0;
-    LineSplitter<LineSink> splitter(sink);
+    LineSplitter<LineSink> splitter(sink, withHeader);
     std::unique_ptr<LogDecoder> decoder;
+    if (encoding)
+        decoder = std::make_unique<LogDecoder>(*encoding);
 
     for (;;) {
-        if (options.cancel && options.cancel->load(std::memory_order_relaxed))
-            return failure(LoadStatus::Cancelled, QString());
-        const qint64 got = file.read(chunk.data() + filled, std::min(readSize, chunk.size() - filled));
+        const qint64 got = source.read(chunk.data() + filled, std::min(readSize, chunk.size() - filled));
         if (got < 0)
-            return failure(LoadStatus::FileError, file.errorString());
+            return failure(LoadStatus::FileError, source.errorString());
+        if (!afterRead(got))
+            return failure(LoadStatus::Cancelled, QString());
         const bool atEnd = got == 0;
         filled += got;
-        total += got;
-        if (options.progress)
-            options.progress(total, sizeAtOpen);
         QByteArrayView bytes(chunk.constData(), filled);
         if (!decoder) {
             if (filled < 3 && !atEnd)
@@ -219,14 +257,28 @@ template <typename LineSink> LoadResult readLines(QIODevice &file, const LoadOpt
         if (atEnd)
             break;
     }
+    return LoadResult{LoadStatus::Loaded, QString(), {}};
+}
 
-    if (total < sizeAtOpen) {
-        return failure(LoadStatus::FileError,
-                       QStringLiteral("The file became shorter while it was being read (%1 of %2 bytes)")
-                           .arg(total)
-                           .arg(sizeAtOpen));
-    }
-    LoadResult result;
+// Hands every record's line of the device to sink.addLine, in file order, in one pass from where the
+// device stands; the status says how it ended.
+template <typename LineSink> LoadResult readLines(QIODevice &file, const LoadOptions &options, LineSink &sink)
+{
+    // A file cut short while it is read loads as far as it still goes, which would pass for the whole
+    // log; the size at the start tells. A pipe has no size, and a file that grows is read to its end.
+    const qint64 sizeAtOpen = file.isSequential() ? 0 : file.size() - file.pos();
+    qint64 total = 0;
+    DeviceSource source(file);
+    LoadResult result = splitLines(source, options.readSize, nullptr, true, sink, [&](qint64 got) {
+        total += got;
+        if (options.progress)
+            options.progress(total, sizeAtOpen);
+        return !(options.cancel && options.cancel->load(std::memory_order_relaxed));
+    });
+    if (result.status != LoadStatus::Loaded)
+        return result;
+    if (total < sizeAtOpen)
+        return fileCutShort(total, sizeAtOpen);
     result.status = sink.empty() ? LoadStatus::NoLines : LoadStatus::Loaded;
     return result;
 }
@@ -234,10 +286,290 @@ template <typename LineSink> LoadResult readLines(QIODevice &file, const LoadOpt
 LoadResult readLog(QIODevice &file, const LoadOptions &options)
 {
     LogBuilder builder;
+    if (!file.isSequential())
+        builder.expect(file.size() - file.pos());
     LoadResult result = readLines(file, options, builder);
-    if (result.status == LoadStatus::Loaded)
-        result.log = builder.take();
+    if (result.status == LoadStatus::Loaded) {
+        result.log.ChatLog = builder.take();
+        result.log.ChatNames = result.log.ChatLog.chatNames();
+    }
     return result;
+}
+
+#ifdef Q_OS_UNIX
+
+// Reads [begin, end) of an open file at its own positions, so that parts of one file can be read at
+// the same time; end < 0 reads on to the end of the file, however far it has grown.
+class RangeSource {
+public:
+    RangeSource(int fd, qint64 begin, qint64 end) : fd_(fd), pos_(begin), end_(end) {}
+
+    qint64 read(char *to, qsizetype size)
+    {
+        if (end_ >= 0)
+            size = qsizetype(std::min<qint64>(size, end_ - pos_));
+        if (size <= 0)
+            return 0;
+        ssize_t got = 0;
+        do {
+            got = ::pread(fd_, to, size_t(size), off_t(pos_));
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            error_ = errno;
+            return -1;
+        }
+        pos_ += got;
+        return got;
+    }
+    QString errorString() const { return QString::fromLocal8Bit(std::strerror(error_)); }
+    // After the end: whether the file ended before the range did.
+    bool endedEarly() const { return end_ >= 0 && pos_ < end_; }
+    qint64 pos() const { return pos_; }
+
+private:
+    int fd_;
+    qint64 pos_;
+    qint64 end_;
+    int error_ = 0;
+};
+
+// A part of a file, parsed apart: its records number their chats by a table of their own.
+struct FilePart {
+    qint64 begin = 0;
+    qint64 end = -1; // -1: to the end of the file
+    ChatLogRecords records;
+    LoadResult outcome;
+    bool endedEarly = false;
+};
+
+// The first CR or LF byte in [p, end), or end.
+const char *findLineEndByte(const char *p, const char *end)
+{
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+        if (mask)
+            return p + std::countr_zero(unsigned(mask));
+        p += 16;
+    }
+#endif
+    while (p < end && *p != '\r' && *p != '\n')
+        ++p;
+    return p;
+}
+
+// The first place at or after from (in [dataStart, ...), on a character unit's boundary) where a line
+// starts: after an LF, after a CR LF, or after a CR that no LF follows; the end of the file when no
+// line ends on the way. The bytes of CR and LF never occur inside another character in these
+// encodings, and a UTF-8 decoder stops an unfinished sequence at them, so text cut there decodes as
+// it does whole.
+qint64 lineStartFrom(int fd, qint64 from, LogEncoding encoding, QString *error)
+{
+    const qint64 unit = encoding == LogEncoding::Utf16LE || encoding == LogEncoding::Utf16BE ? 2 : 1;
+    auto unitAt = [&](const char *p) -> char16_t {
+        const auto lo = static_cast<unsigned char>(p[0]);
+        if (unit == 1)
+            return lo;
+        const auto hi = static_cast<unsigned char>(p[1]);
+        return encoding == LogEncoding::Utf16LE ? char16_t(lo | hi << 8) : char16_t(hi | lo << 8);
+    };
+    constexpr qsizetype kBlock = 1 << 16;
+    QByteArray block(kBlock, Qt::Uninitialized);
+    qint64 at = from - unit; // the unit before from decides whether a line starts at from
+    bool afterCr = false;    // the last unit seen was a CR
+    for (;;) {
+        RangeSource source(fd, at, -1);
+        const qint64 got = source.read(block.data(), kBlock);
+        if (got < 0) {
+            *error = source.errorString();
+            return -1;
+        }
+        const qsizetype usable = qsizetype(got - got % unit);
+        if (usable == 0)
+            return afterCr ? at : at + got; // the end of the file, an odd byte of UTF-16 included
+        const char *p = block.constData(), *end = p + usable;
+        if (afterCr)
+            return unitAt(p) == u'\n' ? at + unit : at;
+        while (p < end) {
+            if (unit == 1) {
+                p = findLineEndByte(p, end);
+                if (p == end)
+                    break;
+            } else if (const char16_t u = unitAt(p); u != u'\r' && u != u'\n') {
+                p += unit;
+                continue;
+            }
+            const qint64 pos = at + (p - block.constData());
+            if (unitAt(p) == u'\n')
+                return pos + unit;
+            // A CR: a line starts after it, or after the LF that completes it.
+            if (p + unit < end)
+                return unitAt(p + unit) == u'\n' ? pos + 2 * unit : pos + unit;
+            afterCr = true;
+            p += unit;
+        }
+        at += usable;
+    }
+}
+
+// Reads a file in parts, cut at line ends, parsed by threads at once, and joins them in file order.
+LoadResult readLogInParts(QFileDevice &file, int fd, int parts, int threads, const LoadOptions &options)
+{
+    const qint64 base = file.pos();
+    const qint64 sizeAtOpen = file.size() - base;
+
+    char head[3] = {};
+    RangeSource headSource(fd, base, base + 3);
+    qint64 headSize = 0;
+    for (qint64 got = 1; got > 0 && headSize < 3; headSize += got) {
+        got = headSource.read(head + headSize, 3 - headSize);
+        if (got < 0)
+            return failure(LoadStatus::FileError, headSource.errorString());
+    }
+    qsizetype mark = 0;
+    const LogEncoding encoding = detectEncoding(QByteArrayView(head, headSize), &mark);
+    const qint64 unit = encoding == LogEncoding::Utf16LE || encoding == LogEncoding::Utf16BE ? 2 : 1;
+    const qint64 dataStart = base + mark;
+    const qint64 dataUnits = std::max<qint64>(sizeAtOpen - mark, 0) / unit;
+
+    // Each part starts at the first line start at or after its share of the file; a part that a long
+    // line swallows whole is left empty.
+    QList<FilePart> list(parts);
+    list[0].begin = dataStart;
+    for (int k = 1; k < parts; ++k) {
+        const qint64 share = dataStart + unit * qint64((double(dataUnits) * k) / parts);
+        qint64 start = list[k - 1].begin;
+        if (share > start) {
+            QString error;
+            start = lineStartFrom(fd, share, encoding, &error);
+            if (start < 0)
+                return failure(LoadStatus::FileError, error);
+        }
+        list[k].begin = start;
+        list[k - 1].end = start;
+    }
+
+    std::atomic<qint64> done{mark};
+    std::atomic<int> next{0};
+    std::atomic<bool> stop{false};
+    const qsizetype readSize = options.readSize;
+    auto parse = [&](FilePart &part, bool first, bool reporting) {
+        try {
+            RangeSource source(fd, part.begin, part.end);
+            LogBuilder builder;
+            builder.expect(part.end >= 0 ? part.end - part.begin : sizeAtOpen + base - part.begin);
+            part.outcome = splitLines(source, readSize, &encoding, first, builder, [&](qint64 got) {
+                const qint64 sofar = done.fetch_add(got, std::memory_order_relaxed) + got;
+                if (reporting && options.progress)
+                    options.progress(sofar, sizeAtOpen);
+                return !stop.load(std::memory_order_relaxed) &&
+                       !(options.cancel && options.cancel->load(std::memory_order_relaxed));
+            });
+            if (part.outcome.status == LoadStatus::Loaded) {
+                part.endedEarly = source.endedEarly();
+                part.records = builder.take();
+            }
+        } catch (const std::bad_alloc &) {
+            part.outcome = failure(LoadStatus::OutOfMemory, QStringLiteral("Not enough memory"));
+        }
+        if (part.outcome.status != LoadStatus::Loaded)
+            stop = true; // the load has failed: the other parts need not go on
+    };
+    auto work = [&](bool reporting) {
+        for (int k = next++; k < parts; k = next++)
+            parse(list[k], list[k].begin == dataStart, reporting); // the part that holds the header
+    };
+
+    std::mutex mutex;
+    std::condition_variable finished;
+    int running = 0;
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t) {
+        {
+            const std::lock_guard lock(mutex);
+            ++running;
+        }
+        try {
+            helpers.emplace_back([&] {
+                work(false);
+                const std::lock_guard lock(mutex);
+                --running;
+                finished.notify_all();
+            });
+        } catch (const std::system_error &) {
+            const std::lock_guard lock(mutex);
+            --running;
+            break; // fewer threads: this one takes the parts that nobody else does
+        }
+    }
+    work(true);
+    {
+        // The other threads finish their last parts; progress goes on meanwhile.
+        std::unique_lock lock(mutex);
+        while (!finished.wait_for(lock, std::chrono::milliseconds(100), [&] { return running == 0; })) {
+            lock.unlock();
+            if (options.progress)
+                options.progress(done.load(std::memory_order_relaxed), sizeAtOpen);
+            lock.lock();
+        }
+    }
+    for (std::thread &helper : helpers)
+        helper.join();
+
+    // A failure of the file or of memory first, in file order; then a cancel.
+    const bool cancelled = std::any_of(list.cbegin(), list.cend(), [](const FilePart &part) {
+        return part.outcome.status == LoadStatus::Cancelled;
+    });
+    for (const FilePart &part : std::as_const(list)) {
+        if (part.outcome.status != LoadStatus::Loaded && part.outcome.status != LoadStatus::Cancelled)
+            return part.outcome;
+    }
+    if (cancelled)
+        return failure(LoadStatus::Cancelled, QString());
+    const qint64 total = done.load();
+    if (options.progress)
+        options.progress(total, sizeAtOpen);
+    file.seek(base + total); // where reading it in one go would have left it
+    if (total < sizeAtOpen ||
+        std::any_of(list.cbegin(), list.cend(), [](const FilePart &part) { return part.endedEarly; }))
+        return fileCutShort(total, sizeAtOpen);
+
+    LoadResult result;
+    for (FilePart &part : list)
+        result.log.ChatLog.append(std::move(part.records));
+    result.log.ChatNames = result.log.ChatLog.chatNames();
+    result.status = result.log.ChatLog.isEmpty() ? LoadStatus::NoLines : LoadStatus::Loaded;
+    return result;
+}
+
+// A part for about this many bytes, so that the work stays even when one core is slower than another.
+constexpr qint64 kPartBytes = qint64(32) << 20;
+// Below this, starting threads costs more than they save.
+constexpr qint64 kPartsFrom = qint64(4) << 20;
+
+#endif
+
+LoadResult loadLog(QIODevice &device, const LoadOptions &options)
+{
+#ifdef Q_OS_UNIX
+    auto *file = qobject_cast<QFileDevice *>(&device);
+    const int fd = file && !device.isSequential() ? file->handle() : -1;
+    if (fd >= 0) {
+        const qint64 size = device.size() - device.pos();
+        const int cores = std::max(QThread::idealThreadCount(), 1);
+        qint64 parts = options.parts;
+        if (parts <= 0)
+            parts = size < kPartsFrom || cores < 2
+                        ? 1
+                        : std::max<qint64>(cores, (size + kPartBytes - 1) / kPartBytes);
+        parts = std::min<qint64>(parts, std::max<qint64>(size, 1));
+        if (parts > 1)
+            return readLogInParts(*file, fd, int(parts), int(std::min<qint64>(parts, cores)), options);
+    }
+#endif
+    return readLog(device, options);
 }
 
 // Classifies each line and hands it on without keeping it.
@@ -285,7 +617,7 @@ LoadResult LoadChatLog(const QString &path, const LoadOptions &options)
 LoadResult LoadChatLog(QIODevice &device, const LoadOptions &options)
 {
     try {
-        return readLog(device, options);
+        return loadLog(device, options);
     } catch (const std::bad_alloc &) {
         // Whatever was read so far was freed on the way here, so there is room to say so.
         return failure(LoadStatus::OutOfMemory, QStringLiteral("Not enough memory"));

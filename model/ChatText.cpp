@@ -22,109 +22,108 @@ bool hasNoCase(QStringView text)
     });
 }
 
-// How many selection entries name a chat. The loader shares one string per chat name, so a log holds
-// only a few distinct name buffers: answers are kept per buffer (a buffer's characters cannot change
-// while the log is only read), and most records cost one lookup instead of a comparison per entry.
-class SelectionCounter {
-public:
-    explicit SelectionCounter(const QStringList &selection) : selection_(selection) {}
-
-    int count(const QString &name)
-    {
-        Slot &slot = slots_[(quintptr(name.constData()) >> 4) % kSlots];
-        if (slot.data == name.constData() && slot.size == name.size())
-            return slot.count;
-        int count = 0;
-        for (const QString &entry : selection_) {
-            if (detail::same(entry, name))
-                ++count;
-        }
-        slot = {name.constData(), name.size(), count};
-        return count;
+// How many selection entries name a chat: a name given twice in the selection shows its records twice.
+int timesSelected(const QStringList &selection, QStringView name)
+{
+    int count = 0;
+    for (const QString &entry : selection) {
+        if (detail::same(entry, name))
+            ++count;
     }
+    return count;
+}
 
-private:
-    struct Slot {
-        const QChar *data = nullptr;
-        qsizetype size = -1;
-        int count = 0;
-    };
-    static constexpr size_t kSlots = 64;
-    const QStringList &selection_;
-    Slot slots_[kSlots];
-};
-
-// Appends into one growing string through a raw cursor. Growth doubles the capacity; a large string
-// grows by realloc, which the C library does by remapping pages rather than copying them.
-class TextWriter {
-public:
-    char16_t *room(qsizetype needed)
-    {
-        if (end_ - out_ < needed)
-            grow(needed);
-        return out_;
+// Writes one line of a chat's text: the timestamp when asked for, the text, CR LF.
+template <typename WriteText>
+char16_t *writeLine(char16_t *out, double timeStamp, bool withStamp, TimestampFormatter &stamps,
+                    WriteText &&writeText)
+{
+    if (withStamp) {
+        *out++ = u'[';
+        stamps.formatTo(timeStamp, out);
+        out += 19;
+        *out++ = u']';
     }
-    void advance(char16_t *to) { out_ = to; }
-
-    QString take()
-    {
-        if (!base_)
-            return QString();
-        text_.resize(out_ - base_);
-        text_.squeeze();
-        return std::move(text_);
-    }
-
-private:
-    void grow(qsizetype needed)
-    {
-        const qsizetype used = out_ - base_;
-        text_.resize(std::max({used + needed, 2 * text_.size(), qsizetype(4096)}));
-        text_.resize(text_.capacity()); // whatever the allocation gave is room too
-        base_ = reinterpret_cast<char16_t *>(text_.data());
-        out_ = base_ + used;
-        end_ = base_ + text_.size();
-    }
-
-    QString text_;
-    char16_t *base_ = nullptr;
-    char16_t *out_ = nullptr;
-    char16_t *end_ = nullptr;
-};
+    out = writeText(out);
+    *out++ = u'\r';
+    *out++ = u'\n';
+    return out;
+}
 
 } // namespace
 
 QString BuildChatText(const QList<ChatLine> &chatLog, const QStringList &selection,
                       const DisplayOptions &options)
 {
-    // One pass over the log: the records are many and large, so reading them twice (to measure, then
-    // to copy) costs more than growing the result.
-    SelectionCounter counter(selection);
-    TextWriter writer;
+    // Records built by hand: few, each with a name of its own, so the selection is compared each time.
+    QString text;
     TimestampFormatter stamps;
     const qsizetype perLine = 2 + (options.ShowTimestamp ? kStampLength : 0);
     for (const ChatLine &record : chatLog) {
         if ((record.IsGameFeedback && !options.DisplayGameFeedback) ||
             (record.IsSystem && !options.DisplaySystem))
             continue;
-        // A name given twice in the selection shows its records twice.
-        for (int times = counter.count(record.ChatName); times > 0; --times) {
-            const qsizetype size = record.Text.size();
-            char16_t *out = writer.room(size + perLine);
-            if (options.ShowTimestamp) {
-                *out++ = u'[';
-                stamps.formatTo(record.TimeStamp, out);
-                out += 19;
-                *out++ = u']';
-            }
-            std::memcpy(out, record.Text.constData(), size * sizeof(char16_t));
-            out += size;
-            *out++ = u'\r';
-            *out++ = u'\n';
-            writer.advance(out);
+        for (int times = timesSelected(selection, record.ChatName); times > 0; --times) {
+            const qsizetype size = record.Text.size(), used = text.size();
+            text.resize(used + size + perLine);
+            writeLine(reinterpret_cast<char16_t *>(text.data()) + used, record.TimeStamp,
+                      options.ShowTimestamp, stamps, [&](char16_t *out) {
+                          std::memcpy(out, record.Text.constData(), size * sizeof(char16_t));
+                          return out + size;
+                      });
         }
     }
-    return writer.take();
+    return text;
+}
+
+QString BuildChatText(const ChatLogRecords &chatLog, const QStringList &selection,
+                      const DisplayOptions &options)
+{
+    const QStringList &names = chatLog.chatNames();
+    QList<int> times(names.size());
+    bool any = false;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        times[i] = timesSelected(selection, names[i]);
+        any = any || times[i] > 0;
+    }
+    if (!any)
+        return QString();
+    const quint8 hidden = (options.DisplayGameFeedback ? 0 : ChatLogRecords::GameFeedback) |
+                          (options.DisplaySystem ? 0 : ChatLogRecords::System);
+    const qsizetype perLine = 2 + (options.ShowTimestamp ? kStampLength : 0);
+
+    // Measured first from the columns, without touching the texts, so the text is allocated once: a
+    // string grown as it is written takes up to twice its size meanwhile, and the time it takes to
+    // grow is what makes assembly slower per character on a large log.
+    qsizetype total = 0;
+    for (qsizetype s = 0; s < chatLog.segmentCount(); ++s) {
+        const ChatLogRecords::Segment &segment = chatLog.segment(s);
+        for (qsizetype i = 0; i < segment.size(); ++i) {
+            const int n = times[segment.chat(i)];
+            if (n > 0 && !(segment.flags(i) & hidden))
+                total += n * (segment.textSize(i) + perLine);
+        }
+    }
+    if (total == 0)
+        return QString();
+
+    QString text(total, Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    TimestampFormatter stamps;
+    for (qsizetype s = 0; s < chatLog.segmentCount(); ++s) {
+        const ChatLogRecords::Segment &segment = chatLog.segment(s);
+        for (qsizetype i = 0; i < segment.size(); ++i) {
+            const int n = times[segment.chat(i)];
+            if (n == 0 || (segment.flags(i) & hidden))
+                continue;
+            for (int k = 0; k < n; ++k) {
+                out = writeLine(out, segment.timeStamp(i), options.ShowTimestamp, stamps,
+                                [&](char16_t *to) { return segment.writeText(i, to); });
+            }
+        }
+    }
+    Q_ASSERT(out == reinterpret_cast<char16_t *>(text.data()) + total);
+    return text;
 }
 
 qsizetype FindNearest(QStringView text, QStringView find, qsizetype position, qsizetype range)

@@ -1,5 +1,7 @@
 #include "TextCodec.h"
 
+#include "CodePage1252.h"
+
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -15,46 +17,28 @@ constexpr char16_t kHighControls[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 
                                         0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                         0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-#ifndef Q_OS_WIN
 char16_t windows1252ToUnicode(unsigned char b)
 {
     return b >= 0x80 && b < 0xA0 ? kHighControls[b - 0x80] : char16_t(b);
 }
 
-char unicodeToWindows1252(char16_t c)
+// The byte that windows1252ToUnicode turns into c, or -1 when there is none.
+int windows1252ByteOf(char16_t c)
 {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return static_cast<char>(c);
+        return c;
     for (int i = 0; i < 32; ++i) {
         if (kHighControls[i] == c)
-            return static_cast<char>(0x80 + i);
+            return 0x80 + i;
     }
-    return '?';
+    return -1;
 }
 
-qsizetype decodeWindows1252(QByteArrayView bytes, char16_t *out)
+#ifndef Q_OS_WIN
+char unicodeToWindows1252(char16_t c)
 {
-    const auto *in = reinterpret_cast<const unsigned char *>(bytes.data());
-    const qsizetype n = bytes.size();
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    // Logs are almost all ASCII: widen sixteen bytes at a time, and only a block holding a byte with
-    // its high bit set goes through the table.
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
-        if (_mm_movemask_epi8(v)) {
-            for (int k = 0; k < 16; ++k)
-                out[i + k] = windows1252ToUnicode(in[i + k]);
-            continue;
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_unpacklo_epi8(v, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i + 8), _mm_unpackhi_epi8(v, zero));
-    }
-#endif
-    for (; i < n; ++i)
-        out[i] = windows1252ToUnicode(in[i]);
-    return n;
+    const int b = windows1252ByteOf(c);
+    return b < 0 ? '?' : static_cast<char>(b);
 }
 #endif
 
@@ -74,6 +58,61 @@ QStringConverter::Encoding converterFor(LogEncoding encoding)
 }
 
 } // namespace
+
+namespace detail {
+
+void widenWindows1252(const char *bytes, qsizetype n, char16_t *out)
+{
+    const auto *in = reinterpret_cast<const unsigned char *>(bytes);
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    // Logs are almost all ASCII: widen sixteen bytes at a time, and only a block holding a byte with
+    // its high bit set goes through the table.
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
+        if (_mm_movemask_epi8(v)) {
+            for (int k = 0; k < 16; ++k)
+                out[i + k] = windows1252ToUnicode(in[i + k]);
+            continue;
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i + 8), _mm_unpackhi_epi8(v, zero));
+    }
+#endif
+    for (; i < n; ++i)
+        out[i] = windows1252ToUnicode(in[i]);
+}
+
+qsizetype narrowWindows1252(const char16_t *text, qsizetype n, char *out)
+{
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    // Eight ASCII characters at a time; a block with any other character goes through the table.
+    const __m128i high = _mm_set1_epi16(short(0xFF80));
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), zero)) != 0xFFFF)
+            break;
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + i), _mm_packus_epi16(v, v));
+    }
+#endif
+    for (; i < n; ++i) {
+        const char16_t c = text[i];
+        if (c < 0x80) {
+            out[i] = char(c);
+            continue;
+        }
+        const int b = windows1252ByteOf(c);
+        if (b < 0)
+            return i;
+        out[i] = static_cast<char>(b);
+    }
+    return n;
+}
+
+} // namespace detail
 
 LogEncoding detectEncoding(QByteArrayView head, qsizetype *markLength)
 {
@@ -123,7 +162,8 @@ qsizetype LogDecoder::decode(QByteArrayView bytes, char16_t *out, bool atEnd)
 {
     if (encoding_ == LogEncoding::Ansi) {
 #ifndef Q_OS_WIN
-        return decodeWindows1252(bytes, out);
+        detail::widenWindows1252(bytes.data(), bytes.size(), out);
+        return bytes.size();
 #else
         return decodeWhole(bytes, out);
 #endif

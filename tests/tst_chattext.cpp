@@ -39,6 +39,7 @@ private slots:
     void timestampsPrintBackTheParsedSecond();
     void namesSharingCharactersAreToldApartByLength();
     void sharedNamesMatchLineByLineAssembly();
+    void loadedLogAssemblesAsItsRecords();
     void findNearest_data();
     void findNearest();
     void findNearestMatchesStepwiseSearch();
@@ -195,6 +196,54 @@ void tst_ChatText::sharedNamesMatchLineByLineAssembly()
         }
         QCOMPARE(modMain::BuildChatText(log, selection, o), expected);
     }
+}
+
+void tst_ChatText::loadedLogAssemblesAsItsRecords()
+{
+    // Texts of every kind the columns keep: windows-1252 bytes, the five bytes the code page leaves
+    // undefined, and characters it lacks (U+0080 is not the byte 0x80, which is the euro sign), kept wide.
+    const QStringList texts = {
+        QStringLiteral(" plain"),
+        QStringLiteral(" caf\u00E9 \u201Cquoted\u201D 5\u20AC \u0081\u008D\u008F\u0090\u009D"),
+        QStringLiteral(" \u4E2D\u6587 wide"),
+        QStringLiteral(" \U0001F600 and a lone ") + QChar(0xD800),
+        QStringLiteral(" \u0080 control"),
+        QString(),
+        QString(40, u'\u00FF') + QStringLiteral("\u0100")};
+    const QStringList names = {QStringLiteral("Public/Global"), QStringLiteral("Trade"),
+                               QStringLiteral("Orrik"), QString(), QStringLiteral("orrik")};
+    QRandomGenerator rng(1252);
+    QList<ChatLine> list;
+    modMain::ChatLogRecords records;
+    for (int i = 0; i < 3000; ++i) {
+        ChatLine r = record(names[rng.bounded(names.size())], texts[rng.bounded(texts.size())],
+                            38000.0 + i / 300.0, rng.bounded(5) == 0);
+        r.IsChannel = rng.bounded(2);
+        r.IsTell = !r.IsChannel && rng.bounded(2);
+        r.IsSystem = rng.bounded(9) == 0;
+        list.append(r);
+        records.append(r);
+    }
+    QCOMPARE(records.size(), list.size());
+    qsizetype i = 0;
+    for (const ChatLine &got : records) {
+        QVERIFY2(reference::sameRecord(got, list[i]), qPrintable(QString::number(i)));
+        QVERIFY(reference::sameRecord(records[i], list[i]));
+        ++i;
+    }
+    QCOMPARE(i, list.size());
+    for (int round = 0; round < 16; ++round) {
+        QStringList selection;
+        for (int k = rng.bounded(1, 4); k > 0; --k)
+            selection.append(rng.bounded(8) ? names[rng.bounded(names.size())] : QStringLiteral("Nobody"));
+        if (round % 4 == 0)
+            selection.append(selection.first());
+        const DisplayOptions o = options(round % 2, round % 4 < 2, round % 8 < 4);
+        const QString expected = reference::chatText(list, selection, o);
+        QCOMPARE(modMain::BuildChatText(records, selection, o), expected);
+        QCOMPARE(modMain::BuildChatText(list, selection, o), expected);
+    }
+    QCOMPARE(modMain::BuildChatText(modMain::ChatLogRecords(), {names[0]}, {}), QString());
 }
 
 void tst_ChatText::findNearest_data()

@@ -86,6 +86,10 @@ private slots:
     void recordsDoNotDependOnReadSize();
     void linesReadOneByOneGiveTheLoadedRecords();
     void progressIsReportedAndCancelStopsTheLoad();
+    void partsGiveTheRecordsOfOneRead_data();
+    void partsGiveTheRecordsOfOneRead();
+    void partsReportProgressAndCancel();
+    void appendedLogsMergeTheirChats();
     void longLinesLoadInLinearTime();
     void cutAndInvalidSequencesDecodeAsInOneGo_data();
     void cutAndInvalidSequencesDecodeAsInOneGo();
@@ -232,7 +236,7 @@ void tst_Loader::unreadableFiles()
 void tst_Loader::recordsOutliveTheLoadAndDetach()
 {
     QTemporaryDir dir;
-    QList<modMain::ChatLine> kept;
+    modMain::ChatLogRecords kept;
     {
         modMain::LoadResult r = modMain::LoadChatLog(
             writeLog(dir, kHeader + "[1/1/2005 10:00] first\r\n[1/1/2005 10:00] second\r\n"));
@@ -241,15 +245,21 @@ void tst_Loader::recordsOutliveTheLoadAndDetach()
     }
     QCOMPARE(kept[0].Text, QStringLiteral(" first"));
     QCOMPARE(kept[1].Text, QStringLiteral(" second"));
-    // Texts share storage; changing one must not touch its neighbour, and each reads as a C string.
-    kept[0].Text.append(QStringLiteral(" and more text than fits"));
+    // A copy shares the columns until one side changes: then each keeps its own records.
+    modMain::ChatLogRecords grown = kept;
+    modMain::ChatLine extra = kept[1];
+    extra.ChatName = QStringLiteral("Orrik");
+    extra.Text.append(QStringLiteral(" and more"));
+    grown.append(extra);
+    QCOMPARE(kept.size(), 2);
+    QCOMPARE(kept.chatNames(), QStringList{modMain::kPublicChatName});
     QCOMPARE(kept[1].Text, QStringLiteral(" second"));
-    QCOMPARE(QString::fromUtf16(reinterpret_cast<const char16_t *>(kept[1].Text.utf16())),
-             QStringLiteral(" second"));
-    QList<modMain::ChatLine> alone = {kept[1]};
+    QCOMPARE(grown.size(), 3);
+    QCOMPARE(grown.last().Text, QStringLiteral(" second and more"));
+    QCOMPARE(grown.last().ChatName, QStringLiteral("Orrik"));
     kept.clear();
-    alone[0].Text.append(QStringLiteral("!"));
-    QCOMPARE(alone[0].Text, QStringLiteral(" second!"));
+    QVERIFY(kept.isEmpty() && kept.chatNames().isEmpty());
+    QCOMPARE(grown[0].Text, QStringLiteral(" first"));
 }
 
 void tst_Loader::largeFileMatchesLineByLineParse()
@@ -435,6 +445,131 @@ void tst_Loader::progressIsReportedAndCancelStopsTheLoad()
     QVERIFY(reported.last() < bytes.size());
 }
 
+namespace {
+
+modMain::LoadResult loadInParts(const QString &path, int parts, qsizetype readSize = qsizetype(1) << 18)
+{
+    modMain::LoadOptions options;
+    options.parts = parts;
+    options.readSize = readSize;
+    return modMain::LoadChatLog(path, options);
+}
+
+} // namespace
+
+void tst_Loader::partsGiveTheRecordsOfOneRead_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    // Every kind of line end, empty lines, a line longer than several parts, a last line without an end:
+    // with ever more parts, a cut falls on every byte, between CR and LF too.
+    const QByteArray body = "[06/14/2005 21:03:17] Veyla: caf\xE9\r\n\r"
+                            "[06/14/2005 21:03:18] [Trade: Orrik] ore\r\r\n\n"
+                            "[06/14/2005 21:03:19] Orrik tells you: hi\n\r\n"
+                            "You have gathered 3 iron ore.\r"
+                            "[06/14/2005 21:03:20] You tell Veyla: " +
+                            QByteArray(150, 'y') + "\r\n\r\n[06/14/2005 21:03:21] [Trade: Veyla] last";
+    QTest::newRow("windows-1252") << kHeader + body;
+    QTest::newRow("header only, cut inside it") << QByteArray("Chat log header without an end");
+    QTest::newRow("lone CR at the end") << kHeader + "[1/1/2005 10:00] a\r";
+    const QString text = QStringLiteral("h\r\n[06/14/2005 21:03:17] Veyla: \u20AC\U0001F600 \u4E2D\r\n\r"
+                                        "[06/14/2005 21:03:18] [\u4E2D: x] y\n\r\nx\r\u00E9\r\n");
+    // Cut and invalid sequences just before line ends must not swallow them.
+    QTest::newRow("UTF-8 mark") << QByteArray("\xEF\xBB\xBF") + text.toUtf8() +
+                                       "a\xE2\x82\r\nb\xF0\x9F\nc\xC3";
+    QTest::newRow("UTF-16 LE mark, odd byte at the end")
+        << QByteArray("\xFF\xFE") +
+               QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2) + "\r";
+    QByteArray big;
+    for (QChar c : text)
+        big.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+    // U+0D0A holds the bytes of CR and LF: only whole units may count as line ends.
+    QTest::newRow("UTF-16 BE mark") << QByteArray("\xFE\xFF") + big + "\x0D\x0A\x0A\x0D\x00\x0A\x00x";
+}
+
+void tst_Loader::partsGiveTheRecordsOfOneRead()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = writeLog(dir, bytes);
+    const modMain::LoadResult whole = loadInParts(path, 1);
+    compareLogs(whole.log, reference::load(bytes), "in one read");
+    for (int parts = 2; parts <= bytes.size() + 2; ++parts) {
+        for (qsizetype readSize : {qsizetype(1) << 18, qsizetype(5)}) {
+            const modMain::LoadResult r = loadInParts(path, parts, readSize);
+            QCOMPARE(r.status, whole.status);
+            compareLogs(r.log, whole.log, qPrintable(QStringLiteral("%1 parts").arg(parts)));
+            if (QTest::currentTestFailed())
+                return;
+        }
+    }
+}
+
+void tst_Loader::partsReportProgressAndCancel()
+{
+    QTemporaryDir dir;
+    QByteArray bytes = kHeader;
+    while (bytes.size() < 200000)
+        bytes += "[06/14/2005 21:03:17] [Trade: Orrik] selling iron ore\r\n";
+    const QString path = writeLog(dir, bytes);
+
+    modMain::LoadOptions options;
+    options.parts = 8;
+    options.readSize = 4096;
+    QList<qint64> reported;
+    options.progress = [&](qint64 done, qint64 total) {
+        QCOMPARE(total, bytes.size());
+        reported.append(done);
+    };
+    const modMain::LoadResult loaded = modMain::LoadChatLog(path, options);
+    QCOMPARE(loaded.status, LoadStatus::Loaded);
+    QCOMPARE(loaded.log.ChatLog.size(), (bytes.size() - kHeader.size()) / 55);
+    QVERIFY(!reported.isEmpty());
+    QVERIFY(std::is_sorted(reported.cbegin(), reported.cend()));
+    QCOMPARE(reported.last(), bytes.size());
+
+    std::atomic<bool> cancel{false};
+    options.cancel = &cancel;
+    options.progress = [&](qint64 done, qint64) {
+        if (done >= 20000)
+            cancel = true;
+    };
+    const modMain::LoadResult r = modMain::LoadChatLog(path, options);
+    QCOMPARE(r.status, LoadStatus::Cancelled);
+    QVERIFY(r.log.ChatLog.isEmpty() && r.log.ChatNames.isEmpty());
+}
+
+void tst_Loader::appendedLogsMergeTheirChats()
+{
+    QTemporaryDir dir;
+    const QByteArray first = kHeader + "[06/14/2005 21:03:17] [Trade: Orrik] ore\r\n"
+                                       "[06/14/2005 21:03:18] Veyla tells you: hi\r\n";
+    const QByteArray second = kHeader + "[06/15/2005 08:00:00] Brannoc tells you: later \u20AC\r\n"
+                                        "[06/15/2005 08:00:01] [Trade: Veyla] more\r\n"
+                                        "[06/15/2005 08:00:02] Veyla tells you: again\r\n";
+    // Each from a file of its own, and the same lines as one file: the same records and chats.
+    modMain::LoadResult a = modMain::LoadChatLog(writeLog(dir, first, QStringLiteral("a.txt")));
+    modMain::LoadResult b = modMain::LoadChatLog(writeLog(dir, second, QStringLiteral("b.txt")));
+    const modMain::LoadResult both =
+        modMain::LoadChatLog(writeLog(dir, first + second.mid(kHeader.size()), QStringLiteral("ab.txt")));
+    const modMain::ChatLogRecords before = a.log.ChatLog;
+    a.log.append(std::move(b.log));
+    compareLogs(a.log, both.log, "appended");
+    QCOMPARE(a.log.ChatLog.chatNames(), a.log.ChatNames);
+    QCOMPARE(before.size(), 2); // a copy taken before is left as it was
+    QCOMPARE(before.chatNames(), (QStringList{QStringLiteral("Trade"), QStringLiteral("Veyla")}));
+
+    // Records added one by one after a load join the chats the same way.
+    modMain::ChatLogRecords records = both.log.ChatLog;
+    records.append(modMain::ParseChatLine(QStringLiteral("[06/15/2005 08:00:03] Orrik tells you: \u4E2D")));
+    QCOMPARE(records.chatNames().last(), QStringLiteral("Orrik"));
+    QCOMPARE(records.last().Text, QStringLiteral(" Orrik tells you: \u4E2D"));
+    QVERIFY(records.last().IsTell);
+    records.append(modMain::ChatLogRecords(records)); // itself, doubled
+    QCOMPARE(records.size(), 12);
+    QCOMPARE(records[11].Text, records[5].Text);
+    QCOMPARE(records.chatNames().size(), 4);
+}
+
 void tst_Loader::longLinesLoadInLinearTime()
 {
     // Lines far longer than a read, read in small pieces: a splitter that searched a line again from
@@ -511,7 +646,8 @@ void tst_Loader::outOfMemoryIsAStatusAndFreesAll()
     const QString huge = dir.filePath(QStringLiteral("huge.txt"));
     QVERIFY(childprocess::writeHugeLog(huge));
     const QString manyLines = writeLog(
-        dir, kHeader + QByteArray("[06/14/2005 21:03:17] Orrik tells you: a line\r\n").repeated(1 << 20),
+        // Four million records: more than fit into the headroom however compactly they are kept.
+        dir, kHeader + QByteArray("[06/14/2005 21:03:17] Orrik tells you: a line\r\n").repeated(1 << 22),
         QStringLiteral("many.txt"));
     const QString small =
         writeLog(dir, kHeader + "[06/14/2005 21:03:17] Veyla: still here\r\n", QStringLiteral("small.txt"));

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <functional>
 
+#include "ChatLogRecords.h"
 #include "DateTime.h"
 
 // The chat log model: parsing, loading, text assembly and the nearest-occurrence search.
@@ -54,6 +55,9 @@ struct DisplayOptions {
 // prefixed by "[mm/dd/yyyy hh:nn:ss]" when ShowTimestamp is set. Empty when nothing matches.
 QString BuildChatText(const QList<ChatLine> &chatLog, const QStringList &selection,
                       const DisplayOptions &options);
+// The same from a loaded log. The text is allocated once, at its final size.
+QString BuildChatText(const ChatLogRecords &chatLog, const QStringList &selection,
+                      const DisplayOptions &options);
 
 // The 1-based position of the occurrence of find nearest to position (clamped into the text), looking
 // at most range characters away (-1: the whole text); the earlier one wins a tie. -1 when find does not
@@ -84,8 +88,12 @@ PageSpan PageRange(QStringView text, qsizetype page);
 
 // One chat log read into memory.
 struct LoadedChatLog {
-    QList<ChatLine> ChatLog; // one record per non-empty line after the first, in file order
-    QStringList ChatNames;   // distinct chat names in order of first appearance, compared exactly
+    ChatLogRecords ChatLog; // one record per non-empty line after the first, in file order
+    QStringList ChatNames;  // distinct chat names in order of first appearance, compared exactly
+
+    // Adds the records of other after these (another log, or lines that came later), and its chat
+    // names that are new here after these names, in its order.
+    void append(LoadedChatLog &&other);
 };
 
 enum class LoadStatus {
@@ -105,16 +113,23 @@ struct LoadResult {
 // How LoadChatLog reads its file. None of this changes the records a file gives.
 struct LoadOptions {
     qsizetype readSize = qsizetype(1) << 18; // bytes asked for by each read; below 1 is taken as 1
-    // Called from the loading thread after each read with the bytes read so far and the size of the
-    // file when it was opened (0 for a pipe). It must be cheap: it is called every readSize bytes.
+    // Called from the thread that called the loader, after each of its reads, with the bytes read so far
+    // (by every thread of the load) and the size of the file when it was opened (0 for a pipe). It must
+    // be cheap: it is called every readSize bytes.
     std::function<void(qint64 bytesRead, qint64 bytesTotal)> progress;
     // When set and raised (from any thread), the load stops at its next read and is Cancelled.
     const std::atomic<bool> *cancel = nullptr;
+    // The number of parts a file is cut into, at line ends, to be parsed at the same time on the
+    // machine's cores; 0 picks one for the file's size (a small file is one part). A file is read in
+    // parts only where it can be read at any position (a regular file on a POSIX system); a pipe is
+    // always read in one go.
+    int parts = 0;
 };
 
 // Reads a whole chat log. The first line is a header and is skipped; empty lines are skipped. The bytes
 // are decoded as log files are written (see TextCodec.h) and lines end at CR LF, LF or a lone CR. Time
-// grows linearly with the file's size, whatever the length of its lines.
+// grows linearly with the file's size, whatever the length of its lines. The records do not depend on
+// the options: a file parsed in parts gives those of reading it in one go.
 // All or nothing: unless the status is Loaded, log is empty. A file that ends before the size it had
 // when it was opened (cut short by another program meanwhile) is a FileError; running out of memory
 // is OutOfMemory, not an exception, and what was read so far is freed.

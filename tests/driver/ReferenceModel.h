@@ -46,9 +46,10 @@ inline qsizetype findNearest(const QString &text, const QString &find, qsizetype
     return found ? result : -1;
 }
 
-// BuildChatText record by record and selection entry by entry, appending to one string.
-inline QString chatText(const QList<modMain::ChatLine> &log, const QStringList &selection,
-                        const modMain::DisplayOptions &options)
+// BuildChatText record by record and selection entry by entry, appending to one string; log is a list
+// of records or a loaded log.
+template <typename Log>
+QString chatText(const Log &log, const QStringList &selection, const modMain::DisplayOptions &options)
 {
     QString text;
     for (const modMain::ChatLine &record : log) {

@@ -1,0 +1,232 @@
+#include "ChatLogRecords.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <limits>
+#include <new>
+#include <utility>
+
+#include "CodePage1252.h"
+#include "modMain.h"
+
+namespace modMain {
+namespace {
+
+// Text positions in a segment are 32 bits: a segment that would grow beyond them ends, and the next
+// record starts another.
+constexpr qsizetype kMaxSegmentText = std::numeric_limits<quint32>::max();
+
+constexpr quint8 kRecordFlags =
+    ChatLogRecords::Channel | ChatLogRecords::Tell | ChatLogRecords::GameFeedback | ChatLogRecords::System;
+
+} // namespace
+
+char16_t *ChatLogRecords::Segment::writeText(qsizetype i, char16_t *out) const
+{
+    const qsizetype start = textStart(i), bytes = textEnd(i) - start;
+    const char *from = texts_.constData() + start;
+    if (flags(i) & WideText) {
+        std::memcpy(out, from, size_t(bytes));
+        return out + bytes / 2;
+    }
+    detail::widenWindows1252(from, bytes, out);
+    return out + bytes;
+}
+
+QString ChatLogRecords::Segment::text(qsizetype i) const
+{
+    const qsizetype size = textSize(i);
+    if (size == 0)
+        return QString();
+    QString text(size, Qt::Uninitialized);
+    writeText(i, reinterpret_cast<char16_t *>(text.data()));
+    return text;
+}
+
+bool ChatLogRecords::Segment::append(quint32 chat, double timeStamp, quint8 flags, QStringView text)
+{
+    const qsizetype start = texts_.size();
+    // Room for the narrow form; the wide one needs twice as much, should the text need it.
+    if (start + text.size() > kMaxSegmentText)
+        return false;
+    flags &= kRecordFlags;
+    texts_.resize(start + text.size());
+    const qsizetype narrowed = detail::narrowWindows1252(text.utf16(), text.size(), texts_.data() + start);
+    if (narrowed < text.size()) {
+        const qsizetype wide = 2 * text.size();
+        if (start + wide > kMaxSegmentText) {
+            texts_.resize(start);
+            return false;
+        }
+        texts_.resize(start + wide);
+        std::memcpy(texts_.data() + start, text.utf16(), size_t(wide));
+        flags |= WideText;
+    }
+    chats_.append(chat);
+    flags_.append(char(flags));
+    stamps_.append(timeStamp);
+    textEnds_.append(quint32(texts_.size()));
+    return true;
+}
+
+void ChatLogRecords::Segment::reserve(qsizetype records, qsizetype textBytes)
+{
+    chats_.reserve(records);
+    flags_.reserve(records);
+    stamps_.reserve(records);
+    textEnds_.reserve(records);
+    texts_.reserve(std::min(textBytes, kMaxSegmentText));
+}
+
+void ChatLogRecords::Segment::squeeze()
+{
+    // A byte array shrinks where it stands. A list would be copied into a smaller block, taking its
+    // size twice meanwhile, so the lists keep their room: room never written takes no memory, only
+    // addresses.
+    flags_.squeeze();
+    texts_.squeeze();
+}
+
+ChatLine ChatLogRecords::const_iterator::operator*() const
+{
+    return log_->record(log_->segments_[segment_], index_);
+}
+
+ChatLine ChatLogRecords::record(const Segment &segment, qsizetype i) const
+{
+    const quint8 flags = segment.flags(i);
+    return ChatLine{segment.timeStamp(i), names_[segment.chat(i)], (flags & Channel) != 0,
+                    (flags & Tell) != 0,  segment.text(i),         (flags & GameFeedback) != 0,
+                    (flags & System) != 0};
+}
+
+ChatLine ChatLogRecords::at(qsizetype i) const
+{
+    Q_ASSERT(i >= 0 && i < size_);
+    const qsizetype s = std::upper_bound(starts_.cbegin(), starts_.cend(), i) - starts_.cbegin() - 1;
+    return record(segments_[s], i - starts_[s]);
+}
+
+ChatLine ChatLogRecords::operator[](qsizetype i) const
+{
+    return at(i);
+}
+
+ChatLine ChatLogRecords::first() const
+{
+    return at(0);
+}
+
+ChatLine ChatLogRecords::last() const
+{
+    return at(size_ - 1);
+}
+
+quint32 ChatLogRecords::addChatName(const QString &name)
+{
+    const auto found = nameIndex_.constFind(name);
+    if (found != nameIndex_.cend())
+        return *found;
+    const auto index = quint32(names_.size());
+    names_.append(name);
+    nameIndex_.insert(name, index);
+    return index;
+}
+
+void ChatLogRecords::appendRecord(quint32 chat, double timeStamp, quint8 flags, QStringView text)
+{
+    Q_ASSERT(chat < quint32(names_.size()));
+    if (!segments_.isEmpty() && segments_.last().append(chat, timeStamp, flags, text)) {
+        ++size_;
+        return;
+    }
+    Segment fresh;
+    fresh.reserve(std::exchange(reservedRecords_, 0), std::exchange(reservedText_, 0));
+    if (!fresh.append(chat, timeStamp, flags, text))
+        throw std::bad_alloc(); // a single text beyond what a segment can index
+    segments_.append(std::move(fresh));
+    starts_.append(size_);
+    ++size_;
+}
+
+void ChatLogRecords::append(const ChatLine &record)
+{
+    const quint8 flags = (record.IsChannel ? Channel : 0) | (record.IsTell ? Tell : 0) |
+                         (record.IsGameFeedback ? GameFeedback : 0) | (record.IsSystem ? System : 0);
+    appendRecord(addChatName(record.ChatName), record.TimeStamp, flags, record.Text);
+}
+
+void ChatLogRecords::append(ChatLogRecords &&other)
+{
+    if (&other == this) {
+        ChatLogRecords copy = other;
+        append(std::move(copy));
+        return;
+    }
+    if (other.isEmpty())
+        return;
+    if (isEmpty()) {
+        *this = std::move(other);
+        other.clear();
+        return;
+    }
+    QList<quint32> renumbered;
+    renumbered.reserve(other.names_.size());
+    bool same = true;
+    for (const QString &name : std::as_const(other.names_)) {
+        renumbered.append(addChatName(name));
+        same = same && renumbered.last() == quint32(renumbered.size() - 1);
+    }
+    for (Segment &segment : other.segments_) {
+        if (!same) {
+            for (quint32 &chat : segment.chats_)
+                chat = renumbered[chat];
+        }
+        starts_.append(size_);
+        size_ += segment.size();
+        segments_.append(std::move(segment));
+    }
+    other.clear();
+}
+
+void ChatLogRecords::clear()
+{
+    *this = ChatLogRecords();
+}
+
+void LoadedChatLog::append(LoadedChatLog &&other)
+{
+    ChatLog.append(std::move(other.ChatLog));
+    if (ChatNames.isEmpty()) {
+        ChatNames = std::move(other.ChatNames);
+    } else {
+        QSet<QString> known(ChatNames.cbegin(), ChatNames.cend());
+        for (const QString &name : std::as_const(other.ChatNames)) {
+            if (!known.contains(name)) {
+                known.insert(name);
+                ChatNames.append(name);
+            }
+        }
+    }
+    other.ChatNames.clear();
+}
+
+void ChatLogRecords::reserve(qsizetype records, qsizetype textBytes)
+{
+    if (!segments_.isEmpty()) {
+        segments_.last().reserve(segments_.last().size() + records,
+                                 segments_.last().texts_.size() + textBytes);
+        return;
+    }
+    reservedRecords_ = records;
+    reservedText_ = textBytes;
+}
+
+void ChatLogRecords::squeeze()
+{
+    for (Segment &segment : segments_)
+        segment.squeeze();
+}
+
+} // namespace modMain

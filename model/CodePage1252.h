@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QtGlobal>
+
+// windows-1252 as the model keeps texts: one byte a character for every character the code page holds,
+// all 256 byte values defined (0x81, 0x8D, 0x8F, 0x90 and 0x9D stand for the same code points).
+namespace modMain::detail {
+
+// Writes the n characters of bytes to out.
+void widenWindows1252(const char *bytes, qsizetype n, char16_t *out);
+
+// Writes the bytes of text[0, n) to out for as long as every character has a byte that widens back to
+// it; returns how many were written, n when all were.
+qsizetype narrowWindows1252(const char16_t *text, qsizetype n, char *out);
+
+} // namespace modMain::detail

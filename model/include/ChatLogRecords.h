@@ -1,0 +1,162 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <cstring>
+#include <iterator>
+
+namespace modMain {
+
+struct ChatLine;
+
+// The records of a chat log kept as columns: for each record its chat (an index into the log's table of
+// chat names), its flags, its timestamp and its text. A text whose characters windows-1252 holds takes
+// one byte a character; any other takes two (UTF-16). A log of many records costs little more than the
+// bytes of its texts.
+//
+// Reading a record gives a ChatLine by value, built on the spot: its ChatName shares the table's string,
+// its Text is decoded afresh. A copy of the log shares the columns until either side changes them.
+class ChatLogRecords {
+public:
+    enum Flag : quint8 {
+        Channel = 0x01,
+        Tell = 0x02,
+        GameFeedback = 0x04,
+        System = 0x08,
+        WideText = 0x10, // the text is kept as UTF-16
+    };
+
+    // A run of records with columns of their own. The loader fills one per part of a file; a log is the
+    // segments in file order.
+    class Segment {
+    public:
+        qsizetype size() const { return chats_.size(); }
+        quint32 chat(qsizetype i) const { return chats_[i]; }
+        quint8 flags(qsizetype i) const { return quint8(flags_[i]); }
+        double timeStamp(qsizetype i) const { return stamps_[i]; }
+        // The length of record i's text in characters (UTF-16 units).
+        qsizetype textSize(qsizetype i) const
+        {
+            const qsizetype bytes = textEnd(i) - textStart(i);
+            return flags(i) & WideText ? bytes / 2 : bytes;
+        }
+        // Writes record i's text to out (room for textSize(i) characters); returns the end.
+        char16_t *writeText(qsizetype i, char16_t *out) const;
+        QString text(qsizetype i) const;
+
+    private:
+        friend class ChatLogRecords;
+        qsizetype textStart(qsizetype i) const { return i == 0 ? 0 : qsizetype(textEnds_[i - 1]); }
+        qsizetype textEnd(qsizetype i) const { return qsizetype(textEnds_[i]); }
+        bool append(quint32 chat, double timeStamp, quint8 flags, QStringView text);
+        void reserve(qsizetype records, qsizetype textBytes);
+        void squeeze();
+
+        QList<quint32> chats_;
+        QByteArray flags_;
+        QList<double> stamps_;
+        QList<quint32> textEnds_; // where each record's text ends in texts_; it starts where the last ended
+        QByteArray texts_;
+    };
+
+    class const_iterator {
+    public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = ChatLine;
+        using difference_type = qsizetype;
+        using pointer = void;
+        using reference = ChatLine;
+
+        const_iterator() = default;
+        ChatLine operator*() const;
+        const_iterator &operator++()
+        {
+            if (++index_ == log_->segments_[segment_].size()) {
+                ++segment_;
+                index_ = 0;
+            }
+            return *this;
+        }
+        const_iterator operator++(int)
+        {
+            const_iterator before = *this;
+            ++*this;
+            return before;
+        }
+        friend bool operator==(const const_iterator &a, const const_iterator &b)
+        {
+            return a.segment_ == b.segment_ && a.index_ == b.index_;
+        }
+        friend bool operator!=(const const_iterator &a, const const_iterator &b) { return !(a == b); }
+
+    private:
+        friend class ChatLogRecords;
+        const_iterator(const ChatLogRecords *log, qsizetype segment) : log_(log), segment_(segment) {}
+        const ChatLogRecords *log_ = nullptr;
+        qsizetype segment_ = 0;
+        qsizetype index_ = 0;
+    };
+    using iterator = const_iterator;
+
+    qsizetype size() const { return size_; }
+    qsizetype count() const { return size_; }
+    bool isEmpty() const { return size_ == 0; }
+
+    // Record i (0 <= i < size()).
+    ChatLine at(qsizetype i) const;
+    ChatLine operator[](qsizetype i) const;
+    ChatLine first() const;
+    ChatLine last() const;
+
+    const_iterator begin() const { return const_iterator(this, 0); }
+    const_iterator end() const { return const_iterator(this, segments_.size()); }
+    const_iterator cbegin() const { return begin(); }
+    const_iterator cend() const { return end(); }
+
+    // Adds a record at the end; its chat name joins the table when it is new.
+    void append(const ChatLine &record);
+    // Adds the records of other after these, in their order: its chat names that are new here join the
+    // table in its order, and its records' chats are renumbered into this table. Its columns move
+    // over without copying their texts.
+    void append(ChatLogRecords &&other);
+    void clear();
+
+    // The chat names that records have had, in order of first appearance (compared exactly); a record's
+    // chat indexes it.
+    const QStringList &chatNames() const { return names_; }
+    // The index of name in the table, added at the end when it is new.
+    quint32 addChatName(const QString &name);
+
+    // Adds a record from its parts, for readers that parse lines themselves; chat must index the table.
+    // The WideText flag is ignored: how the text is kept is decided here.
+    void appendRecord(quint32 chat, double timeStamp, quint8 flags, QStringView text);
+
+    // The columns in file order, for readers that want a few fields of many records.
+    qsizetype segmentCount() const { return segments_.size(); }
+    const Segment &segment(qsizetype i) const { return segments_[i]; }
+
+    // Room for the records that come next, when their number and the bytes of their texts are about
+    // known (a part of a file): the columns then grow without being moved, which would take their size
+    // twice meanwhile. squeeze() gives back what went unused.
+    void reserve(qsizetype records, qsizetype textBytes);
+    // Gives back the memory that the texts hold beyond their records.
+    void squeeze();
+
+private:
+    ChatLine record(const Segment &segment, qsizetype i) const;
+
+    QList<Segment> segments_;
+    QList<qsizetype> starts_; // the index of each segment's first record
+    qsizetype size_ = 0;
+    QStringList names_;
+    QHash<QString, quint32> nameIndex_;
+    qsizetype reservedRecords_ = 0; // for the next segment
+    qsizetype reservedText_ = 0;
+};
+
+} // namespace modMain
