@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "CodePage1252.h"
+#include "WriteAhead.h"
 #include "modMain.h"
 
 namespace modMain {
@@ -16,6 +17,10 @@ namespace {
 // Text positions in a segment are 32 bits: a segment that would grow beyond them ends, and the next
 // record starts another.
 constexpr qsizetype kMaxSegmentText = std::numeric_limits<quint32>::max();
+
+// Every this many records, the pages of the columns' next records are mapped, in steps of this size.
+constexpr qsizetype kColumnBatch = 1024;
+constexpr qsizetype kColumnStep = qsizetype(1) << 17;
 
 constexpr quint8 kRecordFlags =
     ChatLogRecords::Channel | ChatLogRecords::Tell | ChatLogRecords::GameFeedback | ChatLogRecords::System;
@@ -51,6 +56,18 @@ bool ChatLogRecords::Segment::append(quint32 chat, double timeStamp, quint8 flag
     if (start + text.size() > kMaxSegmentText)
         return false;
     flags &= kRecordFlags;
+    if (texts_.capacity() >= start + text.size()) {
+        detail::writeAhead(texts_.constData(), start, start + text.size(), texts_.capacity());
+        // The columns in smaller steps: they keep their room after the load, mapped or not.
+        const qsizetype n = chats_.size();
+        if (n % kColumnBatch == 0 && chats_.capacity() > n) {
+            const qsizetype to = n + kColumnBatch;
+            detail::writeAhead(chats_.constData(), n * 4, to * 4, chats_.capacity() * 4, kColumnStep);
+            detail::writeAhead(textEnds_.constData(), n * 4, to * 4, textEnds_.capacity() * 4, kColumnStep);
+            detail::writeAhead(stamps_.constData(), n * 8, to * 8, stamps_.capacity() * 8, kColumnStep);
+            detail::writeAhead(flags_.constData(), n, to, flags_.capacity(), kColumnStep);
+        }
+    }
     texts_.resize(start + text.size());
     const qsizetype narrowed = detail::narrowWindows1252(text.utf16(), text.size(), texts_.data() + start);
     if (narrowed < text.size()) {

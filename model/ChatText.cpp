@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "LineParser.h"
+#include "WriteAhead.h"
 #include "modMain.h"
 
 namespace modMain {
@@ -108,7 +109,8 @@ QString BuildChatText(const ChatLogRecords &chatLog, const QStringList &selectio
         return QString();
 
     QString text(total, Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    char16_t *const base = reinterpret_cast<char16_t *>(text.data());
+    char16_t *out = base;
     TimestampFormatter stamps;
     for (qsizetype s = 0; s < chatLog.segmentCount(); ++s) {
         const ChatLogRecords::Segment &segment = chatLog.segment(s);
@@ -116,13 +118,15 @@ QString BuildChatText(const ChatLogRecords &chatLog, const QStringList &selectio
             const int n = times[segment.chat(i)];
             if (n == 0 || (segment.flags(i) & hidden))
                 continue;
+            const qsizetype written = out - base, lines = n * (segment.textSize(i) + perLine);
+            detail::writeAhead(base, 2 * written, 2 * (written + lines), 2 * total);
             for (int k = 0; k < n; ++k) {
                 out = writeLine(out, segment.timeStamp(i), options.ShowTimestamp, stamps,
                                 [&](char16_t *to) { return segment.writeText(i, to); });
             }
         }
     }
-    Q_ASSERT(out == reinterpret_cast<char16_t *>(text.data()) + total);
+    Q_ASSERT(out == base + total);
     return text;
 }
 
