@@ -95,13 +95,16 @@ void decode(benchmark::State &state, bool asciiOnly)
 }
 
 // The whole load of one file. Only LoadChatLog is timed; freeing the previous result is not part of it.
-void loadFile(benchmark::State &state, const benchlogs::LogFile &log)
+// parts: as LoadOptions takes it (0: one per core for a large file; 1: read in one go on one thread).
+void loadFile(benchmark::State &state, const benchlogs::LogFile &log, int parts = 0)
 {
     const QString path = log.path();
+    modMain::LoadOptions options;
+    options.parts = parts;
     qsizetype records = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
-        modMain::LoadResult result = modMain::LoadChatLog(path);
+        modMain::LoadResult result = modMain::LoadChatLog(path, options);
         const auto stop = Clock::now();
         if (result.status != modMain::LoadStatus::Loaded) {
             state.SkipWithError("the log did not load");
@@ -118,6 +121,12 @@ void loadFile(benchmark::State &state, const benchlogs::LogFile &log)
 void load(benchmark::State &state, const benchlogs::LogSize &size)
 {
     loadFile(state, benchlogs::log(size));
+}
+
+// The same on one thread, to see what the parts gain.
+void loadInOnePart(benchmark::State &state, const benchlogs::LogSize &size)
+{
+    loadFile(state, benchlogs::log(size), 1);
 }
 
 // A log of one huge line loads at the pace of an ordinary log of that size.
@@ -200,6 +209,11 @@ void registerAll()
 
     for (const benchlogs::LogSize &size : benchlogs::sizes()) {
         benchmark::RegisterBenchmark(("LoadChatLog/" + size.label.toStdString()).c_str(), load, size)
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->MinTime(size.bytes >= (std::uint64_t(1) << 30) ? 0.1 : 2.0);
+        benchmark::RegisterBenchmark(("LoadChatLog/" + size.label.toStdString() + "/one_part").c_str(),
+                                     loadInOnePart, size)
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime()
             ->MinTime(size.bytes >= (std::uint64_t(1) << 30) ? 0.1 : 2.0);

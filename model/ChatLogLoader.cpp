@@ -8,9 +8,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -24,6 +27,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "CodePage1252.h"
 #include "LineParser.h"
 #include "TextCodec.h"
 #include "modMain.h"
@@ -296,6 +300,24 @@ LoadResult readLog(QIODevice &file, const LoadOptions &options)
     return result;
 }
 
+// The first CR or LF byte in [p, end), or end.
+const char *findLineEndByte(const char *p, const char *end)
+{
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+        if (mask)
+            return p + std::countr_zero(unsigned(mask));
+        p += 16;
+    }
+#endif
+    while (p < end && *p != '\r' && *p != '\n')
+        ++p;
+    return p;
+}
+
 #ifdef Q_OS_UNIX
 
 // Reads [begin, end) of an open file at its own positions, so that parts of one file can be read at
@@ -341,24 +363,6 @@ struct FilePart {
     LoadResult outcome;
     bool endedEarly = false;
 };
-
-// The first CR or LF byte in [p, end), or end.
-const char *findLineEndByte(const char *p, const char *end)
-{
-#if defined(__SSE2__)
-    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
-    while (end - p >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
-        if (mask)
-            return p + std::countr_zero(unsigned(mask));
-        p += 16;
-    }
-#endif
-    while (p < end && *p != '\r' && *p != '\n')
-        ++p;
-    return p;
-}
 
 // The first place at or after from (in [dataStart, ...), on a character unit's boundary) where a line
 // starts: after an LF, after a CR LF, or after a CR that no LF follows; the end of the file when no
@@ -595,6 +599,8 @@ public:
         if (onlyChats_.isEmpty() || onlyChats_.contains(out.chatName))
             sink_(out);
     }
+    // Records were passed over unread, since they cannot be of a chat asked for.
+    void skipLine() { empty_ = false; }
     bool empty() const { return empty_; }
 
 private:
@@ -603,6 +609,226 @@ private:
     DateCache dates_;
     bool empty_ = true;
 };
+
+// The bytes of every chat name asked for as the file holds them, so that a line none of them occurs in
+// is passed over before it is decoded: a line's chat name is always a part of its text. Nothing when
+// every line must be decoded: all chats wanted, a wanted name that lines without a name of their own
+// have (the public chat, the empty name), an encoding whose characters are not bytes of their own,
+// or a name with the character that stands for undecodable bytes. A name the encoding cannot hold
+// occurs in no line and has no bytes.
+std::optional<QList<QByteArray>> namesAsBytes(LogEncoding encoding, const QStringList &onlyChats)
+{
+#ifdef Q_OS_WIN
+    if (encoding == LogEncoding::Ansi)
+        return std::nullopt; // the system's code page may have characters of two bytes
+#endif
+    if (onlyChats.isEmpty() || (encoding != LogEncoding::Ansi && encoding != LogEncoding::Utf8))
+        return std::nullopt;
+    QList<QByteArray> names;
+    for (const QString &name : onlyChats) {
+        if (name.isEmpty() || name == kPublicChatName)
+            return std::nullopt;
+        if (encoding == LogEncoding::Utf8) {
+            if (name.contains(QChar::ReplacementCharacter))
+                return std::nullopt;
+            const bool whole =
+                std::none_of(name.cbegin(), name.cend(), [](QChar c) { return c.isSurrogate(); });
+            if (whole && !name.contains(u'\r') && !name.contains(u'\n'))
+                names.append(name.toUtf8());
+            // A lone surrogate half or a line end is in no decoded line.
+            continue;
+        }
+        QByteArray bytes(name.size(), Qt::Uninitialized);
+        if (detail::narrowWindows1252(reinterpret_cast<const char16_t *>(name.utf16()), name.size(),
+                                      bytes.data()) == name.size() &&
+            !name.contains(u'\r') && !name.contains(u'\n'))
+            names.append(bytes);
+    }
+    return names;
+}
+
+// Finds where some names occur in a chunk of bytes, each name searched for once per chunk however many
+// places are asked about.
+class NameFinder {
+public:
+    explicit NameFinder(const QList<QByteArray> &names) : names_(names), next_(names.size(), -1) {}
+
+    // A new chunk: every name is searched for again from its start.
+    void reset(QByteArrayView chunk)
+    {
+        chunk_ = chunk;
+        std::fill(next_.begin(), next_.end(), -1);
+    }
+    // The first place at or after from where one of the names starts, or -1; from must not decrease.
+    qsizetype next(qsizetype from)
+    {
+        qsizetype first = kNowhere;
+        for (qsizetype k = 0; k < names_.size(); ++k) {
+            qsizetype &at = next_[k];
+            if (at < from && at != kNowhere) {
+                const qsizetype found = find(names_[k], from);
+                at = found < 0 ? kNowhere : found;
+            }
+            first = std::min(first, at);
+        }
+        return first == kNowhere ? -1 : first;
+    }
+
+private:
+    static constexpr qsizetype kNowhere = std::numeric_limits<qsizetype>::max();
+
+    // Where name occurs first in the chunk at or after from, or -1. The C library's search takes many
+    // bytes a step; the general ones compare at every position.
+    qsizetype find(const QByteArray &name, qsizetype from) const
+    {
+        const char *begin = chunk_.data() + from, *end = chunk_.data() + chunk_.size();
+#ifdef __GLIBC__
+        const void *at = ::memmem(begin, size_t(end - begin), name.constData(), size_t(name.size()));
+        return at ? static_cast<const char *>(at) - chunk_.data() : -1;
+#else
+        const char *at =
+            std::search(begin, end, std::boyer_moore_horspool_searcher(name.cbegin(), name.cend()));
+        return at == end ? -1 : at - chunk_.data();
+#endif
+    }
+
+    const QList<QByteArray> &names_;
+    QList<qsizetype> next_; // where each name occurs next in the chunk, at or after the place asked about
+    QByteArrayView chunk_;
+};
+
+// Reads a device as splitLines does, but looks for the bytes of the wanted names first and decodes only
+// the lines they occur in; the other lines are not even split. For encodings in which CR and LF are
+// bytes of their own that no other character holds, and in which a decoder stops an unfinished
+// sequence at them: a line decoded with its line end then reads as it does in the whole file. A CR LF
+// cut by a read needs no care: lines are found from the names, and an empty line is no record.
+template <typename Source, typename AfterRead>
+LoadResult splitNamedLines(Source &source, qsizetype readSize, LogEncoding encoding, qsizetype mark,
+                           const QList<QByteArray> &names, LineForwarder &forwarder, AfterRead &&afterRead)
+{
+    readSize = std::max<qsizetype>(readSize, 1);
+    QByteArray buffer; // the unfinished line of the last chunk, then the new chunk
+    qsizetype kept = 0, markLeft = mark;
+    bool headerSeen = false;
+    LogDecoder decoder(encoding);
+    QString decoded;
+    NameFinder finder(names);
+    auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
+
+    for (;;) {
+        if (buffer.size() < kept + readSize)
+            buffer.resize(kept + readSize);
+        const qint64 got = source.read(buffer.data() + kept, readSize);
+        if (got < 0)
+            return failure(LoadStatus::FileError, source.errorString());
+        if (!afterRead(got))
+            return failure(LoadStatus::Cancelled, QString());
+        const bool atEnd = got == 0;
+        qsizetype size = kept + qsizetype(got);
+        if (markLeft > 0) {
+            const qsizetype drop = std::min(markLeft, size);
+            std::memmove(buffer.data(), buffer.data() + drop, size_t(size - drop));
+            size -= drop;
+            markLeft -= drop;
+        }
+        const char *data = buffer.constData();
+        // The complete lines end after the last line end; at the end of the file, the last line ends
+        // there. The bytes kept from the last chunk hold no line end.
+        qsizetype complete = size;
+        if (!atEnd) {
+            while (complete > kept && !isLineEnd(data[complete - 1]))
+                --complete;
+            if (complete == kept)
+                complete = 0;
+        }
+        qsizetype pos = 0;
+        if (!headerSeen && complete > 0) {
+            pos = std::min<qsizetype>(findLineEndByte(data, data + complete) - data + 1, complete);
+            headerSeen = true;
+        }
+        if (forwarder.empty() &&
+            std::any_of(data + pos, data + complete, [&](char c) { return !isLineEnd(c); }))
+            forwarder.skipLine(); // a record, of whichever chat
+
+        finder.reset(QByteArrayView(data, complete));
+        for (qsizetype hit = finder.next(pos); hit >= 0; hit = finder.next(pos)) {
+            qsizetype begin = hit;
+            while (begin > pos && !isLineEnd(data[begin - 1]))
+                --begin;
+            const qsizetype end = findLineEndByte(data + hit, data + complete) - data;
+            const qsizetype withEnd = std::min(end + 1, complete);
+            const QByteArrayView bytes(data + begin, withEnd - begin);
+            if (decoded.size() < bytes.size() + 4)
+                decoded.resize(bytes.size() + 4);
+            char16_t *text = reinterpret_cast<char16_t *>(decoded.data());
+            const qsizetype n = decoder.decode(bytes, text, true) - (withEnd - end);
+            forwarder.addLine(QStringView(text, n));
+            pos = withEnd;
+        }
+
+        std::memmove(buffer.data(), buffer.data() + complete, size_t(size - complete));
+        kept = size - complete;
+        if (atEnd)
+            break;
+    }
+    return LoadResult{LoadStatus::Loaded, QString(), {}};
+}
+
+// Gives back the bytes read ahead to learn the encoding, then reads on from the device.
+class PrefixedSource {
+public:
+    PrefixedSource(QByteArray head, QIODevice &device) : head_(std::move(head)), device_(device) {}
+    qint64 read(char *to, qsizetype size)
+    {
+        if (head_.isEmpty())
+            return device_.read(to, size);
+        const qsizetype n = std::min(size, head_.size());
+        std::memcpy(to, head_.constData(), size_t(n));
+        head_.remove(0, n);
+        return n;
+    }
+    QString errorString() const { return device_.errorString(); }
+
+private:
+    QByteArray head_;
+    QIODevice &device_;
+};
+
+LoadResult readNamedLines(QIODevice &file, const LoadOptions &options, LineForwarder &forwarder,
+                          const QStringList &onlyChats)
+{
+    const qint64 sizeAtOpen = file.isSequential() ? 0 : file.size() - file.pos();
+    // The encoding first, from the first bytes, which are then read again by the splitter.
+    QByteArray head(3, Qt::Uninitialized);
+    qsizetype headSize = 0;
+    for (qint64 got = 1; got > 0 && headSize < head.size(); headSize += got) {
+        got = file.read(head.data() + headSize, head.size() - headSize);
+        if (got < 0)
+            return failure(LoadStatus::FileError, file.errorString());
+    }
+    head.truncate(headSize);
+    qsizetype mark = 0;
+    const LogEncoding encoding = detectEncoding(head, &mark);
+    const std::optional<QList<QByteArray>> names = namesAsBytes(encoding, onlyChats);
+
+    qint64 total = 0;
+    PrefixedSource source(head, file);
+    auto afterRead = [&](qint64 got) {
+        total += got;
+        if (options.progress)
+            options.progress(total, sizeAtOpen);
+        return !(options.cancel && options.cancel->load(std::memory_order_relaxed));
+    };
+    LoadResult result =
+        names ? splitNamedLines(source, options.readSize, encoding, mark, *names, forwarder, afterRead)
+              : splitLines(source, options.readSize, nullptr, true, forwarder, afterRead);
+    if (result.status != LoadStatus::Loaded)
+        return result;
+    if (total < sizeAtOpen)
+        return fileCutShort(total, sizeAtOpen);
+    result.status = forwarder.empty() ? LoadStatus::NoLines : LoadStatus::Loaded;
+    return result;
+}
 
 } // namespace
 
@@ -629,7 +855,7 @@ LoadResult ReadLogLines(QIODevice &device, const LoadOptions &options,
 {
     try {
         LineForwarder forwarder(sink, onlyChats);
-        return readLines(device, options, forwarder);
+        return readNamedLines(device, options, forwarder, onlyChats);
     } catch (const std::bad_alloc &) {
         return failure(LoadStatus::OutOfMemory, QStringLiteral("Not enough memory"));
     }

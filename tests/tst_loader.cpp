@@ -86,6 +86,8 @@ private slots:
     void recordsDoNotDependOnReadSize();
     void linesReadOneByOneGiveTheLoadedRecords();
     void progressIsReportedAndCancelStopsTheLoad();
+    void linesOfSomeChatsAreThoseOfTheLoad_data();
+    void linesOfSomeChatsAreThoseOfTheLoad();
     void partsGiveTheRecordsOfOneRead_data();
     void partsGiveTheRecordsOfOneRead();
     void partsReportProgressAndCancel();
@@ -408,6 +410,76 @@ void tst_Loader::linesReadOneByOneGiveTheLoadedRecords()
     QVERIFY(file.seek(0));
     QCOMPARE(modMain::ReadLogLines(file, {}, keep, {QStringLiteral("Nobody")}).status, LoadStatus::Loaded);
     QVERIFY(texts.isEmpty());
+}
+
+void tst_Loader::linesOfSomeChatsAreThoseOfTheLoad_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    // Names that occur in other chats' lines, inside longer names, across read boundaries; lines that
+    // end in cut sequences; names the encoding cannot hold.
+    const QString body =
+        QStringLiteral("[06/14/2005 21:03:17] [Caf\u00E9: Orrik] Orrik tells you: not a tell\r\n\r"
+                       "[06/14/2005 21:03:18] Orrikson tells you: longer name\r\r\n"
+                       "[06/14/2005 21:03:19] Orrik tells you: hi \u20AC\n"
+                       "You tell Orrik: no timestamp\r"
+                       "[06/14/2005 21:03:20] Veyla: public, names Orrik and Caf\u00E9\r\n"
+                       "[06/14/2005 21:03:21] [Guild] no name\r\n"
+                       "[06/14/2005 21:03:22] You tell \u4E2D\u6587: wide\r\n"
+                       "[06/14/2005 21:03:23] [Caf\u00E9: Veyla] last");
+    const QByteArray header = "Chat log for Veyla started 06/14/2005 21:00:03\r\n";
+    QTest::newRow("windows-1252") << header + modMain::encodeAnsi(body);
+    QTest::newRow("UTF-8 mark") << QByteArray("\xEF\xBB\xBF") + header + body.toUtf8() +
+                                       "\r\n[06/14/2005 21:03:24] Orrik tells you: cut \xE2\x82\r\n"
+                                       "[06/14/2005 21:03:25] Orrik tells you: \xF0\x9F";
+    const QString utf16 = QString::fromLatin1(header) + body;
+    QTest::newRow("UTF-16 LE mark") << QByteArray("\xFF\xFE") +
+                                           QByteArray(reinterpret_cast<const char *>(utf16.utf16()),
+                                                      utf16.size() * 2);
+}
+
+void tst_Loader::linesOfSomeChatsAreThoseOfTheLoad()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = writeLog(dir, bytes);
+    const modMain::LoadResult loaded = modMain::LoadChatLog(path);
+    QCOMPARE(loaded.status, LoadStatus::Loaded);
+    const QList<QStringList> selections = {
+        {QStringLiteral("Orrik")},
+        {QStringLiteral("Caf\u00E9"), QStringLiteral("\u4E2D\u6587")},
+        {QStringLiteral("Orr")},
+        {QStringLiteral("Nobody"), QStringLiteral("\U0001F600")},
+        {QString(), QStringLiteral("Veyla")},
+        {modMain::kPublicChatName, QStringLiteral("Orrikson")},
+    };
+    for (const QStringList &chats : selections) {
+        QStringList expected;
+        for (const modMain::ChatLine &r : loaded.log.ChatLog) {
+            if (chats.contains(r.ChatName))
+                expected.append(r.ChatName + u'|' + r.Text + u'|' + QString::number(r.TimeStamp));
+        }
+        for (qsizetype readSize : {1, 2, 5, 64, 1 << 18}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            modMain::LoadOptions options;
+            options.readSize = readSize;
+            QStringList got;
+            const modMain::LoadResult r = modMain::ReadLogLines(
+                file, options,
+                [&](const modMain::LogLine &l) {
+                    const modMain::ChatLine parsed = modMain::ParseChatLine(l.line.toString());
+                    QCOMPARE(l.chatName, parsed.ChatName);
+                    got.append(l.chatName.toString() + u'|' + l.text().toString() + u'|' +
+                               QString::number(l.timeStamp));
+                },
+                chats);
+            QCOMPARE(r.status, LoadStatus::Loaded);
+            QVERIFY2(got == expected, qPrintable(QStringLiteral("%1, read size %2:\n%3\nexpected\n%4")
+                                                     .arg(chats.join(u','))
+                                                     .arg(readSize)
+                                                     .arg(got.join(u'\n'), expected.join(u'\n'))));
+        }
+    }
 }
 
 void tst_Loader::progressIsReportedAndCancelStopsTheLoad()
