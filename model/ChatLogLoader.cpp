@@ -481,22 +481,23 @@ LoadResult readLogInParts(QFileDevice &file, int fd, int parts, int threads, con
         if (part.outcome.status != LoadStatus::Loaded)
             stop = true; // the load has failed: the other parts need not go on
     };
+    FilePart *const shares = list.data(); // the list itself is not touched while threads work
     auto work = [&](bool reporting) {
         for (int k = next++; k < parts; k = next++)
-            parse(list[k], list[k].begin == dataStart, reporting); // the part that holds the header
+            parse(shares[k], shares[k].begin == dataStart, reporting); // the part that holds the header
     };
 
     std::mutex mutex;
     std::condition_variable finished;
     int running = 0;
-    std::vector<std::thread> helpers;
+    std::vector<std::thread> workers;
     for (int t = 1; t < threads; ++t) {
         {
             const std::lock_guard lock(mutex);
             ++running;
         }
         try {
-            helpers.emplace_back([&] {
+            workers.emplace_back([&] {
                 work(false);
                 const std::lock_guard lock(mutex);
                 --running;
@@ -519,8 +520,8 @@ LoadResult readLogInParts(QFileDevice &file, int fd, int parts, int threads, con
             lock.lock();
         }
     }
-    for (std::thread &helper : helpers)
-        helper.join();
+    for (std::thread &worker : workers)
+        worker.join();
 
     // A failure of the file or of memory first, in file order; then a cancel.
     const bool cancelled = std::any_of(list.cbegin(), list.cend(), [](const FilePart &part) {
