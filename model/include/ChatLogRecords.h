@@ -64,6 +64,9 @@ public:
         QByteArray texts_;
     };
 
+    // The names of the standard library's iterator protocol, which range-for and the containers' range
+    // constructors look for.
+    // NOLINTBEGIN(readability-identifier-naming)
     class const_iterator {
     public:
         using iterator_category = std::input_iterator_tag;
@@ -102,6 +105,7 @@ public:
         qsizetype index_ = 0;
     };
     using iterator = const_iterator;
+    // NOLINTEND(readability-identifier-naming)
 
     qsizetype size() const { return size_; }
     qsizetype count() const { return size_; }
