@@ -1,7 +1,6 @@
 #include "ChatLogFolder.h"
 
 #include <QFileInfo>
-#include <QSet>
 
 #include <algorithm>
 #include <new>
@@ -38,7 +37,6 @@ LoadResult loadChatLogs(const QStringList &paths, const LoadOptions &options, QS
     qint64 before = 0; // bytes of the files already read
     QString current;
     try {
-        QSet<QString> names;
         for (const QString &path : paths) {
             current = path;
             if (options.cancel && options.cancel->load())
@@ -71,16 +69,9 @@ LoadResult loadChatLogs(const QStringList &paths, const LoadOptions &options, QS
             }
             if (joined.status != LoadStatus::Loaded) {
                 joined = std::move(one);
-                names = QSet<QString>(joined.log.ChatNames.cbegin(), joined.log.ChatNames.cend());
                 continue;
             }
-            for (const QString &name : std::as_const(one.log.ChatNames)) {
-                if (!names.contains(name)) {
-                    names.insert(name);
-                    joined.log.ChatNames.append(name);
-                }
-            }
-            joined.log.ChatLog.append(std::move(one.log.ChatLog));
+            joined.log.append(std::move(one.log));
         }
     } catch (const std::bad_alloc &) {
         // The records joined so far are freed before the caller sees the failure.
