@@ -271,7 +271,7 @@ ReadOutcome readLog(const Terminal &terminal, QFile &file, const QString &shown,
 {
     modMain::LoadOptions options;
     options.cancel = stop;
-    const modMain::LoadResult result = modMain::ReadLogLines(file, options, sink, onlyChats);
+    const modMain::LoadResult result = modMain::readLogLines(file, options, sink, onlyChats);
     switch (result.status) {
     case modMain::LoadStatus::Loaded:
         return ReadOutcome::Read;

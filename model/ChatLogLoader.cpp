@@ -851,7 +851,7 @@ LoadResult LoadChatLog(QIODevice &device, const LoadOptions &options)
     }
 }
 
-LoadResult ReadLogLines(QIODevice &device, const LoadOptions &options,
+LoadResult readLogLines(QIODevice &device, const LoadOptions &options,
                         const std::function<void(const LogLine &)> &sink, const QStringList &onlyChats)
 {
     try {

@@ -356,7 +356,7 @@ void tst_Loader::recordsDoNotDependOnReadSize()
 
 namespace {
 
-// The records ReadLogLines hands on, in a log of their own, for comparison with a load.
+// The records readLogLines hands on, in a log of their own, for comparison with a load.
 modMain::LoadedChatLog recordsOfLines(const QString &path, qsizetype readSize, LoadStatus *status)
 {
     modMain::LoadedChatLog log;
@@ -366,7 +366,7 @@ modMain::LoadedChatLog recordsOfLines(const QString &path, qsizetype readSize, L
     modMain::LoadOptions options;
     options.readSize = readSize;
     *status =
-        modMain::ReadLogLines(file, options, [&](const modMain::LogLine &l) {
+        modMain::readLogLines(file, options, [&](const modMain::LogLine &l) {
             log.ChatLog.append(modMain::ChatLine{l.timeStamp, l.chatName.toString(), l.isChannel, l.isTell,
                                                  l.text().toString(), l.isGameFeedback, false});
             if (!log.ChatNames.contains(l.chatName))
@@ -402,13 +402,13 @@ void tst_Loader::linesReadOneByOneGiveTheLoadedRecords()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QStringList texts;
     const auto keep = [&](const modMain::LogLine &l) { texts.append(l.text().toString()); };
-    QCOMPARE(modMain::ReadLogLines(file, {}, keep, {QStringLiteral("Orrik"), QStringLiteral("Veyla")}).status,
+    QCOMPARE(modMain::readLogLines(file, {}, keep, {QStringLiteral("Orrik"), QStringLiteral("Veyla")}).status,
              LoadStatus::Loaded);
     QCOMPARE(texts,
              (QStringList{QStringLiteral(" Orrik tells you: hi"), QStringLiteral(" You tell Veyla: yes")}));
     texts.clear();
     QVERIFY(file.seek(0));
-    QCOMPARE(modMain::ReadLogLines(file, {}, keep, {QStringLiteral("Nobody")}).status, LoadStatus::Loaded);
+    QCOMPARE(modMain::readLogLines(file, {}, keep, {QStringLiteral("Nobody")}).status, LoadStatus::Loaded);
     QVERIFY(texts.isEmpty());
 }
 
@@ -464,7 +464,7 @@ void tst_Loader::linesOfSomeChatsAreThoseOfTheLoad()
             modMain::LoadOptions options;
             options.readSize = readSize;
             QStringList got;
-            const modMain::LoadResult r = modMain::ReadLogLines(
+            const modMain::LoadResult r = modMain::readLogLines(
                 file, options,
                 [&](const modMain::LogLine &l) {
                     const modMain::ChatLine parsed = modMain::ParseChatLine(l.line.toString());

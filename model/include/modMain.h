@@ -157,7 +157,7 @@ struct LogLine {
 // soon as it is read; with onlyChats, only the lines of those chats (names compared exactly). The
 // result's log stays empty; its status is what LoadChatLog's would be (NoLines for a file without
 // records, whatever onlyChats holds). A failure can come after some lines have been handed on.
-LoadResult ReadLogLines(QIODevice &device, const LoadOptions &options,
+LoadResult readLogLines(QIODevice &device, const LoadOptions &options,
                         const std::function<void(const LogLine &)> &sink, const QStringList &onlyChats = {});
 
 } // namespace modMain
