@@ -267,11 +267,12 @@ enum class ReadOutcome { Read, NoLines, Failed, Stopped };
 // Reads one opened log to its end, handing its lines (only those of onlyChats when given) to sink;
 // raising stop ends the read early. A failure is reported in one line naming the log.
 ReadOutcome readLog(const Terminal &terminal, QFile &file, const QString &shown, const LineSink &sink,
-                    const QStringList &onlyChats = {}, const std::atomic<bool> *stop = nullptr)
+                    const QStringList &onlyChats = {}, const std::atomic<bool> *stop = nullptr,
+                    const QString &textContains = {})
 {
     modMain::LoadOptions options;
     options.cancel = stop;
-    const modMain::LoadResult result = modMain::readLogLines(file, options, sink, onlyChats);
+    const modMain::LoadResult result = modMain::readLogLines(file, options, sink, onlyChats, textContains);
     switch (result.status) {
     case modMain::LoadStatus::Loaded:
         return ReadOutcome::Read;
@@ -670,6 +671,13 @@ public:
             .arg(expression_.patternErrorOffset() + 1);
     }
 
+    // A text every matching line's text holds, so the reader can pass over the others unread; empty
+    // when there is none to tell.
+    QString requiredText() const
+    {
+        return regex_ || caseSensitivity_ == Qt::CaseInsensitive ? QString() : pattern_;
+    }
+
     // An empty fixed string is in every text, as grep has it.
     bool matches(QStringView text) const
     {
@@ -724,7 +732,9 @@ int search(const Terminal &terminal, const QCommandLineParser &parser, const Opt
                 stop.store(true, std::memory_order_relaxed);
         };
         // A log without chat lines has nothing to match.
-        trouble = readLog(terminal, file, shown, pick, chats, &stop) == ReadOutcome::Failed || trouble;
+        trouble = readLog(terminal, file, shown, pick, chats, &stop, matcher.requiredText()) ==
+                      ReadOutcome::Failed ||
+                  trouble;
     };
 
     for (const QString &path : paths) {

@@ -580,8 +580,9 @@ LoadResult loadLog(QIODevice &device, const LoadOptions &options)
 // Classifies each line and hands it on without keeping it.
 class LineForwarder {
 public:
-    LineForwarder(const std::function<void(const LogLine &)> &sink, const QStringList &onlyChats)
-        : sink_(sink), onlyChats_(onlyChats)
+    LineForwarder(const std::function<void(const LogLine &)> &sink, const QStringList &onlyChats,
+                  const QString &textContains)
+        : sink_(sink), onlyChats_(onlyChats), textContains_(textContains)
     {
     }
 
@@ -597,7 +598,8 @@ public:
         out.isTell = shape.kind == detail::LineKind::Tell;
         out.isGameFeedback = shape.isGameFeedback;
         empty_ = false;
-        if (onlyChats_.isEmpty() || onlyChats_.contains(out.chatName))
+        if ((onlyChats_.isEmpty() || onlyChats_.contains(out.chatName)) &&
+            (textContains_.isEmpty() || out.text().contains(textContains_)))
             sink_(out);
     }
     // Records were passed over unread, since they cannot be of a chat asked for.
@@ -607,6 +609,7 @@ public:
 private:
     const std::function<void(const LogLine &)> &sink_;
     const QStringList &onlyChats_;
+    const QString &textContains_;
     DateCache dates_;
     bool empty_ = true;
 };
@@ -796,7 +799,7 @@ private:
 };
 
 LoadResult readNamedLines(QIODevice &file, const LoadOptions &options, LineForwarder &forwarder,
-                          const QStringList &onlyChats)
+                          const QStringList &onlyChats, const QString &textContains)
 {
     const qint64 sizeAtOpen = file.isSequential() ? 0 : file.size() - file.pos();
     // The encoding first, from the first bytes, which are then read again by the splitter.
@@ -810,7 +813,12 @@ LoadResult readNamedLines(QIODevice &file, const LoadOptions &options, LineForwa
     head.truncate(headSize);
     qsizetype mark = 0;
     const LogEncoding encoding = detectEncoding(head, &mark);
-    const std::optional<QList<QByteArray>> names = namesAsBytes(encoding, onlyChats);
+    // The text asked for usually rules out more lines than the chats do; either is a part of the line.
+    std::optional<QList<QByteArray>> names;
+    if (!textContains.isEmpty())
+        names = namesAsBytes(encoding, {textContains});
+    if (!names)
+        names = namesAsBytes(encoding, onlyChats);
 
     qint64 total = 0;
     PrefixedSource source(head, file);
@@ -852,11 +860,12 @@ LoadResult LoadChatLog(QIODevice &device, const LoadOptions &options)
 }
 
 LoadResult readLogLines(QIODevice &device, const LoadOptions &options,
-                        const std::function<void(const LogLine &)> &sink, const QStringList &onlyChats)
+                        const std::function<void(const LogLine &)> &sink, const QStringList &onlyChats,
+                        const QString &textContains)
 {
     try {
-        LineForwarder forwarder(sink, onlyChats);
-        return readNamedLines(device, options, forwarder, onlyChats);
+        LineForwarder forwarder(sink, onlyChats, textContains);
+        return readNamedLines(device, options, forwarder, onlyChats, textContains);
     } catch (const std::bad_alloc &) {
         return failure(LoadStatus::OutOfMemory, QStringLiteral("Not enough memory"));
     }

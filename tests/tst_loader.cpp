@@ -451,33 +451,46 @@ void tst_Loader::linesOfSomeChatsAreThoseOfTheLoad()
         {QStringLiteral("Nobody"), QStringLiteral("\U0001F600")},
         {QString(), QStringLiteral("Veyla")},
         {modMain::kPublicChatName, QStringLiteral("Orrikson")},
+        {},
     };
+    // Texts wanted too: one in the timestamp's bracket and the text ("] Orr") is in no text; a line end
+    // is in no line.
+    const QStringList texts = {QString(),
+                               QStringLiteral("Orrik"),
+                               QStringLiteral("\u20AC"),
+                               QStringLiteral("] Orr"),
+                               QStringLiteral("Caf\u00E9"),
+                               QStringLiteral("hi \u20AC\n"),
+                               QStringLiteral("\U0001F600")};
     for (const QStringList &chats : selections) {
-        QStringList expected;
-        for (const modMain::ChatLine &r : loaded.log.ChatLog) {
-            if (chats.contains(r.ChatName))
-                expected.append(r.ChatName + u'|' + r.Text + u'|' + QString::number(r.TimeStamp));
-        }
-        for (qsizetype readSize : {1, 2, 5, 64, 1 << 18}) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            modMain::LoadOptions options;
-            options.readSize = readSize;
-            QStringList got;
-            const modMain::LoadResult r = modMain::readLogLines(
-                file, options,
-                [&](const modMain::LogLine &l) {
-                    const modMain::ChatLine parsed = modMain::ParseChatLine(l.line.toString());
-                    QCOMPARE(l.chatName, parsed.ChatName);
-                    got.append(l.chatName.toString() + u'|' + l.text().toString() + u'|' +
-                               QString::number(l.timeStamp));
-                },
-                chats);
-            QCOMPARE(r.status, LoadStatus::Loaded);
-            QVERIFY2(got == expected, qPrintable(QStringLiteral("%1, read size %2:\n%3\nexpected\n%4")
-                                                     .arg(chats.join(u','))
-                                                     .arg(readSize)
-                                                     .arg(got.join(u'\n'), expected.join(u'\n'))));
+        for (const QString &text : texts) {
+            QStringList expected;
+            for (const modMain::ChatLine &r : loaded.log.ChatLog) {
+                if ((chats.isEmpty() || chats.contains(r.ChatName)) && r.Text.contains(text))
+                    expected.append(r.ChatName + u'|' + r.Text + u'|' + QString::number(r.TimeStamp));
+            }
+            for (qsizetype readSize : {1, 2, 5, 64, 1 << 18}) {
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                modMain::LoadOptions options;
+                options.readSize = readSize;
+                QStringList got;
+                const modMain::LoadResult r = modMain::readLogLines(
+                    file, options,
+                    [&](const modMain::LogLine &l) {
+                        const modMain::ChatLine parsed = modMain::ParseChatLine(l.line.toString());
+                        QCOMPARE(l.chatName, parsed.ChatName);
+                        got.append(l.chatName.toString() + u'|' + l.text().toString() + u'|' +
+                                   QString::number(l.timeStamp));
+                    },
+                    chats, text);
+                QCOMPARE(r.status, LoadStatus::Loaded);
+                QVERIFY2(got == expected,
+                         qPrintable(QStringLiteral("%1 with \"%5\", read size %2:\n%3\nexpected\n%4")
+                                        .arg(chats.join(u','))
+                                        .arg(readSize)
+                                        .arg(got.join(u'\n'), expected.join(u'\n'), text)));
+            }
         }
     }
 }

@@ -154,11 +154,13 @@ struct LogLine {
 };
 
 // Reads a log as LoadChatLog does but keeps nothing: each record's line goes to sink in file order, as
-// soon as it is read; with onlyChats, only the lines of those chats (names compared exactly). The
-// result's log stays empty; its status is what LoadChatLog's would be (NoLines for a file without
-// records, whatever onlyChats holds). A failure can come after some lines have been handed on.
+// soon as it is read; with onlyChats, only the lines of those chats (names compared exactly); with
+// textContains, only the lines whose text holds it (compared exactly). The result's log stays empty;
+// its status is what LoadChatLog's would be (NoLines for a file without records, whatever the filters
+// hold). A failure can come after some lines have been handed on.
 LoadResult readLogLines(QIODevice &device, const LoadOptions &options,
-                        const std::function<void(const LogLine &)> &sink, const QStringList &onlyChats = {});
+                        const std::function<void(const LogLine &)> &sink, const QStringList &onlyChats = {},
+                        const QString &textContains = {});
 
 } // namespace modMain
 
