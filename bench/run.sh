@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Builds, generates the benchmark logs into a temporary folder and runs every benchmark, then measures
 # the peak memory of the window process after one import of each log and a click on its largest
-# chat, and times evenfall-chatlog
-# side by side with grep on the same logs (bench/cli.sh; set EVENFALL_BEFORE_CLI to an older
-# evenfall-chatlog to time it as well).
+# chat, and times evenfall-chatlog side by side with grep on the same logs (bench/cli.sh; set
+# EVENFALL_BEFORE_CLI to an older evenfall-chatlog to time it as well).
 #
 #   bench/run.sh [--large] [--repetitions N] [-- extra Google Benchmark flags]
 #
