@@ -9,6 +9,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +29,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <new>
 
@@ -310,6 +312,11 @@ void frmMain::createMenus()
     mnuOptions_PublicChannel_DisplaySystem =
         makeAction(mnuOptions_PublicChannel, QStringLiteral("mnuOptions_PublicChannel_DisplaySystem"),
                    QStringLiteral("Display System"), true, true);
+    mnuOptions->addSeparator();
+    mnuOptionsFollowLog = withShortcut(makeAction(mnuOptions, QStringLiteral("mnuOptionsFollowLog"),
+                                                  QStringLiteral("&Follow Log"), true, false),
+                                       QKeySequence(Qt::CTRL | Qt::Key_L));
+    mnuOptionsFollowLog->setEnabled(false); // until a log is imported
 
     mnuHelp = makeMenu(menuBar()->addMenu(QStringLiteral("&Help")), QStringLiteral("mnuHelp"));
     mnuHelp_About =
@@ -339,6 +346,7 @@ void frmMain::createMenus()
             &frmMain::mnuOptions_PublicChannel_DisplayGameFeedback_Click);
     connect(mnuOptions_PublicChannel_DisplaySystem, &QAction::triggered, this,
             &frmMain::mnuOptions_PublicChannel_DisplaySystem_Click);
+    connect(mnuOptionsFollowLog, &QAction::triggered, this, &frmMain::mnuOptionsFollowLog_Click);
 }
 
 void frmMain::setTabOrder()
@@ -567,7 +575,8 @@ void frmMain::startImport(const ImportRequest &request)
     connect(importWatcher_, &QFutureWatcherBase::finished, this, [this, request] { finishImport(request); });
     // Cancel takes effect at once for the user: the dialog goes, and whatever the load still brings is
     // dropped when it ends.
-    importWatcher_->setFuture(QtConcurrent::run(workerPool(), [files = request.files, counters] {
+    const bool follow = !request.logPath.isEmpty();
+    importWatcher_->setFuture(QtConcurrent::run(workerPool(), [files = request.files, follow, counters] {
         modMain::LoadOptions options;
         options.cancel = &counters->cancel;
         options.progress = [&counters](qint64 done, qint64 total) {
@@ -575,9 +584,13 @@ void frmMain::startImport(const ImportRequest &request)
             counters->total.store(total, std::memory_order_relaxed);
         };
         ImportOutcome outcome;
+        // The follower starts where the load stopped, in the very file it read.
+        modMain::LogFileRead fileRead;
+        if (follow)
+            fileRead = [&outcome](QFile &file, const QString &path) { outcome.follower.emplace(path, file); };
         // Only regular files are read: a FIFO in their place would hang the load.
         outcome.result =
-            modMain::loadChatLogs(files, options, &outcome.failedPath, localfiles::openRegularFile);
+            modMain::loadChatLogs(files, options, &outcome.failedPath, localfiles::openRegularFile, fileRead);
         return outcome;
     }));
 }
@@ -620,10 +633,13 @@ void frmMain::finishImport(const ImportRequest &request)
         break;
     }
 
-    // A chat text still being built is of the log going out; the view keeps what it shows.
+    // A chat text still being built is of the log going out; the view keeps what it shows. Following
+    // goes with the log it was reading.
     dropTextJob(true);
-    releaseInWorker(
-        std::exchange(state_.log, std::shared_ptr<const modMain::LoadedChatLog>(std::move(loaded))));
+    stopFollowing();
+    follower_ = std::move(outcome.follower);
+    mnuOptionsFollowLog->setEnabled(follower_.has_value());
+    releaseInWorker(std::exchange(state_.log, std::move(loaded)));
     {
         // Refilling the list is not a choice of chat: the view stays until the user picks one.
         const QSignalBlocker blocker(lstChatNames);
@@ -899,7 +915,17 @@ void frmMain::showPage(int page)
 {
     CurrentPage = page;
     RefreshChatPage();
-    if (PageCount > 1) {
+    updatePagingControls();
+}
+
+void frmMain::updatePagingControls()
+{
+    const bool paging = PageCount > 1;
+    cmdPageNext->setVisible(paging);
+    cmdPagePrevious->setVisible(paging);
+    lblPageLabel->setVisible(paging);
+    lblPageLabel->setText(QStringLiteral("Page %1 of %2").arg(CurrentPage).arg(PageCount));
+    if (paging) {
         cmdPagePrevious->setEnabled(CurrentPage > 1);
         cmdPageNext->setEnabled(CurrentPage < PageCount);
     }
@@ -1169,4 +1195,208 @@ void frmMain::mnuHelp_About_Click()
     // Owned by the main window so that it stays out of the task bar and centred on its owner's screen.
     frmAbout box(this);
     box.exec();
+}
+
+void frmMain::mnuOptionsFollowLog_Click()
+{
+    if (mnuOptionsFollowLog->isChecked())
+        startFollowing();
+    else
+        stopFollowing();
+}
+
+void frmMain::startFollowing()
+{
+    if (!follower_) {
+        mnuOptionsFollowLog->setChecked(false);
+        return;
+    }
+    mnuOptionsFollowLog->setChecked(true);
+    // Change notices on a growing file do not come on every file system: the timer reads anyway.
+    followWatcher_ = new QFileSystemWatcher(QStringList{follower_->path()}, this);
+    connect(followWatcher_, &QFileSystemWatcher::fileChanged, this, &frmMain::followLog);
+    followTimer_ = new QTimer(this);
+    followTimer_->setInterval(500);
+    connect(followTimer_, &QTimer::timeout, this, &frmMain::followLog);
+    followTimer_->start();
+    updateFollowTitle();
+    followLog(); // what was written since the import shows at once
+}
+
+void frmMain::stopFollowing()
+{
+    const bool wasFollowing = followTimer_ != nullptr;
+    delete followWatcher_;
+    followWatcher_ = nullptr;
+    delete followTimer_;
+    followTimer_ = nullptr;
+    mnuOptionsFollowLog->setChecked(false);
+    if (wasFollowing)
+        updateFollowTitle();
+}
+
+void frmMain::updateFollowTitle()
+{
+    const QString name = QFileInfo(state_.logPath).fileName();
+    setWindowTitle(name + (followTimer_ ? QStringLiteral(" (following)") : QString()) +
+                   QStringLiteral(" - ") + kProgramName);
+}
+
+void frmMain::followLog()
+{
+    // A dialog on top may be showing the chats or the pages as they were: it is read once it closes.
+    if (!followTimer_ || !follower_ || QApplication::activeModalWidget())
+        return;
+    // The log changes only while no worker reads it: not during an import or a chat text, nor while a
+    // worker still builds a text whose result was dropped. The read waits for a later call; what is
+    // written meanwhile stays in the file.
+    if (isBusy() || !logHeldAlone())
+        return;
+    modMain::FollowRead read = follower_->readAppended();
+    if (read.status != modMain::FollowStatus::Read) {
+        abandonFollowing(read);
+        return;
+    }
+    if (!read.records.isEmpty() || read.dropsLast)
+        addFollowedRecords(read);
+    if (read.more)
+        QTimer::singleShot(0, this, &frmMain::followLog);
+}
+
+bool frmMain::logHeldAlone() const
+{
+    if (state_.log.use_count() != 1)
+        return false;
+    // The count fell to 1 when the last worker let go of the log, which it did after its last read;
+    // this fence orders those reads before the changes that follow.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return true;
+}
+
+void frmMain::abandonFollowing(const modMain::FollowRead &read)
+{
+    // Stopped before the box shows, so that no read runs while it is up.
+    stopFollowing();
+    const QString path = QDir::toNativeSeparators(follower_->path());
+    follower_.reset();
+    mnuOptionsFollowLog->setEnabled(false);
+    QString why;
+    switch (read.status) {
+    case modMain::FollowStatus::Shrunk:
+        why = QStringLiteral("The log %1 has become shorter.").arg(path);
+        break;
+    case modMain::FollowStatus::Rewritten:
+        why = QStringLiteral("The log %1 has been written anew.").arg(path);
+        break;
+    case modMain::FollowStatus::Replaced:
+        why = QStringLiteral("The log %1 has been replaced by another file.").arg(path);
+        break;
+    case modMain::FollowStatus::Removed:
+        why = QStringLiteral("The log %1 no longer exists.").arg(path);
+        break;
+    case modMain::FollowStatus::ReadError:
+    case modMain::FollowStatus::Read:
+        why = QStringLiteral("Cannot read file %1:\n%2.").arg(path, read.errorText);
+        break;
+    }
+    showMessageBox(this,
+                   why + QStringLiteral("\nFollowing it has stopped; the log read so far stays loaded."), 48,
+                   kProgramName);
+}
+
+void frmMain::addFollowedRecords(const modMain::FollowRead &read)
+{
+    modMain::LoadedChatLog &log = *state_.log;
+    QString dropped; // the lines on view of the record dropped
+    if (read.dropsLast && !log.ChatLog.isEmpty() && !SelectedChats.isEmpty())
+        dropped = modMain::BuildChatText(QList<modMain::ChatLine>{log.ChatLog.last()}, SelectedChats,
+                                         state_.options);
+    const modMain::FollowedNames names = modMain::appendFollowed(log, read);
+    {
+        // Rows go and come only at the end of the list: the selection and the scroll position stay.
+        const QSignalBlocker blocker(lstChatNames);
+        for (int row = lstChatNames->count() - 1; !names.dropped.isNull() && row >= 0; --row) {
+            if (lstChatNames->item(row)->text() == names.dropped) {
+                delete lstChatNames->takeItem(row);
+                break;
+            }
+        }
+        lstChatNames->addItems(names.added);
+    }
+
+    if (SelectedChats.isEmpty())
+        return;
+    const QString added = modMain::BuildChatText(read.records, SelectedChats, state_.options);
+    if (!dropped.isEmpty() && ChatText.endsWith(dropped)) {
+        // Rare: the import read a last line before its end was written, and the line went on. Its lines
+        // end the text; they go, and the page is shown anew.
+        const bool atEnd = viewAtEnd();
+        ChatText.chop(dropped.size());
+        ChatText += added;
+        PageCount = int(modMain::PageCount(ChatText));
+        showPageKeepingScroll(atEnd ? PageCount : std::min(CurrentPage, PageCount), atEnd);
+        return;
+    }
+    if (!added.isEmpty())
+        extendChatText(added);
+}
+
+bool frmMain::viewAtEnd() const
+{
+    if (CurrentPage < PageCount)
+        return false;
+    const QScrollBar *bar = txtChat->verticalScrollBar();
+    if (bar->value() >= bar->maximum())
+        return true;
+    // Moving the cursor to the end scrolls only until the last line is in sight, which may be short of
+    // the scroll bar's end.
+    const QTextCursor bottom = txtChat->cursorForPosition(QPoint(0, txtChat->viewport()->height() - 1));
+    return bottom.blockNumber() >= txtChat->document()->blockCount() - 1;
+}
+
+void frmMain::extendChatText(const QString &added)
+{
+    const bool atEnd = viewAtEnd();
+    const modMain::PageSpan before = modMain::PageRange(ChatText, CurrentPage);
+    ChatText += added;
+    PageCount = int(modMain::PageCount(ChatText));
+    const int page = atEnd ? PageCount : CurrentPage;
+    const modMain::PageSpan after = modMain::PageRange(ChatText, page);
+    const qsizetype beforeEnd = before.start + before.length, afterEnd = after.start + after.length;
+    if (page != CurrentPage || after.start != before.start || afterEnd < beforeEnd) {
+        // Another page, or the page's last cut moved back: the page is shown anew.
+        showPageKeepingScroll(page, atEnd);
+        return;
+    }
+    // Only the last page grows, and only at its end: the new text goes after what is shown, and
+    // whatever the user typed into the page stays.
+    if (afterEnd > beforeEnd) {
+        QTextDocument *document = txtChat->document();
+        const bool modified = document->isModified();
+        document->setUndoRedoEnabled(false); // the lines read are no edit of the user's to undo
+        QTextCursor end(document);
+        end.movePosition(QTextCursor::End);
+        end.insertText(ChatText.mid(beforeEnd, afterEnd - beforeEnd));
+        document->setUndoRedoEnabled(true);
+        document->setModified(modified);
+    }
+    if (atEnd)
+        txtChat->verticalScrollBar()->setValue(txtChat->verticalScrollBar()->maximum());
+    updatePagingControls();
+}
+
+void frmMain::showPageKeepingScroll(int page, bool atEnd)
+{
+    QScrollBar *vertical = txtChat->verticalScrollBar();
+    QScrollBar *horizontal = txtChat->horizontalScrollBar();
+    const int top = vertical->value(), left = horizontal->value();
+    const bool samePage = page == CurrentPage;
+    CurrentPage = std::max(page, 1);
+    RefreshChatPage();
+    horizontal->setValue(left);
+    if (atEnd)
+        vertical->setValue(vertical->maximum());
+    else if (samePage)
+        vertical->setValue(top);
+    updatePagingControls();
 }

@@ -20,7 +20,7 @@ LoadResult failed(LoadStatus status, const QString &errorText)
 } // namespace
 
 LoadResult loadChatLogs(const QStringList &paths, const LoadOptions &options, QString *failedPath,
-                        const OpenLogFile &open)
+                        const OpenLogFile &open, const LogFileRead &fileRead)
 {
     auto failAt = [&](const QString &path, LoadStatus status, const QString &errorText) {
         if (failedPath)
@@ -56,6 +56,8 @@ LoadResult loadChatLogs(const QStringList &paths, const LoadOptions &options, QS
             }
             LoadResult one = LoadChatLog(file, fileOptions);
             before += std::max(read, file.size());
+            if (fileRead && (one.status == LoadStatus::Loaded || one.status == LoadStatus::NoLines))
+                fileRead(file, path);
             switch (one.status) {
             case LoadStatus::Loaded:
                 break;

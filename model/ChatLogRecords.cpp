@@ -87,6 +87,15 @@ bool ChatLogRecords::Segment::append(quint32 chat, double timeStamp, quint8 flag
     return true;
 }
 
+void ChatLogRecords::Segment::removeLast()
+{
+    chats_.removeLast();
+    flags_.chop(1);
+    stamps_.removeLast();
+    textEnds_.removeLast();
+    texts_.resize(textEnds_.isEmpty() ? 0 : qsizetype(textEnds_.last()));
+}
+
 void ChatLogRecords::Segment::reserve(qsizetype records, qsizetype textBytes)
 {
     chats_.reserve(records);
@@ -210,6 +219,18 @@ void ChatLogRecords::append(ChatLogRecords &&other)
 void ChatLogRecords::clear()
 {
     *this = ChatLogRecords();
+}
+
+void ChatLogRecords::removeLast()
+{
+    Q_ASSERT(size_ > 0);
+    Segment &segment = segments_.last();
+    segment.removeLast();
+    --size_;
+    if (segment.size() == 0) {
+        segments_.removeLast();
+        starts_.removeLast();
+    }
 }
 
 void LoadedChatLog::append(LoadedChatLog &&other)

@@ -13,8 +13,8 @@
 // display options. Owned by the main window; dialogs get references to the parts they need.
 struct ReaderState {
     // The loaded log and its chat names. Workers that build chat text share it, so it is replaced
-    // whole, never changed in place.
-    std::shared_ptr<const modMain::LoadedChatLog> log = std::make_shared<const modMain::LoadedChatLog>();
+    // whole; only Follow Log adds to it in place, and only while no worker holds it.
+    std::shared_ptr<modMain::LoadedChatLog> log = std::make_shared<modMain::LoadedChatLog>();
     MergedChatTable MergedChats;
     modMain::DisplayOptions options; // ShowTimestamp, DisplayGameFeedback, DisplaySystem
     QString logPath;                 // the imported log file as the file system names it; empty before

@@ -6,9 +6,11 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 #include "ChatSearch.h"
 #include "FileListBox.h"
+#include "LogFollower.h"
 #include "ReaderState.h"
 
 class ChatListBox;
@@ -17,12 +19,14 @@ class frmFind;
 class QAction;
 class QMimeData;
 class QComboBox;
+class QFileSystemWatcher;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QThreadPool;
+class QTimer;
 class WorkProgress;
 
 // The reader's main window: choose a log folder and file, import it, pick chats, page through their
@@ -131,6 +135,11 @@ public slots:
     void mnuEdit_NextPage_Click();
     void mnuEdit_LastPage_Click();
 
+    // Follow Log: while checked, what the game appends to the imported log is read and shown as it
+    // comes. followLog reads once; the watcher and a timer call it while following.
+    void mnuOptionsFollowLog_Click();
+    void followLog();
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -150,6 +159,8 @@ private:
     struct ImportOutcome {
         modMain::LoadResult result;
         QString failedPath; // the file that failed a load of several
+        // Where a single file's load stopped, for following what is written to it later.
+        std::optional<modMain::LogFollower> follower;
     };
     void startImport(const ImportRequest &request);
     void finishImport(const ImportRequest &request);
@@ -189,6 +200,24 @@ private:
     // Whether the drop handlers take this drag: one log file, not text for a text field.
     bool acceptLogDrag(QDropEvent *event);
 
+    // Live follow of the imported log.
+    void startFollowing();
+    void stopFollowing();
+    // Whether the window alone holds the loaded log, so that it may change in place.
+    bool logHeldAlone() const;
+    // Ends following for good, after the log was cut, replaced or could not be read, and says why.
+    void abandonFollowing(const modMain::FollowRead &read);
+    void addFollowedRecords(const modMain::FollowRead &read);
+    // The text on view grows by added, the view kept where it was, or at the end when it was there.
+    void extendChatText(const QString &added);
+    // Shows page of a rebuilt text, keeping the scroll position, or the end when atEnd.
+    void showPageKeepingScroll(int page, bool atEnd);
+    // The page label, the page buttons and the page menu items as the usual rules want them.
+    void updatePagingControls();
+    // Whether the end of the text on view is in sight on its last page.
+    bool viewAtEnd() const;
+    void updateFollowTitle();
+
     // The chat view's size in twips as the resize rule computes it. It may fall below zero while the
     // window is very small; the view itself then stops at zero, and growing the window back restores
     // exactly the earlier layout.
@@ -207,6 +236,11 @@ private:
     QPointer<WorkProgress> textProgress_;
     QStringList viewChats_;
     modMain::DisplayOptions viewOptions_;
+
+    // Where the import of the loaded log ended, for following it; empty once following became impossible.
+    std::optional<modMain::LogFollower> follower_;
+    QFileSystemWatcher *followWatcher_ = nullptr;
+    QTimer *followTimer_ = nullptr;
 
     // The Find box, made at its first use, and the last search, which Find Next and Previous repeat.
     frmFind *findBox_ = nullptr;
@@ -258,6 +292,7 @@ private:
     QMenu *mnuOptions_PublicChannel = nullptr;
     QAction *mnuOptions_PublicChannel_DisplayGameFeedback = nullptr;
     QAction *mnuOptions_PublicChannel_DisplaySystem = nullptr;
+    QAction *mnuOptionsFollowLog = nullptr;
     QMenu *mnuHelp = nullptr;
     QAction *mnuHelp_About = nullptr;
 };

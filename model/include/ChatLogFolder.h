@@ -14,13 +14,18 @@ namespace modMain {
 // Opens the log at path for reading; false with the reason in *error. The caller decides what may be
 // read (a window must never wait on a FIFO); the default opens any file QFile can.
 using OpenLogFile = std::function<bool(QFile &file, const QString &path, QString *error)>;
+// Told of each file read to its end, while it is still open where the read stopped: for a caller that
+// goes on reading what is written to it later.
+using LogFileRead = std::function<void(QFile &file, const QString &path)>;
 
 // Loads the logs at paths, in that order, as one log: the records of every file in turn, the chat names
 // in order of first appearance across them. A file without records adds nothing; NoLines only when
 // none has any. All or nothing, as LoadChatLog: the first file that cannot be opened or read, or that
 // does not fit into memory, fails the whole load, and *failedPath (when given) names it. Progress counts
-// the bytes of all files together; cancel is looked at between and within files.
+// the bytes of all files together; cancel is looked at between and within files. fileRead, when given,
+// is called after each file that was read without failure, records or not.
 LoadResult loadChatLogs(const QStringList &paths, const LoadOptions &options = {},
-                        QString *failedPath = nullptr, const OpenLogFile &open = {});
+                        QString *failedPath = nullptr, const OpenLogFile &open = {},
+                        const LogFileRead &fileRead = {});
 
 } // namespace modMain

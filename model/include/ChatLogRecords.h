@@ -54,6 +54,7 @@ public:
         qsizetype textStart(qsizetype i) const { return i == 0 ? 0 : qsizetype(textEnds_[i - 1]); }
         qsizetype textEnd(qsizetype i) const { return qsizetype(textEnds_[i]); }
         bool append(quint32 chat, double timeStamp, quint8 flags, QStringView text);
+        void removeLast();
         void reserve(qsizetype records, qsizetype textBytes);
         void squeeze();
 
@@ -128,6 +129,8 @@ public:
     // table in its order, and its records' chats are renumbered into this table. Its columns move
     // over without copying their texts.
     void append(ChatLogRecords &&other);
+    // Drops the last record; there must be one. Its chat name stays in the table.
+    void removeLast();
     void clear();
 
     // The chat names that records have had, in order of first appearance (compared exactly); a record's

@@ -1,0 +1,371 @@
+#include "LogFollower.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <algorithm>
+
+#ifdef Q_OS_WIN
+#include <QDir>
+#include <io.h>
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace modMain {
+namespace {
+
+constexpr qint64 kChunkSize = qint64(1) << 20;
+constexpr qint64 kSmallChunkSize = qint64(1) << 16;
+// A read stops after this much so that the window stays responsive while a large growth is caught up.
+constexpr qint64 kMostPerRead = qint64(16) << 20;
+// Enough of the bytes before the end of the last read to tell a file written anew from one appended to.
+constexpr qsizetype kTailSize = 256;
+
+#ifdef Q_OS_WIN
+FileIdentity identityOfHandle(HANDLE handle)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info))
+        return {};
+    return {info.dwVolumeSerialNumber, (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow, true};
+}
+#else
+FileIdentity identityOfStat(const struct stat &st)
+{
+    return {quint64(st.st_dev), quint64(st.st_ino), true};
+}
+#endif
+
+bool isUtf16(LogEncoding encoding)
+{
+    return encoding == LogEncoding::Utf16LE || encoding == LogEncoding::Utf16BE;
+}
+
+// The code unit that starts at bytes[i].
+char16_t unitAt(const QByteArray &bytes, qsizetype i, LogEncoding encoding)
+{
+    const auto byte = [&](qsizetype k) { return char16_t(static_cast<unsigned char>(bytes[k])); };
+    switch (encoding) {
+    case LogEncoding::Utf16LE:
+        return char16_t(byte(i) | (byte(i + 1) << 8));
+    case LogEncoding::Utf16BE:
+        return char16_t((byte(i) << 8) | byte(i + 1));
+    default:
+        return byte(i);
+    }
+}
+
+bool readExactly(QFileDevice &file, qint64 at, qint64 size, QByteArray *bytes)
+{
+    bytes->resize(size);
+    return file.seek(at) && file.read(bytes->data(), size) == size;
+}
+
+QString decodeWhole(QByteArrayView bytes, LogEncoding encoding)
+{
+    QString text(bytes.size() + 4, Qt::Uninitialized);
+    LogDecoder decoder(encoding);
+    text.resize(decoder.decode(bytes, reinterpret_cast<char16_t *>(text.data()), true));
+    return text;
+}
+
+// Whether any record is of the chat name, looking from the end, where a chat's records usually are.
+bool hasRecordOf(const ChatLogRecords &records, const QString &name)
+{
+    const qsizetype chat = records.chatNames().indexOf(name);
+    if (chat < 0)
+        return false;
+    for (qsizetype s = records.segmentCount() - 1; s >= 0; --s) {
+        const ChatLogRecords::Segment &segment = records.segment(s);
+        for (qsizetype i = segment.size() - 1; i >= 0; --i) {
+            if (segment.chat(i) == quint32(chat))
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+FollowedNames appendFollowed(LoadedChatLog &log, const FollowRead &read)
+{
+    FollowedNames names;
+    if (read.dropsLast && !log.ChatLog.isEmpty()) {
+        const QString chat = log.ChatLog.last().ChatName;
+        log.ChatLog.removeLast();
+        if (!hasRecordOf(log.ChatLog, chat)) {
+            log.ChatNames.removeOne(chat);
+            names.dropped = chat;
+        }
+    }
+    // Names are few beside records: a set of them made for each read costs little.
+    QSet<QString> known(log.ChatNames.cbegin(), log.ChatNames.cend());
+    for (const ChatLine &record : read.records) {
+        log.ChatLog.append(record);
+        if (!known.contains(record.ChatName)) {
+            known.insert(record.ChatName);
+            log.ChatNames.append(record.ChatName);
+            names.added.append(record.ChatName);
+        }
+    }
+    return names;
+}
+
+FileIdentity identityOf(QFileDevice &file)
+{
+    const int fd = file.handle();
+    if (fd < 0)
+        return {};
+#ifdef Q_OS_WIN
+    return identityOfHandle(reinterpret_cast<HANDLE>(_get_osfhandle(fd)));
+#else
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 ? identityOfStat(st) : FileIdentity{};
+#endif
+}
+
+FileIdentity identityOf(const QString &path)
+{
+#ifdef Q_OS_WIN
+    const QString native = QDir::toNativeSeparators(path);
+    HANDLE handle = CreateFileW(reinterpret_cast<LPCWSTR>(native.utf16()), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const FileIdentity identity = identityOfHandle(handle);
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    return identity;
+#else
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? identityOfStat(st) : FileIdentity{};
+#endif
+}
+
+LogFollower::LogFollower(const QString &path, QFileDevice &importedFile)
+    : path_(path), identity_(identityOf(importedFile)), importedBytes_(importedFile.pos())
+{
+}
+
+LogFollower::~LogFollower() = default;
+LogFollower::LogFollower(LogFollower &&) noexcept = default;
+LogFollower &LogFollower::operator=(LogFollower &&) noexcept = default;
+
+// Finds where the import's last line began, reading back from the end of the import, so that the
+// first read takes that line up again: its end may not have been written when the import read it.
+FollowStatus LogFollower::start(QFileDevice &file, QString *error)
+{
+    QByteArray bytes;
+    const qint64 head = std::min<qint64>(3, importedBytes_);
+    if (!readExactly(file, 0, head, &bytes)) {
+        *error = file.errorString();
+        return FollowStatus::ReadError;
+    }
+    qsizetype mark = 0;
+    const LogEncoding encoding = detectEncoding(bytes, &mark);
+    const qint64 unit = isUtf16(encoding) ? 2 : 1;
+
+    // Code units lie at whole steps from the mark; a unit cut by the end of the import belongs to the
+    // unfinished line.
+    qint64 position = mark + std::max<qint64>(0, importedBytes_ - mark) / unit * unit;
+    qint64 lineStart = -1;
+    bool afterCr = false;
+    while (position > mark && lineStart < 0) {
+        const qint64 from = position - std::min<qint64>(kChunkSize, position - mark);
+        if (!readExactly(file, from, position - from, &bytes)) {
+            *error = file.errorString();
+            return FollowStatus::ReadError;
+        }
+        for (qsizetype i = bytes.size() - unit; i >= 0; i -= unit) {
+            const char16_t c = unitAt(bytes, i, encoding);
+            if (c == u'\r' || c == u'\n') {
+                lineStart = from + i + unit;
+                afterCr = c == u'\r';
+                break;
+            }
+        }
+        position = from;
+    }
+
+    if (lineStart < 0) {
+        // No line has ended yet: the import read nothing but part of the header.
+        offset_ = mark;
+        headerSeen_ = false;
+    } else {
+        offset_ = lineStart;
+        headerSeen_ = true;
+        skipLf_ = afterCr;
+        if (lineStart < importedBytes_) {
+            if (!readExactly(file, lineStart, importedBytes_ - lineStart, &bytes)) {
+                *error = file.errorString();
+                return FollowStatus::ReadError;
+            }
+            // Decoded as the import decoded it, at the end of its bytes.
+            importedPartial_ = decodeWhole(bytes, encoding);
+            partialImported_ = !importedPartial_.isEmpty();
+        }
+    }
+    decoder_ = std::make_unique<LogDecoder>(encoding);
+    started_ = true;
+    return FollowStatus::Read;
+}
+
+FollowRead LogFollower::readAppended()
+{
+    FollowRead out;
+    auto fail = [&out](FollowStatus status, const QString &error = QString()) {
+        out.status = status;
+        out.errorText = error;
+        out.records.clear();
+        out.dropsLast = false;
+        out.more = false;
+        return out;
+    };
+
+    const FileIdentity named = identityOf(path_);
+    if (!named.valid) {
+        if (!QFileInfo::exists(path_))
+            return fail(FollowStatus::Removed);
+    } else if (named != identity_) {
+        return fail(FollowStatus::Replaced);
+    }
+
+    QFile file;
+#ifdef Q_OS_WIN
+    file.setFileName(path_);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return fail(QFileInfo::exists(path_) ? FollowStatus::ReadError : FollowStatus::Removed,
+                    file.errorString());
+#else
+    // Never waits: should a FIFO take the file's place between the check and the open, the identity
+    // below tells it.
+    int fd = -1;
+    do {
+        fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const int error = errno;
+        return fail(error == ENOENT ? FollowStatus::Removed : FollowStatus::ReadError,
+                    QString::fromLocal8Bit(std::strerror(error)));
+    }
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(FollowStatus::ReadError, file.errorString());
+    }
+#endif
+    if (identityOf(file) != identity_)
+        return fail(FollowStatus::Replaced);
+
+    const qint64 size = file.size();
+    if (!started_) {
+        if (size < importedBytes_)
+            return fail(FollowStatus::Shrunk);
+        QString error;
+        const FollowStatus status = start(file, &error);
+        if (status != FollowStatus::Read)
+            return fail(status, error);
+    }
+    if (size < offset_)
+        return fail(FollowStatus::Shrunk);
+
+    QByteArray chunk;
+    if (!tail_.isEmpty()) {
+        if (!readExactly(file, offset_ - tail_.size(), tail_.size(), &chunk))
+            return fail(FollowStatus::ReadError, file.errorString());
+        if (chunk != tail_)
+            return fail(FollowStatus::Rewritten);
+    } else if (!file.seek(offset_)) {
+        return fail(FollowStatus::ReadError, file.errorString());
+    }
+
+    QString text;
+    // Sized to what is there: most reads bring a few lines, and a large buffer would cost more than
+    // reading them.
+    const qint64 bufferSize = std::clamp(size - offset_, kSmallChunkSize, kChunkSize);
+    for (qint64 total = 0;;) {
+        chunk.resize(bufferSize);
+        const qint64 got = file.read(chunk.data(), chunk.size());
+        if (got < 0)
+            return fail(FollowStatus::ReadError, file.errorString());
+        if (got == 0)
+            break;
+        chunk.resize(got);
+        offset_ += got;
+        tail_ = got >= kTailSize ? chunk.right(kTailSize) : (tail_ + chunk).right(kTailSize);
+        text.resize(got + 4);
+        text.resize(decoder_->decode(chunk, reinterpret_cast<char16_t *>(text.data())));
+        addText(text, out);
+        total += got;
+        if (total >= kMostPerRead) {
+            out.more = true;
+            break;
+        }
+    }
+    return out;
+}
+
+void LogFollower::addText(QStringView text, FollowRead &out)
+{
+    if (skipLf_ && !text.isEmpty()) {
+        skipLf_ = false;
+        if (text.front() == u'\n') {
+            text = text.sliced(1); // the second half of a CR LF that the last read cut
+            if (partialImported_)
+                settleImportedLine(QStringView(), out); // the import took it for a line of its own
+        }
+    }
+    // Only the new characters can hold a line end: the pending ones were searched before.
+    qsizetype scanFrom = pending_.size();
+    pending_.append(text);
+    const QChar *p = pending_.constData();
+    const qsizetype n = pending_.size();
+    qsizetype start = 0;
+    for (qsizetype i = scanFrom; i < n; ++i) {
+        const char16_t c = p[i].unicode();
+        if (c != u'\r' && c != u'\n')
+            continue;
+        lineEnded(QStringView(p + start, i - start), out);
+        if (c == u'\r') {
+            if (i + 1 == n)
+                skipLf_ = true;
+            else if (p[i + 1] == u'\n')
+                ++i;
+        }
+        start = i + 1;
+    }
+    pending_.remove(0, start);
+}
+
+void LogFollower::lineEnded(QStringView line, FollowRead &out)
+{
+    if (!headerSeen_) {
+        headerSeen_ = true;
+        return;
+    }
+    if (partialImported_) {
+        settleImportedLine(line, out);
+        return;
+    }
+    if (!line.isEmpty())
+        out.records.append(ParseChatLine(line.toString()));
+}
+
+void LogFollower::settleImportedLine(QStringView line, FollowRead &out)
+{
+    partialImported_ = false;
+    const bool unchanged = line == importedPartial_;
+    importedPartial_.clear();
+    if (unchanged)
+        return; // the import's record is the line's
+    out.dropsLast = true;
+    if (!line.isEmpty())
+        out.records.append(ParseChatLine(line.toString()));
+}
+
+} // namespace modMain

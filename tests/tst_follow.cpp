@@ -1,0 +1,562 @@
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "LogFollower.h"
+#include "WindowDriver.h"
+#include "modMain.h"
+
+namespace {
+
+const QByteArray kHeader = "Chat log for Veyla started 06/14/2005 21:00:03\r\n";
+
+QString recordText(const modMain::ChatLine &r)
+{
+    return QStringLiteral("%1|%2|%3%4%5%6|%7")
+        .arg(r.TimeStamp, 0, 'f', 8)
+        .arg(r.ChatName)
+        .arg(int(r.IsChannel))
+        .arg(int(r.IsTell))
+        .arg(int(r.IsGameFeedback))
+        .arg(int(r.IsSystem))
+        .arg(r.Text);
+}
+
+template <typename Log> QStringList recordsOf(const Log &log)
+{
+    QStringList out;
+    for (const modMain::ChatLine &r : log)
+        out.append(recordText(r));
+    return out;
+}
+
+void appendBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::Append));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// What the import followed by reads gives: the import's log with each read applied to it.
+void applyRead(modMain::LoadedChatLog &log, const modMain::FollowRead &read)
+{
+    QCOMPARE(read.status, modMain::FollowStatus::Read);
+    modMain::appendFollowed(log, read);
+}
+
+// Imports path as the window does and starts a follower where the import ended.
+modMain::LogFollower importAndFollow(const QString &path, QStringList *records)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot open %s", qPrintable(path));
+    const modMain::LoadResult result = modMain::LoadChatLog(file);
+    *records = recordsOf(result.log.ChatLog);
+    return modMain::LogFollower(path, file);
+}
+
+QByteArray utf16le(const QString &text)
+{
+    QByteArray bytes("\xFF\xFE");
+    for (QChar c : text) {
+        bytes.append(char(c.unicode() & 0xFF));
+        bytes.append(char(c.unicode() >> 8));
+    }
+    return bytes;
+}
+
+// Lines of chat name of about length characters each, numbered from first.
+QByteArray tellLines(const QString &name, int count, int length = 100, int first = 0)
+{
+    QByteArray bytes;
+    for (int i = first; i < first + count; ++i) {
+        QByteArray line = QStringLiteral("[06/14/2005 21:%1:%2] %3 tells you: line %4 ")
+                              .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
+                              .arg(i % 60, 2, 10, QLatin1Char('0'))
+                              .arg(name)
+                              .arg(i)
+                              .toLatin1();
+        line += QByteArray(std::max<qsizetype>(0, length - line.size()), 'x');
+        bytes += line + "\r\n";
+    }
+    return bytes;
+}
+
+} // namespace
+
+class tst_Follow : public QObject {
+    Q_OBJECT
+private slots:
+    // The model.
+    void importAndReadsAgreeWithWholeLoad_data();
+    void importAndReadsAgreeWithWholeLoad();
+    void unfinishedLineWaitsForItsEnd();
+    void lastLineOfTheImportGoesOn();
+    void carriageReturnAtTheEndOfARead();
+    void changedFileStopsTheReads_data();
+    void changedFileStopsTheReads();
+    void largeGrowthComesInPieces();
+
+    // The window.
+    void menuItemAndTitle();
+    void appendedLinesShowAsTheyCome();
+    void newChatIsListedBelowTheOthers();
+    void viewAtTheEndStaysAtTheEnd();
+    void viewElsewhereStaysPut();
+    void cutOrReplacedLogStopsWithABox_data();
+    void cutOrReplacedLogStopsWithABox();
+    void importTurnsFollowingOff();
+};
+
+void tst_Follow::importAndReadsAgreeWithWholeLoad_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("windows-1252, CR LF and blank lines")
+        << QByteArray("Head\r\n[06/14/2005 21:03:17] Veyla: caf\xE9\r\n\r\n"
+                      "[06/14/2005 21:03:18] [Trade: Orrik] ore\r\nOrrik tells you: hi\r\n");
+    QTest::newRow("LF and lone CR") << QByteArray("Head\n[06/14/2005 21:03:17] A: one\r[06/14/2005 21:03:18] "
+                                                  "B tells you: two\n\r\nthree\r");
+    QTest::newRow("UTF-8 with a mark")
+        << QByteArray("\xEF\xBB\xBFHead\r\n[06/14/2005 21:03:17] Veyla: caf\xC3\xA9 \xE2\x82\xAC\r\n"
+                      "Orrik tells you: \xF0\x9F\x98\x80!\r\n");
+    QTest::newRow("UTF-16 with a mark")
+        << utf16le(QStringLiteral("Head\r\n[06/14/2005 21:03:17] Veyla: caf\u00E9\r\nOrrik tells you: "
+                                  "\U0001F600\r\n"));
+}
+
+// The import ends at every byte, and what follows comes in two writes cut at every byte after it.
+// A cut in a CR LF, a UTF-8 sequence or a UTF-16 unit is among them.
+void tst_Follow::importAndReadsAgreeWithWholeLoad()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    writeFile(path, bytes);
+    const modMain::LoadedChatLog whole = modMain::LoadChatLog(path).log;
+    QVERIFY(whole.ChatLog.size() >= 2);
+
+    int imports = 0;
+    for (qsizetype cut = 1; cut <= bytes.size(); ++cut) {
+        writeFile(path, bytes.first(cut));
+        modMain::LoadedChatLog imported;
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            modMain::LoadResult result = modMain::LoadChatLog(file);
+            if (result.status != modMain::LoadStatus::Loaded)
+                continue;
+            imported = std::move(result.log);
+        }
+        ++imports;
+        // Every cut of the writes after every third import; one write after the others.
+        const qsizetype lastSplit = cut % 3 == 0 ? bytes.size() : cut;
+        for (qsizetype split = cut; split <= lastSplit; ++split) {
+            QVERIFY(QFile::resize(path, cut));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
+            QVERIFY(file.seek(cut)); // where the import ended
+            modMain::LogFollower follower(path, file);
+            modMain::LoadedChatLog log = imported;
+            QCOMPARE(file.write(bytes.sliced(cut, split - cut)), split - cut);
+            applyRead(log, follower.readAppended());
+            QCOMPARE(file.write(bytes.sliced(split)), bytes.size() - split);
+            applyRead(log, follower.readAppended());
+            const QStringList records = recordsOf(log.ChatLog);
+            QVERIFY2(records == recordsOf(whole.ChatLog) && log.ChatNames == whole.ChatNames,
+                     qPrintable(QStringLiteral("import of %1 bytes, writes cut at %2: %3 / %4")
+                                    .arg(cut)
+                                    .arg(split)
+                                    .arg(records.join(u'\n'), log.ChatNames.join(u','))));
+        }
+    }
+    QVERIFY(imports > 10);
+}
+
+void tst_Follow::unfinishedLineWaitsForItsEnd()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    writeFile(path, kHeader + "[06/14/2005 21:03:17] Veyla: one\r\n");
+    QStringList records;
+    modMain::LogFollower follower = importAndFollow(path, &records);
+    QCOMPARE(records.size(), 1);
+
+    appendBytes(path, "[06/14/2005 21:03:18] Orrik tells you: par");
+    modMain::FollowRead read = follower.readAppended();
+    QCOMPARE(read.status, modMain::FollowStatus::Read);
+    QVERIFY(read.records.isEmpty());
+    QVERIFY(follower.readAppended().records.isEmpty()); // nothing new: still waiting
+
+    appendBytes(path, "tly\r\n");
+    read = follower.readAppended();
+    QCOMPARE(read.records.size(), 1);
+    QVERIFY(!read.dropsLast);
+    QCOMPARE(read.records.first().ChatName, QStringLiteral("Orrik"));
+    QCOMPARE(read.records.first().Text, QStringLiteral(" Orrik tells you: partly"));
+}
+
+void tst_Follow::lastLineOfTheImportGoesOn()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    // The import takes the unfinished line as a public line; it turns out to be a tell.
+    writeFile(path, kHeader + "[06/14/2005 21:03:17] Veyla: one\r\n[06/14/2005 21:03:18] Orrik tel");
+    QStringList records;
+    modMain::LogFollower follower = importAndFollow(path, &records);
+    QCOMPARE(records.size(), 2);
+    appendBytes(path, "ls you: hi\r\n[06/14/2005 21:03:19] Veyla: two\r\n");
+    const modMain::FollowRead read = follower.readAppended();
+    QVERIFY(read.dropsLast);
+    QCOMPARE(read.records.size(), 2);
+    QCOMPARE(read.records.first().ChatName, QStringLiteral("Orrik"));
+    QVERIFY(read.records.first().IsTell);
+
+    // A line the import read whole but without its end is not read twice.
+    writeFile(path, kHeader + "[06/14/2005 21:03:17] Veyla: one");
+    modMain::LogFollower again = importAndFollow(path, &records);
+    appendBytes(path, "\r\n");
+    const modMain::FollowRead none = again.readAppended();
+    QVERIFY(none.records.isEmpty());
+    QVERIFY(!none.dropsLast);
+}
+
+void tst_Follow::carriageReturnAtTheEndOfARead()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    writeFile(path, kHeader + "Veyla: one\r\n");
+    QStringList records;
+    modMain::LogFollower follower = importAndFollow(path, &records);
+    // The line is there at once, not when the next write shows whether an LF follows.
+    appendBytes(path, "Veyla: two\r");
+    QCOMPARE(recordsOf(follower.readAppended().records).size(), 1);
+    appendBytes(path, "\nVeyla: three\r\n");
+    const modMain::FollowRead read = follower.readAppended();
+    QCOMPARE(read.records.size(), 1);
+    QCOMPARE(read.records.first().Text, QStringLiteral("Veyla: three"));
+}
+
+void tst_Follow::changedFileStopsTheReads_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("readFirst"); // whether a read came before the change
+    QTest::addColumn<modMain::FollowStatus>("status");
+    for (bool readFirst : {false, true}) {
+        const char *when = readFirst ? " after a read" : " before any read";
+        QTest::addRow("cut short%s", when) << "shrink" << readFirst << modMain::FollowStatus::Shrunk;
+        QTest::addRow("replaced%s", when) << "replace" << readFirst << modMain::FollowStatus::Replaced;
+        QTest::addRow("removed%s", when) << "remove" << readFirst << modMain::FollowStatus::Removed;
+    }
+    QTest::newRow("emptied and written anew, longer")
+        << "rewrite" << true << modMain::FollowStatus::Rewritten;
+}
+
+void tst_Follow::changedFileStopsTheReads()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, readFirst);
+    QFETCH(modMain::FollowStatus, status);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    const QByteArray log = kHeader + tellLines(QStringLiteral("Orrik"), 5);
+    writeFile(path, log);
+    QStringList records;
+    modMain::LogFollower follower = importAndFollow(path, &records);
+    if (readFirst) {
+        appendBytes(path, tellLines(QStringLiteral("Orrik"), 1, 100, 5));
+        QCOMPARE(follower.readAppended().records.size(), 1);
+    }
+    if (change == u"shrink") {
+        QVERIFY(QFile::resize(path, 60));
+    } else if (change == u"replace") {
+        const QString other = dir.filePath(QStringLiteral("other.txt"));
+        writeFile(other, log + log);
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::rename(other, path));
+    } else if (change == u"remove") {
+        QVERIFY(QFile::remove(path));
+    } else {
+        writeFile(path, kHeader + tellLines(QStringLiteral("Veyla"), 10, 90)); // truncates, same file
+    }
+    const modMain::FollowRead read = follower.readAppended();
+    QCOMPARE(read.status, status);
+    QVERIFY(read.records.isEmpty());
+}
+
+void tst_Follow::largeGrowthComesInPieces()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    writeFile(path, kHeader + tellLines(QStringLiteral("Orrik"), 1));
+    QStringList records;
+    modMain::LogFollower follower = importAndFollow(path, &records);
+    const int lines = 200'000; // 20 MB, more than one read takes
+    appendBytes(path, tellLines(QStringLiteral("Orrik"), lines, 100, 1));
+    modMain::FollowRead read = follower.readAppended();
+    QVERIFY(read.more);
+    qsizetype total = read.records.size();
+    QVERIFY(total < lines);
+    int reads = 1;
+    while (read.more && reads < 10) {
+        read = follower.readAppended();
+        total += read.records.size();
+        ++reads;
+    }
+    QVERIFY(!read.more);
+    QCOMPARE(total, lines);
+}
+
+void tst_Follow::menuItemAndTitle()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")), kHeader + tellLines("Orrik", 3));
+    WindowDriver r;
+    auto *follow = r.get<QAction>("mnuOptionsFollowLog");
+    QVERIFY(follow->isCheckable());
+    QVERIFY(!follow->isChecked());
+    QVERIFY(!follow->isEnabled());
+    QCOMPARE(follow->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+    QTest::keyClick(&r.window, Qt::Key_L, Qt::ControlModifier);
+    QVERIFY(!follow->isChecked()); // nothing imported yet
+
+    r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    QVERIFY(follow->isEnabled());
+    QVERIFY(!follow->isChecked());
+    QTest::keyClick(&r.window, Qt::Key_L, Qt::ControlModifier);
+    QVERIFY(follow->isChecked());
+    QCOMPARE(r.window.windowTitle(),
+             QStringLiteral("client_chat_log_a.txt (following) - Evenfall Chat Log Reader"));
+    QTest::keyClick(&r.window, Qt::Key_L, Qt::ControlModifier);
+    QVERIFY(!follow->isChecked());
+    QCOMPARE(r.window.windowTitle(), QStringLiteral("client_chat_log_a.txt - Evenfall Chat Log Reader"));
+}
+
+void tst_Follow::appendedLinesShowAsTheyCome()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    writeFile(path,
+              kHeader + "[06/14/2005 21:03:17] Orrik tells you: one\r\n[06/14/2005 21:03:18] Veyla: x\r\n");
+    WindowDriver r;
+    r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
+    r.get<QAction>("mnuOptionsFollowLog")->trigger();
+
+    // Pieces as a game writes them: a line of another chat, a line cut in two, two lines at once.
+    const QList<QByteArray> pieces = {"[06/14/2005 21:03:19] Veyla: y\r\n[06/14/2005 21:03:20] Orrik tel",
+                                      "ls you: two\r",
+                                      "\n[06/14/2005 21:03:21] Orrik tells you: three\r\n"
+                                      "[06/14/2005 21:03:22] Orrik tells you: four\r\n"};
+    const QStringList expected = {QStringLiteral(" Orrik tells you: one"),
+                                  QStringLiteral(" Orrik tells you: one"),
+                                  QStringLiteral(" Orrik tells you: one\r\n Orrik tells you: two"),
+                                  QStringLiteral(" Orrik tells you: one\r\n Orrik tells you: two\r\n"
+                                                 " Orrik tells you: three\r\n Orrik tells you: four")};
+    QCOMPARE(r.viewText(), expected[0]);
+    for (int i = 0; i < pieces.size(); ++i) {
+        appendBytes(path, pieces[i]);
+        r.window.followLog();
+        QCOMPARE(r.viewText(), expected[i + 1]);
+    }
+    QCOMPARE(r.window.ChatText, modMain::BuildChatText(modMain::LoadChatLog(path).log.ChatLog,
+                                                       {QStringLiteral("Orrik")}, r.window.state().options));
+    QCOMPARE(recordsOf(r.window.state().log->ChatLog), recordsOf(modMain::LoadChatLog(path).log.ChatLog));
+
+    // The timer reads without being asked.
+    appendBytes(path, "[06/14/2005 21:03:23] Orrik tells you: five\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(r.viewText().endsWith(QStringLiteral("five")), 10000);
+}
+
+void tst_Follow::newChatIsListedBelowTheOthers()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    QByteArray log = kHeader;
+    for (int i = 0; i < 30; ++i)
+        log += tellLines(QStringLiteral("Name%1").arg(i, 2, 10, QLatin1Char('0')), 1);
+    writeFile(path, log);
+    WindowDriver r;
+    r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    auto *list = r.get<QListWidget>("lstChatNames");
+    QVERIFY(r.clickChat(QStringLiteral("Name12")));
+    const int scroll = list->verticalScrollBar()->value();
+    QVERIFY(scroll > 0);
+    const QStringList before = r.chatRows();
+
+    r.get<QAction>("mnuOptionsFollowLog")->trigger();
+    appendBytes(path, tellLines(QStringLiteral("Newcomer"), 1) + tellLines(QStringLiteral("Name03"), 1) +
+                          "[06/14/2005 21:03:20] [Trade: Orrik] ore\r\n" +
+                          tellLines(QStringLiteral("Newcomer"), 1));
+    r.window.followLog();
+    QCOMPARE(r.chatRows(), before + QStringList({QStringLiteral("Newcomer"), QStringLiteral("Trade")}));
+    QCOMPARE(r.window.state().log->ChatNames, r.chatRows());
+    QCOMPARE(list->selectedItems().size(), 1);
+    QCOMPARE(list->selectedItems().first()->text(), QStringLiteral("Name12"));
+    QCOMPARE(list->verticalScrollBar()->value(), scroll);
+}
+
+void tst_Follow::viewAtTheEndStaysAtTheEnd()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    writeFile(path, kHeader + tellLines(QStringLiteral("Orrik"), 1800)); // a little over two pages
+    WindowDriver r;
+    r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
+    QCOMPARE(r.window.PageCount, 3);
+    r.window.mnuEdit_LastPage_Click();
+    auto *chat = r.get<QPlainTextEdit>("txtChat");
+    QScrollBar *bar = chat->verticalScrollBar();
+    QTest::keyClick(chat, Qt::Key_End, Qt::ControlModifier); // scrolls the last line just into sight
+    r.get<QAction>("mnuOptionsFollowLog")->trigger();
+
+    // Within the page, then past it: the view follows onto the new last page.
+    for (int count : {10, 700}) {
+        appendBytes(path, tellLines(QStringLiteral("Orrik"), count, 100, 2000 + count));
+        r.window.followLog();
+        QCOMPARE(r.window.CurrentPage, r.window.PageCount);
+        QCOMPARE(bar->value(), bar->maximum());
+        const QString shown = r.viewText();
+        QVERIFY(shown.mid(shown.lastIndexOf(u'\n'))
+                    .contains(QStringLiteral("line %1 ").arg(2000 + 2 * count - 1)));
+        const modMain::PageSpan page = modMain::PageRange(r.window.ChatText, r.window.CurrentPage);
+        QCOMPARE(r.viewText(), r.window.ChatText.mid(page.start, page.length));
+    }
+    QCOMPARE(r.window.PageCount, 4);
+    QCOMPARE(r.pageLabel(), QStringLiteral("Page 4 of 4"));
+    QVERIFY(r.pagingShown());
+    QVERIFY(r.get<QPushButton>("cmdPagePrevious")->isEnabled());
+    QVERIFY(!r.get<QPushButton>("cmdPageNext")->isEnabled());
+}
+
+void tst_Follow::viewElsewhereStaysPut()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    writeFile(path, kHeader + tellLines(QStringLiteral("Orrik"), 640)); // just under a page
+    WindowDriver r;
+    r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
+    QCOMPARE(r.window.PageCount, 1);
+    QVERIFY(!r.pagingShown());
+    QScrollBar *bar = r.get<QPlainTextEdit>("txtChat")->verticalScrollBar();
+    bar->setValue(bar->maximum() / 2); // the end is out of sight
+    const int scroll = bar->value();
+    r.get<QAction>("mnuOptionsFollowLog")->trigger();
+
+    // The page grows past its size: a second page comes, the view stays on page 1 where it was.
+    appendBytes(path, tellLines(QStringLiteral("Orrik"), 200, 100, 640));
+    r.window.followLog();
+    QCOMPARE(r.window.PageCount, 2);
+    QCOMPARE(r.window.CurrentPage, 1);
+    QCOMPARE(bar->value(), scroll);
+    const modMain::PageSpan page = modMain::PageRange(r.window.ChatText, 1);
+    QCOMPARE(r.viewText(), r.window.ChatText.mid(page.start, page.length));
+    QVERIFY(r.pagingShown());
+    QCOMPARE(r.pageLabel(), QStringLiteral("Page 1 of 2"));
+    QVERIFY(!r.get<QPushButton>("cmdPagePrevious")->isEnabled());
+    QVERIFY(r.get<QPushButton>("cmdPageNext")->isEnabled());
+
+    // On page 1 of 2, any growth leaves the page alone.
+    const QString shown = r.viewText();
+    appendBytes(path, tellLines(QStringLiteral("Orrik"), 5, 100, 840));
+    r.window.followLog();
+    QCOMPARE(r.viewText(), shown);
+    QCOMPARE(bar->value(), scroll);
+    QCOMPARE(r.window.CurrentPage, 1);
+}
+
+void tst_Follow::cutOrReplacedLogStopsWithABox_data()
+{
+    QTest::addColumn<bool>("replace");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("cut short") << false << QStringLiteral("has become shorter");
+    QTest::newRow("replaced") << true << QStringLiteral("has been replaced by another file");
+}
+
+void tst_Follow::cutOrReplacedLogStopsWithABox()
+{
+    QFETCH(bool, replace);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    writeFile(path, kHeader + tellLines(QStringLiteral("Orrik"), 5));
+    WindowDriver r;
+    r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
+    auto *follow = r.get<QAction>("mnuOptionsFollowLog");
+    follow->trigger();
+    appendBytes(path, tellLines(QStringLiteral("Veyla"), 1));
+    r.window.followLog();
+    const QString view = r.viewText();
+    const QStringList rows = r.chatRows();
+    QCOMPARE(rows.size(), 2);
+
+    if (replace) {
+        const QString other = dir.filePath(QStringLiteral("new.txt"));
+        writeFile(other, kHeader + tellLines(QStringLiteral("Orrik"), 50));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::rename(other, path));
+    } else {
+        QVERIFY(QFile::resize(path, kHeader.size()));
+    }
+    MessageSeen seen;
+    {
+        ModalAnswer answer(acceptMessage(&seen), isMessageBox());
+        r.window.followLog();
+    }
+    QCOMPARE(seen.count, 1);
+    QCOMPARE(seen.icon, QMessageBox::Warning);
+    QCOMPARE(seen.title, QStringLiteral("Evenfall Chat Log Reader"));
+    QVERIFY2(seen.text.contains(says) && seen.text.contains(QStringLiteral("stopped")),
+             qPrintable(seen.text));
+    QVERIFY(!follow->isChecked());
+    QVERIFY(!follow->isEnabled());
+    QVERIFY(!r.window.windowTitle().contains(QStringLiteral("following")));
+    QCOMPARE(r.viewText(), view);
+    QCOMPARE(r.chatRows(), rows);
+    QCOMPARE(r.window.state().log->ChatLog.size(), 6);
+
+    // The next import can be followed again.
+    writeFile(path, kHeader + tellLines(QStringLiteral("Orrik"), 5));
+    r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    QVERIFY(follow->isEnabled());
+}
+
+void tst_Follow::importTurnsFollowingOff()
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    writeFile(a, kHeader + tellLines(QStringLiteral("Orrik"), 2));
+    writeFile(dir.filePath(QStringLiteral("client_chat_log_b.txt")),
+              kHeader + tellLines(QStringLiteral("Veyla"), 2));
+    WindowDriver r;
+    r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    auto *follow = r.get<QAction>("mnuOptionsFollowLog");
+    follow->trigger();
+    QVERIFY(follow->isChecked());
+    r.import(dir.path(), QStringLiteral("client_chat_log_b.txt"));
+    QVERIFY(!follow->isChecked());
+    QVERIFY(follow->isEnabled());
+    QCOMPARE(r.window.windowTitle(), QStringLiteral("client_chat_log_b.txt - Evenfall Chat Log Reader"));
+    // What the first log gains is no longer read.
+    appendBytes(a, tellLines(QStringLiteral("Newcomer"), 1));
+    r.window.followLog();
+    QCOMPARE(r.chatRows(), QStringList{QStringLiteral("Veyla")});
+
+    // Following the new log starts where its import ended.
+    appendBytes(dir.filePath(QStringLiteral("client_chat_log_b.txt")),
+                tellLines(QStringLiteral("Veyla"), 1, 100, 2));
+    follow->trigger();
+    QCOMPARE(r.window.state().log->ChatLog.size(), 3);
+}
+
+QTEST_MAIN(tst_Follow)
+#include "tst_follow.moc"
