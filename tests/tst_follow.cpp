@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -89,6 +90,11 @@ QByteArray tellLines(const QString &name, int count, int length = 100, int first
     return bytes;
 }
 
+QString kPublic()
+{
+    return modMain::kPublicChatName;
+}
+
 } // namespace
 
 class tst_Follow : public QObject {
@@ -103,6 +109,7 @@ private slots:
     void changedFileStopsTheReads_data();
     void changedFileStopsTheReads();
     void largeGrowthComesInPieces();
+    void droppedRecordEndsItsPart();
 
     // The window.
     void menuItemAndTitle();
@@ -113,6 +120,11 @@ private slots:
     void cutOrReplacedLogStopsWithABox_data();
     void cutOrReplacedLogStopsWithABox();
     void importTurnsFollowingOff();
+    void failedImportKeepsFollowing();
+    void allLogsOfAFolderAreNotFollowed();
+    void unfinishedLastLineOfTheImportGoesOn_data();
+    void unfinishedLastLineOfTheImportGoesOn();
+    void readWaitsWhileAWorkerReadsTheLog();
 };
 
 void tst_Follow::importAndReadsAgreeWithWholeLoad_data()
@@ -311,6 +323,48 @@ void tst_Follow::largeGrowthComesInPieces()
     }
     QVERIFY(!read.more);
     QCOMPARE(total, lines);
+}
+
+// The log's last record is the only one of the last of several logs joined: dropping it leaves the
+// records and names of the others, and what comes next is added after them.
+void tst_Follow::droppedRecordEndsItsPart()
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    const QString b = dir.filePath(QStringLiteral("client_chat_log_b.txt"));
+    writeFile(a, kHeader + tellLines(QStringLiteral("Orrik"), 3) +
+                     "[06/14/2005 21:03:19] [Trade: Veyla] caf\xE9\r\n");
+    writeFile(b, kHeader + "[06/14/2005 21:04:00] Brannoc tel");
+    modMain::LoadedChatLog log = modMain::LoadChatLog(a).log;
+    log.append(modMain::LoadChatLog(b).log);
+    QCOMPARE(log.ChatNames, QStringList({QStringLiteral("Orrik"), QStringLiteral("Trade"), kPublic()}));
+
+    modMain::FollowRead read;
+    read.dropsLast = true;
+    read.records = {modMain::ParseChatLine(QStringLiteral("[06/14/2005 21:04:00] Brannoc tells you: \u0142")),
+                    modMain::ParseChatLine(QStringLiteral("[06/14/2005 21:04:01] [Trade: Veyla] again"))};
+    const modMain::FollowedNames names = modMain::appendFollowed(log, read);
+    QCOMPARE(names.dropped, kPublic());
+    QCOMPARE(names.added, QStringList{QStringLiteral("Brannoc")});
+    QCOMPARE(log.ChatNames,
+             QStringList({QStringLiteral("Orrik"), QStringLiteral("Trade"), QStringLiteral("Brannoc")}));
+    QStringList expected = recordsOf(modMain::LoadChatLog(a).log.ChatLog);
+    expected += recordsOf(read.records);
+    QCOMPARE(recordsOf(log.ChatLog), expected);
+    QCOMPARE(log.ChatLog.size(), expected.size());
+    QCOMPARE(recordText(log.ChatLog.at(4)), expected[4]);
+    QCOMPARE(modMain::BuildChatText(log.ChatLog, {QStringLiteral("Trade"), QStringLiteral("Brannoc")}, {}),
+             QStringLiteral(
+                 " [Trade: Veyla] caf\u00E9\r\n Brannoc tells you: \u0142\r\n [Trade: Veyla] again\r\n"));
+
+    // A dropped record whose chat has others takes no name with it.
+    read.records = {
+        modMain::ParseChatLine(QStringLiteral("[06/14/2005 21:04:01] [Trade: Veyla] again and more"))};
+    const modMain::FollowedNames same = modMain::appendFollowed(log, read);
+    QVERIFY(same.dropped.isNull());
+    QVERIFY(same.added.isEmpty());
+    QCOMPARE(log.ChatLog.size(), expected.size());
+    QCOMPARE(log.ChatLog.last().Text, QStringLiteral(" [Trade: Veyla] again and more"));
 }
 
 void tst_Follow::menuItemAndTitle()
@@ -556,6 +610,133 @@ void tst_Follow::importTurnsFollowingOff()
                 tellLines(QStringLiteral("Veyla"), 1, 100, 2));
     follow->trigger();
     QCOMPARE(r.window.state().log->ChatLog.size(), 3);
+}
+
+void tst_Follow::failedImportKeepsFollowing()
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    writeFile(a, kHeader + tellLines(QStringLiteral("Orrik"), 2));
+    writeFile(dir.filePath(QStringLiteral("client_chat_log_b.txt")), kHeader); // no records
+    WindowDriver r;
+    r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
+    auto *follow = r.get<QAction>("mnuOptionsFollowLog");
+    follow->trigger();
+    MessageSeen seen;
+    {
+        ModalAnswer answer(acceptMessage(&seen), isMessageBox());
+        r.import(dir.path(), QStringLiteral("client_chat_log_b.txt"));
+    }
+    QCOMPARE(seen.count, 1);
+    QVERIFY(follow->isChecked());
+    QVERIFY(r.window.windowTitle().contains(QStringLiteral("client_chat_log_a.txt (following)")));
+    appendBytes(a, tellLines(QStringLiteral("Orrik"), 1, 100, 2));
+    r.window.followLog();
+    QVERIFY(r.viewText().endsWith(tellLines(QStringLiteral("Orrik"), 1, 100, 2).mid(21).trimmed()));
+}
+
+void tst_Follow::allLogsOfAFolderAreNotFollowed()
+{
+    QTemporaryDir dir;
+    const QString b = dir.filePath(QStringLiteral("client_chat_log_b.txt"));
+    writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")),
+              kHeader + tellLines(QStringLiteral("Orrik"), 2));
+    writeFile(b, kHeader + tellLines(QStringLiteral("Veyla"), 2));
+    WindowDriver r;
+    r.import(dir.path(), QStringLiteral("client_chat_log_b.txt"));
+    auto *follow = r.get<QAction>("mnuOptionsFollowLog");
+    follow->trigger();
+    r.openAllLogs(dir.path());
+    QVERIFY(!follow->isChecked());
+    QVERIFY(!follow->isEnabled());
+    QCOMPARE(r.window.windowTitle(),
+             QStringLiteral("2 logs in %1 - Evenfall Chat Log Reader").arg(QDir(dir.path()).dirName()));
+    QTest::keyClick(&r.window, Qt::Key_L, Qt::ControlModifier);
+    QVERIFY(!follow->isChecked());
+    appendBytes(b, tellLines(QStringLiteral("Newcomer"), 1));
+    r.window.followLog();
+    QCOMPARE(r.chatRows(), QStringList({QStringLiteral("Orrik"), QStringLiteral("Veyla")}));
+    QCOMPARE(r.window.state().log->ChatLog.size(), 4);
+}
+
+void tst_Follow::unfinishedLastLineOfTheImportGoesOn_data()
+{
+    QTest::addColumn<QByteArray>("imported");
+    QTest::addColumn<QStringList>("rowsBefore");
+    QTest::newRow("the chat on view")
+        << QByteArray("[06/14/2005 21:03:18] Orrik tells you: tw") << QStringList{QStringLiteral("Orrik")};
+    QTest::newRow("another chat, its only line")
+        << QByteArray("[06/14/2005 21:03:18] Orrik tel")
+        << QStringList{QStringLiteral("Orrik"), QStringLiteral("Public/Global")};
+}
+
+// The import took a last line whose end was not written yet; the game goes on writing it. The record
+// it made is replaced, in the log, the list of chats and the text on view.
+void tst_Follow::unfinishedLastLineOfTheImportGoesOn()
+{
+    QFETCH(QByteArray, imported);
+    QFETCH(QStringList, rowsBefore);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    const QByteArray whole =
+        kHeader + "[06/14/2005 21:03:17] Orrik tells you: one\r\n" +
+        "[06/14/2005 21:03:18] Orrik tells you: two\r\n[06/14/2005 21:03:19] Veyla: x\r\n";
+    writeFile(path, whole.first(whole.indexOf("[06/14/2005 21:03:18]")) + imported);
+    WindowDriver r;
+    r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    QCOMPARE(r.chatRows(), rowsBefore);
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
+    r.get<QAction>("mnuOptionsFollowLog")->trigger();
+
+    writeFile(path, whole);
+    r.window.followLog();
+    const modMain::LoadResult loaded = modMain::LoadChatLog(path);
+    QCOMPARE(recordsOf(r.window.state().log->ChatLog), recordsOf(loaded.log.ChatLog));
+    QCOMPARE(r.chatRows(), loaded.log.ChatNames);
+    QCOMPARE(r.window.state().log->ChatNames, loaded.log.ChatNames);
+    QCOMPARE(r.window.ChatText,
+             modMain::BuildChatText(loaded.log.ChatLog, {QStringLiteral("Orrik")}, r.window.state().options));
+    QCOMPARE(r.viewText(), QStringLiteral(" Orrik tells you: one\r\n Orrik tells you: two"));
+}
+
+// A chat text built on a worker reads the log: while one may, what is appended waits in the file.
+void tst_Follow::readWaitsWhileAWorkerReadsTheLog()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    // Enough records for a chat text to be built on a worker.
+    writeFile(path, kHeader + tellLines(QStringLiteral("Orrik"), 30000, 60) +
+                        tellLines(QStringLiteral("Veyla"), 30000, 60));
+    WindowDriver r;
+    r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
+    r.window.mnuEdit_LastPage_Click();
+    r.get<QAction>("mnuOptionsFollowLog")->trigger();
+    const QByteArray added = tellLines(QStringLiteral("Orrik"), 1, 60, 30000);
+    {
+        PoolBlocker blocker;
+        auto *list = r.get<QListWidget>("lstChatNames");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+        QVERIFY(r.window.isBusy());
+        appendBytes(path, added);
+        r.window.followLog();
+        QCOMPARE(r.window.state().log->ChatLog.size(), 60000);
+
+        // Cancelled: the window forgets the text, but its worker has yet to run and read the log.
+        QProgressDialog *progress = nullptr;
+        QTRY_VERIFY((progress = r.window.findChild<QProgressDialog *>()) && progress->isVisible());
+        QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+        QVERIFY(!r.window.isBusy());
+        QCOMPARE(r.window.SelectedChats, QStringList{QStringLiteral("Orrik")});
+        r.window.followLog();
+        QCOMPARE(r.window.state().log->ChatLog.size(), 60000);
+    }
+    // Once the worker is done, the poll reads what waited.
+    QTRY_COMPARE(r.window.state().log->ChatLog.size(), 60001);
+    QVERIFY(r.viewText().endsWith(QString::fromLatin1(added.mid(21).trimmed())));
+    QCOMPARE(r.window.ChatText, modMain::BuildChatText(modMain::LoadChatLog(path).log.ChatLog,
+                                                       {QStringLiteral("Orrik")}, r.window.state().options));
 }
 
 QTEST_MAIN(tst_Follow)

@@ -6,10 +6,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressDialog>
-#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThreadPool>
 
 #include "ChatLogFolder.h"
 #include "RecentLogs.h"
@@ -26,32 +24,6 @@ QByteArray logOf(const QByteArray &partner, int lines = 1)
         log += "[06/14/2005 21:03:17] " + partner + " tells you: line " + QByteArray::number(i) + "\r\n";
     return log;
 }
-
-// Holds every thread of the global pool, so that the work the window starts waits for release().
-// Deterministic where a slow file would only make a race unlikely.
-class PoolBlocker {
-public:
-    PoolBlocker()
-    {
-        QThreadPool *pool = frmMain::workerPool();
-        threads_ = pool->maxThreadCount();
-        for (int i = 0; i < threads_; ++i)
-            pool->start([this] { gate_.acquire(); });
-        QTRY_COMPARE(pool->activeThreadCount(), threads_);
-    }
-    ~PoolBlocker() { release(); }
-    void release()
-    {
-        if (!released_)
-            gate_.release(threads_);
-        released_ = true;
-    }
-
-private:
-    QSemaphore gate_;
-    int threads_ = 0;
-    bool released_ = false;
-};
 
 // The progress dialog on screen, or nullptr.
 QProgressDialog *shownProgress(WindowDriver &w)

@@ -12,7 +12,9 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QTest>
+#include <QThreadPool>
 
 #include "GuiTestHelpers.h"
 #include "frmMain.h"
@@ -172,4 +174,30 @@ public:
     }
 
     frmMain window;
+};
+
+// Holds every thread of the window's worker pool, so that the work the window starts waits for release().
+// Deterministic where a slow file would only make a race unlikely.
+class PoolBlocker {
+public:
+    PoolBlocker()
+    {
+        QThreadPool *pool = frmMain::workerPool();
+        threads_ = pool->maxThreadCount();
+        for (int i = 0; i < threads_; ++i)
+            pool->start([this] { gate_.acquire(); });
+        QTRY_COMPARE(pool->activeThreadCount(), threads_);
+    }
+    ~PoolBlocker() { release(); }
+    void release()
+    {
+        if (!released_)
+            gate_.release(threads_);
+        released_ = true;
+    }
+
+private:
+    QSemaphore gate_;
+    int threads_ = 0;
+    bool released_ = false;
 };
