@@ -60,6 +60,10 @@ for size in "${size_list[@]}"; do
     fi
 done
 
+echo "== Follow Log: 1,000 lines appended at a time to the 100 MB log while the window follows"
+echo "   (targets: on screen within 700 ms of the write, at most 20 ms of the GUI thread per append)"
+"$BUILD_DIR/bench/bench_follow" "$work/100M/client_chat_log_100M.txt" --batches 10
+
 logs=()
 for size in "${size_list[@]}"; do
     logs+=("$work/$size/client_chat_log_$size.txt")
