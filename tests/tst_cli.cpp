@@ -42,6 +42,25 @@ struct Setup {
     QByteArray input;              // else these bytes
 };
 
+#ifdef Q_OS_UNIX
+// Starts the tool with a pipe of our own as its standard output (QProcess drains a closed channel
+// instead of closing it), so a test decides when the pipe is read or closed. Returns the read end.
+int startIntoOwnPipe(QProcess &process, const QStringList &arguments)
+{
+    int ends[2];
+    if (pipe(ends) != 0)
+        qFatal("cannot make a pipe");
+    process.setChildProcessModifier([ends] {
+        dup2(ends[1], STDOUT_FILENO);
+        close(ends[0]);
+        close(ends[1]);
+    });
+    process.start(QStringLiteral(EVENFALL_CLI), arguments);
+    close(ends[1]);
+    return ends[0];
+}
+#endif
+
 Run runCli(const QStringList &arguments, const Setup &setup)
 {
     QProcess process;
@@ -632,22 +651,13 @@ void tst_Cli::anyBytesEndWithoutCrash()
 void tst_Cli::closedPipeEndsTheRun()
 {
 #ifdef Q_OS_UNIX
-    // A pipe of our own as the program's output (QProcess drains a closed channel instead of closing
-    // it), carrying far more text than a pipe holds, so the program is still writing when we go away.
-    int ends[2];
-    QCOMPARE(pipe(ends), 0);
+    // Far more text than a pipe holds, so the program is still writing when we go away.
     QProcess process;
-    process.setChildProcessModifier([ends] {
-        dup2(ends[1], STDOUT_FILENO);
-        close(ends[0]);
-        close(ends[1]);
-    });
-    process.start(QStringLiteral(EVENFALL_CLI),
-                  {QStringLiteral("show"), generated_, QStringLiteral("Public/Global")});
-    close(ends[1]);
+    const int output =
+        startIntoOwnPipe(process, {QStringLiteral("show"), generated_, QStringLiteral("Public/Global")});
     char head[100];
-    const bool readSome = read(ends[0], head, sizeof head) > 0;
-    close(ends[0]);
+    const bool readSome = read(output, head, sizeof head) > 0;
+    close(output);
     QVERIFY(readSome);
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit); // not killed by SIGPIPE
@@ -944,23 +954,15 @@ void tst_Cli::logCutShortWhileRead()
     QTemporaryDir dir;
     const QString log = writeFile(dir.filePath(QStringLiteral("log.txt")),
                                   QByteArray::fromStdString(loggen::generateToString({16 << 20, 11})));
-    int ends[2];
-    QCOMPARE(pipe(ends), 0);
     QProcess process;
-    process.setChildProcessModifier([ends] {
-        dup2(ends[1], STDOUT_FILENO);
-        close(ends[0]);
-        close(ends[1]);
-    });
-    process.start(QStringLiteral(EVENFALL_CLI),
-                  {QStringLiteral("show"), log, QStringLiteral("Public/Global")});
-    close(ends[1]);
+    const int output =
+        startIntoOwnPipe(process, {QStringLiteral("show"), log, QStringLiteral("Public/Global")});
     char buffer[65536];
-    const bool begun = read(ends[0], buffer, 100) > 0;
+    const bool begun = read(output, buffer, 100) > 0;
     QVERIFY(QFile::resize(log, 1 << 20));
-    while (read(ends[0], buffer, sizeof buffer) > 0) {
+    while (read(output, buffer, sizeof buffer) > 0) {
     }
-    close(ends[0]);
+    close(output);
     QVERIFY(begun);
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
