@@ -204,12 +204,19 @@ public:
     TimestampedLargestChat(WindowDriver &driver, QListWidgetItem *largest) : driver_(driver)
     {
         clickChat(largest);
-        driver_.get<QAction>("mnuOptionsShowTimestamp")->trigger();
-        WindowDriver::settle();
+        toggleTimestamps();
     }
-    ~TimestampedLargestChat() { driver_.get<QAction>("mnuOptionsShowTimestamp")->trigger(); }
+    ~TimestampedLargestChat() { toggleTimestamps(); }
 
 private:
+    // The text of a large chat is built on a worker: wait for it.
+    void toggleTimestamps()
+    {
+        driver_.get<QAction>("mnuOptionsShowTimestamp")->trigger();
+        driver_.waitUntilIdle();
+        WindowDriver::settle();
+    }
+
     WindowDriver &driver_;
 };
 
