@@ -614,9 +614,9 @@ private:
     bool empty_ = true;
 };
 
-// The bytes of every chat name asked for as the file holds them, so that a line none of them occurs in
-// is passed over before it is decoded: a line's chat name is always a part of its text. Nothing when
-// every line must be decoded: all chats wanted, a wanted name that lines without a name of their own
+// The bytes of every chat name (or text) asked for as the file holds them, so that a line none of them
+// occurs in is passed over before it is decoded: a line's chat name, like its text, is a part of it. Nothing
+// when every line must be decoded: all chats wanted, a wanted name that lines without a name of their own
 // have (the public chat, the empty name), an encoding whose characters are not bytes of their own,
 // or a name with the character that stands for undecodable bytes. A name the encoding cannot hold
 // occurs in no line and has no bytes.
