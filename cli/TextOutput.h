@@ -9,6 +9,8 @@
 
 #include "DateTime.h"
 
+class QFile;
+
 namespace modMain {
 class TextFileWriter;
 }
@@ -21,7 +23,8 @@ namespace chatlogcli {
 //
 // Output can be held back until the caller knows it is wanted, then released or dropped. What is held
 // stays in memory up to a few megabytes, then goes to a temporary file, so that holding costs no more
-// memory however long it lasts.
+// memory however long it lasts. The temporary file goes where the system keeps them (TMPDIR on Unix) and
+// has no name from the moment it is made, where the system allows, so that nothing is left behind.
 //
 // After a failure nothing more is written; failed() says so, so that the caller can stop its work.
 class TextOutput {
@@ -70,7 +73,7 @@ private:
 
     bool holding_ = false;
     QByteArray held_;
-    std::FILE *spill_ = nullptr;
+    std::unique_ptr<QFile> spill_;
 
     int error_ = 0;     // errno of a failed write to the stream
     QString errorText_; // the message for any other failure

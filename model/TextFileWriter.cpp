@@ -93,6 +93,19 @@ InPlace openInPlace(const QString &path, bool waitForReader, int *fd, QString *e
 } // namespace
 #endif
 
+bool writeWhole(QFileDevice &file, QByteArrayView bytes, QString *error)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const qint64 written = file.write(bytes.data() + done, bytes.size() - done);
+        if (written <= 0) {
+            *error = written < 0 ? file.errorString() : QStringLiteral("Nothing more could be written");
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
 TextFileWriter::TextFileWriter(const QString &path, bool waitForReader)
     : path_(path), waitForReader_(waitForReader)
 {
@@ -142,8 +155,7 @@ bool TextFileWriter::write(QByteArrayView bytes, QString *error)
         return !failed_;
     }
 #endif
-    if (file_->write(bytes.data(), bytes.size()) != bytes.size()) {
-        *error = file_->errorString();
+    if (!writeWhole(*file_, bytes, error)) {
         file_->cancelWriting();
         failed_ = true;
     }

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <functional>
 #include <thread>
 
@@ -509,6 +510,29 @@ void tst_Cli::outputThatCannotBeWrittenFails()
     QCOMPARE(run.out, QByteArray());
     QVERIFY2(QString::fromUtf8(run.err).contains(target), run.err.constData());
     QVERIFY(!QFile::exists(target));
+
+#ifdef Q_OS_UNIX
+    // A disk that fills up midway gives a short write and then a failing one; so does a limit on the
+    // size of files, on any disk. The system's reason is told, and the old file is kept.
+    QTemporaryDir dir;
+    const QString kept = writeFile(dir.filePath(QStringLiteral("kept.txt")), "old content");
+    Setup limited;
+    limited.inChild = [] {
+        std::signal(SIGXFSZ, SIG_IGN); // the failing write is then an error, not the end of the program
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 64 << 10;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    };
+    const Run full = runCli({QStringLiteral("show"), generated_, QStringLiteral("Public/Global"),
+                             QStringLiteral("--output"), kept},
+                            limited);
+    QCOMPARE(full.status, 1);
+    QCOMPARE(full.err, ("evenfall-chatlog: " + kept + ": ").toUtf8() + std::strerror(EFBIG) + '\n');
+    QCOMPARE(readFile(kept), QByteArray("old content"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("kept.txt")});
+#endif
 }
 
 void tst_Cli::unreadableLogs_data()
@@ -900,6 +924,43 @@ void tst_Cli::heldOutputOfAChatThatComesLate()
     QVERIFY2(run.err.contains("no chat named \"Zora\"; the chats in it are:\n") &&
                  run.err.contains("\n  \"Trade\"\n"),
              run.err.constData());
+
+#ifdef Q_OS_LINUX
+    // What waits goes to a file where TMPDIR says (a small /tmp must not fail a large export), and the
+    // file has no name from the start. The tool is caught while it reads that file back into a pipe
+    // that is not read, and its open files are looked at.
+    QTemporaryDir temporaries;
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), temporaries.path());
+    process.setProcessEnvironment(environment);
+    const int output = startIntoOwnPipe(process, QStringList{QStringLiteral("show"), late} + chats);
+    QByteArray out(1, '\0');
+    const bool begun = read(output, out.data(), 1) == 1;
+    QStringList held;
+    const QString descriptors = QStringLiteral("/proc/%1/fd").arg(process.processId());
+    for (const QString &fd :
+         QDir(descriptors).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char target[4096];
+        const ssize_t n =
+            readlink(QFile::encodeName(descriptors + u'/' + fd).constData(), target, sizeof target);
+        if (n > 0 && QFile::decodeName(QByteArray(target, n)).startsWith(temporaries.path() + u'/'))
+            held.append(QFile::decodeName(QByteArray(target, n)));
+    }
+    char buffer[65536];
+    for (ssize_t n; (n = read(output, buffer, sizeof buffer)) > 0;)
+        out.append(buffer, n);
+    close(output);
+    QVERIFY(process.waitForFinished(60000));
+    QVERIFY(begun);
+    QCOMPARE(held.size(), 1);
+    QVERIFY2(held[0].endsWith(QStringLiteral(" (deleted)")), qPrintable(held[0]));
+    QCOMPARE(QDir(temporaries.path())
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList());
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(out == expected);
+#endif
 }
 
 void tst_Cli::failureAfterOutputBegan()

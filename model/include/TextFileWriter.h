@@ -5,9 +5,15 @@
 
 #include <memory>
 
+class QFileDevice;
 class QSaveFile;
 
 namespace modMain {
+
+// Writes all of bytes to file, which is open for writing; false with the system's reason in *error. A
+// write that stops short (a disk that filled up) is tried again for the rest, which then fails with the
+// reason that the short one did not give.
+bool writeWhole(QFileDevice &file, QByteArrayView bytes, QString *error);
 
 // Writes a file in pieces. A regular file (or a new one) is written to a temporary beside it and
 // replaces the old one in one step at commit, so a writer that fails or is dropped before commit leaves
