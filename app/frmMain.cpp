@@ -510,9 +510,17 @@ void frmMain::openAllLogs(const QString &folder)
         return;
     }
     const QString localFolder = platformpaths::toLocalPath(folder);
+    // Listed again by the rule the command line follows, and by the names' bytes: the file list's
+    // names, decoded by Qt, would not open a name that is not valid UTF-8.
+    QStringList names;
+    QString listError;
+    if (!localfiles::listFiles(localFolder, modMain::isSessionLogName, &names, &listError)) {
+        showMessageBox(this, QStringLiteral("Cannot read folder %1:\n%2.").arg(folder, listError), 48,
+                       QStringLiteral("Error"));
+        return;
+    }
+    modMain::sortSessionLogNames(names);
     QStringList files;
-    QStringList names = list.items();
-    std::sort(names.begin(), names.end()); // the names carry date and time: the order of the sessions
     for (const QString &name : std::as_const(names))
         files.append(QDir(localFolder).filePath(name));
     if (files.isEmpty()) {

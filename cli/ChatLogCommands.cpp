@@ -580,7 +580,9 @@ int history(const Terminal &terminal, const QCommandLineParser &parser, const Op
                 return;
             if (headerDue) {
                 headerDue = false;
-                output.append(QStringLiteral("== %1 ==").arg(log.name));
+                output.append(u"== ");
+                output.appendName(log.name);
+                output.append(u" ==");
                 output.endLine();
             }
             writeLine(output, line, style);

@@ -12,6 +12,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "NativeNames.h"
 #include "TextCodec.h"
 #include "TextFileWriter.h"
 
@@ -131,6 +132,29 @@ void TextOutput::append(QStringView text)
     }
     if (used_ >= kBlockBytes)
         flushBlock();
+}
+
+void TextOutput::appendBytes(QByteArrayView bytes)
+{
+    reserve(bytes.size());
+    std::memcpy(block_.data() + used_, bytes.data(), size_t(bytes.size()));
+    used_ += bytes.size();
+    if (used_ >= kBlockBytes)
+        flushBlock();
+}
+
+void TextOutput::appendName(QStringView name)
+{
+    if (!utf8_) {
+        append(name);
+        return;
+    }
+    // A search prints the same name on many lines.
+    if (name != lastName_) {
+        lastName_ = name.toString();
+        lastNameBytes_ = nativenames::toNative(name);
+    }
+    appendBytes(lastNameBytes_);
 }
 
 void TextOutput::appendStamp(double days)

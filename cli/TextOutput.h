@@ -39,6 +39,9 @@ public:
 
     // Text without line ends.
     void append(QStringView text);
+    // A file name: to standard output as the bytes the system names the file by (NativeNames.h), so that
+    // the name printed opens the file, as ls and grep print names; to a file as text.
+    void appendName(QStringView name);
     // "[MM/dd/yyyy HH:mm:ss]", as the reader shows a line's timestamp.
     void appendStamp(double days);
     void endLine();
@@ -58,6 +61,7 @@ public:
 
 private:
     void reserve(qsizetype bytes);
+    void appendBytes(QByteArrayView bytes);
     void flushBlock();
     void handOn(const char *data, qsizetype size);
     void deliver(const char *data, qsizetype size);
@@ -70,6 +74,8 @@ private:
 
     QByteArray block_;
     qsizetype used_ = 0;
+    QString lastName_; // the name appendName last wrote, and its bytes
+    QByteArray lastNameBytes_;
 
     bool holding_ = false;
     QByteArray held_;

@@ -1,15 +1,19 @@
 #include "LocalFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include "NativeNames.h"
 
 namespace localfiles {
 
@@ -25,7 +29,7 @@ bool openRegularFile(QFile &file, const QString &path, QString *error)
     // nothing can swap the file between the check and the open.
     int fd = -1;
     do {
-        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        fd = ::open(nativenames::toNative(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return fail(QString::fromLocal8Bit(std::strerror(errno)));
@@ -69,7 +73,53 @@ bool sameFile(const QByteArray &nativeA, const QByteArray &nativeB)
 
 bool sameFile(const QString &a, const QString &b)
 {
+#ifdef Q_OS_UNIX
+    return sameFile(nativenames::toNative(a), nativenames::toNative(b));
+#else
     return sameFile(QFile::encodeName(a), QFile::encodeName(b));
+#endif
+}
+
+bool listFiles(const QString &folder, const std::function<bool(QStringView name)> &wanted, QStringList *names,
+               QString *error)
+{
+    names->clear();
+#ifdef Q_OS_UNIX
+    // By the bytes of the names: Qt's listing decodes a name that is not valid UTF-8 to one that no
+    // longer opens.
+    DIR *dir = ::opendir(nativenames::toNative(folder).constData());
+    if (!dir) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    errno = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QString name = nativenames::fromNative(entry->d_name);
+        struct stat st {};
+        // Only files: a FIFO would wait for a writer, a folder cannot be read.
+        if (wanted(name) && ::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
+            names->append(name);
+        errno = 0;
+    }
+    const int failed = errno;
+    ::closedir(dir);
+    if (failed != 0) {
+        names->clear();
+        *error = QString::fromLocal8Bit(std::strerror(failed));
+        return false;
+    }
+#else
+    const QDir dir(folder);
+    if (!dir.exists()) {
+        *error = QStringLiteral("No such folder");
+        return false;
+    }
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Readable | QDir::Hidden, QDir::NoSort)) {
+        if (wanted(name))
+            names->append(name);
+    }
+#endif
+    return true;
 }
 
 } // namespace localfiles

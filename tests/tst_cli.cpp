@@ -149,12 +149,13 @@ const QByteArray kHandLog = "Chat log for Veyla started 06/14/2005 21:00:03\r\n"
                             "[06/14/2005 21:01:20] [Lo\tre: Orrik] old tales\r\n"
                             "Kestin: untimed again\r\n";
 
-// Three sessions of one player, a session without a line, and files that are not logs.
+// Three sessions of one player, one named in capitals (the case of a name is no part of the session
+// order), a session without a line, and files that are not logs.
 const struct {
     const char *name;
     QByteArray bytes;
 } kSessions[] = {
-    {"client_chat_log_2005-06-16_0900.txt", "Chat log for Veyla started 06/16/2005 09:00:00\r\n"
+    {"CLIENT_CHAT_LOG_2005-06-16_0900.TXT", "Chat log for Veyla started 06/16/2005 09:00:00\r\n"
                                             "[06/16/2005 09:00:10] You tell Orrik: second ORE\r\n"
                                             "[06/16/2005 09:00:20] [Trade: Veyla] wtb ore\r\n"},
     {"client_chat_log_2005-06-14_2100.txt", "Chat log for Veyla started 06/14/2005 21:00:00\r\n"
@@ -746,9 +747,9 @@ void tst_Cli::fileNamesThatAreNotUtf8()
 #ifndef Q_OS_UNIX
     QSKIP("file names are bytes on Unix only");
 #else
-    // "café log.txt" in Latin-1: the name no UTF-8 text can spell. The shell passes the raw bytes.
+    // A log named "café" in Latin-1: a name no UTF-8 text can spell. The shell passes the raw bytes.
     QTemporaryDir dir;
-    const QByteArray name = "caf\xE9 log.txt";
+    const QByteArray name = "client_chat_log_caf\xE9.txt";
     const QByteArray path = QFile::encodeName(dir.path()) + '/' + name;
     // QTemporaryDir cannot name it either, so it is removed here.
     const auto remove = qScopeGuard([&] { ::unlink(path.constData()); });
@@ -760,10 +761,11 @@ void tst_Cli::fileNamesThatAreNotUtf8()
 
     QProcess shell;
     shell.setWorkingDirectory(dir.path());
-    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"),
-                                            QStringLiteral("\"$0\" list \"$(printf 'caf\\351 log.txt')\"; "
-                                                           "\"$0\" list \"$(printf 'caf\\351 gone.txt')\""),
-                                            QStringLiteral(EVENFALL_CLI)});
+    shell.start(QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("\"$0\" list \"$(printf 'client_chat_log_caf\\351.txt')\"; "
+                                "\"$0\" list \"$(printf 'caf\\351 gone.txt')\""),
+                 QStringLiteral(EVENFALL_CLI)});
     QVERIFY(shell.waitForFinished(60000));
     QCOMPARE(shell.readAllStandardOutput(), runCli({QStringLiteral("list"), hand_}).out);
     // A message names the file by its own bytes.
@@ -1045,7 +1047,7 @@ void tst_Cli::history_data()
     QTest::newRow("headers only before the sessions that show lines")
         << args("--file-headers Trade Orrik")
         << lf("== client_chat_log_2005-06-14_2100.txt ==\n Orrik tells you: first ore\n"
-              " [Trade: Kestin] ore for sale\n== client_chat_log_2005-06-16_0900.txt ==\n"
+              " [Trade: Kestin] ore for sale\n== CLIENT_CHAT_LOG_2005-06-16_0900.TXT ==\n"
               " You tell Orrik: second ORE\n [Trade: Veyla] wtb ore\n");
     QTest::newRow("game feedback shows by default")
         << args("Public/Global") << lf(" You have gathered 2 iron ore.\n Veyla: hello Orrik\n");
@@ -1100,7 +1102,7 @@ void tst_Cli::search_data()
     QTest::addColumn<QString>("message"); // in the one line of standard error; empty: none
 
     const QByteArray first = "%S/client_chat_log_2005-06-14_2100.txt\t";
-    const QByteArray last = "%S/client_chat_log_2005-06-16_0900.txt\t";
+    const QByteArray last = "%S/CLIENT_CHAT_LOG_2005-06-16_0900.TXT\t";
     QTest::newRow("a fixed string in a folder: the sessions in order, nothing but logs")
         << args("ore %S") << 0
         << lf(first + "Orrik\t Orrik tells you: first ore\n" + first +

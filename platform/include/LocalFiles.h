@@ -2,6 +2,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <functional>
 
 class QFile;
 
@@ -12,6 +16,9 @@ namespace localfiles {
 
 // The text of the error that openRegularFile reports for anything but a regular file.
 inline const QString kNotRegularFile = QStringLiteral("not a regular file");
+
+// Paths here may name a file by bytes that are not valid UTF-8, escaped as NativeNames.h describes: as
+// listFiles gives them and the command line passes them.
 
 // Opens path (a local path) for reading when it is a regular file, or a symbolic link to one. Anything
 // else (a FIFO, a device, a socket, a folder) is not read and gives kNotRegularFile; the check is made on
@@ -24,5 +31,12 @@ bool openRegularFile(QFile &file, const QString &path, QString *error);
 // another spelling of the same path. False when either does not exist.
 bool sameFile(const QByteArray &nativeA, const QByteArray &nativeB);
 bool sameFile(const QString &a, const QString &b);
+
+// The names (without folder) of the regular files of folder, and of symbolic links to one, for which
+// wanted is true, in no particular order. Every name the folder holds is seen, one that is not valid
+// UTF-8 too, so that each opens again by its folder, a separator and its name. False with the system's
+// reason in *error when the folder cannot be listed.
+bool listFiles(const QString &folder, const std::function<bool(QStringView name)> &wanted, QStringList *names,
+               QString *error);
 
 } // namespace localfiles
