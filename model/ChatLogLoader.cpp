@@ -55,7 +55,7 @@ size_t qHash(NameKey key, size_t seed)
 // load changes nothing.
 class LogBuilder {
 public:
-    void addLine(QStringView line)
+    void addLine(QStringView line, qint64 /*number*/)
     {
         const detail::LineShape shape = detail::shapeOfLine(line, &dates_);
         // Names are listed in order of first appearance: "Public/Global" too joins the table where its
@@ -129,9 +129,9 @@ const char16_t *findLineEnd(const char16_t *p, const char16_t *end)
     return p;
 }
 
-// Splits decoded text into lines at CR LF, LF or a lone CR and hands them on; the first line is the
-// header (unless the text is a later part of a file) and empty lines are skipped. A line cut by the end
-// of a chunk waits for the next one.
+// Splits decoded text into lines at CR LF, LF or a lone CR and hands them on with their numbers (from 1,
+// counting every line fed); the first line is the header (unless the text is a later part of a file)
+// and empty lines are skipped. A line cut by the end of a chunk waits for the next one.
 template <typename LineSink> class LineSplitter {
 public:
     LineSplitter(LineSink &sink, bool withHeader) : sink_(sink), headerSeen_(!withHeader) {}
@@ -167,9 +167,10 @@ public:
 private:
     void line(QStringView line)
     {
+        ++lines_;
         if (headerSeen_) {
             if (!line.isEmpty())
-                sink_.addLine(line);
+                sink_.addLine(line, lines_);
         } else {
             headerSeen_ = true;
         }
@@ -178,6 +179,7 @@ private:
     LineSink &sink_;
     bool headerSeen_ = false;
     qsizetype scanned_ = 0; // characters at the start of the next text known to hold no line end
+    qint64 lines_ = 0;
 };
 
 LoadResult failure(LoadStatus status, const QString &errorText)
@@ -316,6 +318,38 @@ const char *findLineEndByte(const char *p, const char *end)
     while (p < end && *p != '\r' && *p != '\n')
         ++p;
     return p;
+}
+
+// The number of lines that end in [p, end): at CR LF, a lone CR or LF. crBefore tells whether the byte
+// before p was a CR (then an LF at p ends no line of its own), and is left telling it of the byte
+// before end.
+qint64 countLineEnds(const char *p, const char *end, bool &crBefore)
+{
+    if (p == end)
+        return 0;
+    qint64 ends = *p == '\r' || (*p == '\n' && !crBefore);
+    const char *q = p + 1;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time into sixteen byte-wide counters, summed before any can overflow: this
+    // runs over every byte of a search that passes most lines over unread, and must stay cheap.
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    while (end - q >= 16) {
+        __m128i counts = _mm_setzero_si128();
+        for (qsizetype round = std::min<qsizetype>((end - q) / 16, 255); round > 0; --round, q += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q));
+            const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q - 1));
+            const __m128i lineEnds = _mm_or_si128(
+                _mm_cmpeq_epi8(v, cr), _mm_andnot_si128(_mm_cmpeq_epi8(before, cr), _mm_cmpeq_epi8(v, lf)));
+            counts = _mm_sub_epi8(counts, lineEnds); // a line end compares as -1
+        }
+        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+        ends += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums));
+    }
+#endif
+    for (; q < end; ++q)
+        ends += *q == '\r' || (*q == '\n' && q[-1] != '\r');
+    crBefore = end[-1] == '\r';
+    return ends;
 }
 
 #ifdef Q_OS_UNIX
@@ -586,11 +620,12 @@ public:
     {
     }
 
-    void addLine(QStringView line)
+    void addLine(QStringView line, qint64 number)
     {
         const detail::LineShape shape = detail::shapeOfLine(line, &dates_);
         LogLine out;
         out.line = line;
+        out.number = number;
         out.chatName = shape.kind == detail::LineKind::Public ? QStringView(kPublicChatName) : shape.chatName;
         out.textStart = shape.textStart;
         out.timeStamp = shape.timeStamp;
@@ -718,6 +753,9 @@ LoadResult splitNamedLines(Source &source, qsizetype readSize, LogEncoding encod
     QString decoded;
     NameFinder finder(names);
     auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
+    // Lines are numbered by counting the line ends of the lines passed over too.
+    qint64 linesEnded = 0;
+    bool crBefore = false;
 
     for (;;) {
         if (buffer.size() < kept + readSize)
@@ -755,10 +793,13 @@ LoadResult splitNamedLines(Source &source, qsizetype readSize, LogEncoding encod
             forwarder.skipLine(); // a record, of whichever chat
 
         finder.reset(QByteArrayView(data, complete));
+        qsizetype counted = 0; // linesEnded holds the line ends before data + counted
         for (qsizetype hit = finder.next(pos); hit >= 0; hit = finder.next(pos)) {
             qsizetype begin = hit;
             while (begin > pos && !isLineEnd(data[begin - 1]))
                 --begin;
+            linesEnded += countLineEnds(data + counted, data + begin, crBefore);
+            counted = begin;
             const qsizetype end = findLineEndByte(data + hit, data + complete) - data;
             const qsizetype withEnd = std::min(end + 1, complete);
             const QByteArrayView bytes(data + begin, withEnd - begin);
@@ -766,9 +807,10 @@ LoadResult splitNamedLines(Source &source, qsizetype readSize, LogEncoding encod
                 decoded.resize(bytes.size() + 4);
             char16_t *text = reinterpret_cast<char16_t *>(decoded.data());
             const qsizetype n = decoder.decode(bytes, text, true) - (withEnd - end);
-            forwarder.addLine(QStringView(text, n));
+            forwarder.addLine(QStringView(text, n), linesEnded + 1);
             pos = withEnd;
         }
+        linesEnded += countLineEnds(data + counted, data + complete, crBefore);
 
         std::memmove(buffer.data(), buffer.data() + complete, size_t(size - complete));
         kept = size - complete;

@@ -444,6 +444,10 @@ void tst_Loader::linesOfSomeChatsAreThoseOfTheLoad()
     const QString path = writeLog(dir, bytes);
     const modMain::LoadResult loaded = modMain::LoadChatLog(path);
     QCOMPARE(loaded.status, LoadStatus::Loaded);
+    // Each line also tells its number in the file, which a line passed over unread still counts.
+    QList<qint64> numbers;
+    reference::recordLines(reference::decodeWhole(bytes), &numbers);
+    QCOMPARE(numbers.size(), loaded.log.ChatLog.size());
     const QList<QStringList> selections = {
         {QStringLiteral("Orrik")},
         {QStringLiteral("Caf\u00E9"), QStringLiteral("\u4E2D\u6587")},
@@ -465,9 +469,11 @@ void tst_Loader::linesOfSomeChatsAreThoseOfTheLoad()
     for (const QStringList &chats : selections) {
         for (const QString &text : texts) {
             QStringList expected;
-            for (const modMain::ChatLine &r : loaded.log.ChatLog) {
+            for (qsizetype i = 0; i < loaded.log.ChatLog.size(); ++i) {
+                const modMain::ChatLine r = loaded.log.ChatLog[i];
                 if ((chats.isEmpty() || chats.contains(r.ChatName)) && r.Text.contains(text))
-                    expected.append(r.ChatName + u'|' + r.Text + u'|' + QString::number(r.TimeStamp));
+                    expected.append(r.ChatName + u'|' + r.Text + u'|' + QString::number(r.TimeStamp) + u'|' +
+                                    QString::number(numbers[i]));
             }
             for (qsizetype readSize : {1, 2, 5, 64, 1 << 18}) {
                 QFile file(path);
@@ -481,7 +487,7 @@ void tst_Loader::linesOfSomeChatsAreThoseOfTheLoad()
                         const modMain::ChatLine parsed = modMain::ParseChatLine(l.line.toString());
                         QCOMPARE(l.chatName, parsed.ChatName);
                         got.append(l.chatName.toString() + u'|' + l.text().toString() + u'|' +
-                                   QString::number(l.timeStamp));
+                                   QString::number(l.timeStamp) + u'|' + QString::number(l.number));
                     },
                     chats, text);
                 QCOMPARE(r.status, LoadStatus::Loaded);

@@ -144,6 +144,7 @@ LoadResult LoadChatLog(QIODevice &device, const LoadOptions &options = {});
 // call. The record it gives is ParseChatLine(line).
 struct LogLine {
     QStringView line;        // the whole line, without its line end
+    qint64 number = 0;       // its place in the file: the header is line 1, and empty lines count
     QStringView chatName;    // kPublicChatName for a public line
     qsizetype textStart = 0; // the record's Text is line.sliced(textStart)
     double timeStamp = 0.0;
