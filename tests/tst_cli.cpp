@@ -170,11 +170,24 @@ const struct {
     {"client_chat_log_2005-06-14_2100.txt.bak", "Old\r\n[06/14/2005 21:00:00] Orrik tells you: ore\r\n"},
 };
 
+// Lines on which a backtracking regular expression has more ways to try than any limit allows: a run of
+// words and spaces that cannot reach the end of the line.
+const QByteArray kRunawayLine =
+    "[06/14/2005 21:03:17] [Guild] Brannoc: the bridge at Greyford is bugged again, "
+    "watch your step\r\n";
+const QByteArray kLateRunaway = "Chat log for Veyla started 06/14/2005 21:00:03\r\n"
+                                "[06/14/2005 21:00:10] Orrik tells you: hi there\r\n"
+                                "\r\n" +
+                                kRunawayLine + "[06/14/2005 21:00:20] Veyla: after it\r\n";
+
 // Placeholders in the rows of a table: %S the folder of sessions, %H the hand-made log, %E a folder
-// without logs, %M a file that does not exist.
+// without logs, %M a file that does not exist, %G a log whose one line no regular expression decides,
+// %L a log with such a line after one that matches.
 QString expand(QString text, const QTemporaryDir &dir)
 {
     return text.replace(QStringLiteral("%S"), dir.filePath(QStringLiteral("sessions")))
+        .replace(QStringLiteral("%G"), dir.filePath(QStringLiteral("runaway.txt")))
+        .replace(QStringLiteral("%L"), dir.filePath(QStringLiteral("late runaway.txt")))
         .replace(QStringLiteral("%H"), dir.filePath(QStringLiteral("hand.txt")))
         .replace(QStringLiteral("%E"), dir.filePath(QStringLiteral("no logs")))
         .replace(QStringLiteral("%M"), dir.filePath(QStringLiteral("missing.txt")));
@@ -246,6 +259,8 @@ void tst_Cli::initTestCase()
                         sessions_ + QStringLiteral("/client_chat_log_2005-06-13_0100.txt")));
     for (const auto &session : kSessions)
         writeFile(sessions_ + u'/' + QLatin1String(session.name), session.bytes);
+    writeFile(expand(QStringLiteral("%G"), dir_), "h\r\n" + kRunawayLine);
+    writeFile(expand(QStringLiteral("%L"), dir_), kLateRunaway);
     QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("no logs")));
     writeFile(dir_.filePath(QStringLiteral("no logs/notes.txt")), kHandLog);
 }
@@ -771,6 +786,15 @@ void tst_Cli::fileNamesThatAreNotUtf8()
     // A message names the file by its own bytes.
     QCOMPARE(shell.readAllStandardError(),
              QByteArray("evenfall-chatlog: caf\xE9 gone.txt: ") + QByteArray(std::strerror(ENOENT)) + '\n');
+
+    // Found in its folder, it is read and named by the same bytes, so that the name printed opens it.
+    const Run found = runCli({QStringLiteral("search"), QStringLiteral("selling"), dir.path()});
+    QCOMPARE(found.status, 0);
+    QCOMPARE(found.out, path + "\tTrade\t [Trade: Orrik] selling ore\n");
+    const Run history = runCli({QStringLiteral("history"), QStringLiteral("--file-headers"), dir.path(),
+                                QStringLiteral("\u00C9lodie")});
+    QCOMPARE(history.status, 0);
+    QCOMPARE(history.out, "== " + name + " ==\n\xC3\x89lodie tells you: untimed\n");
 #endif
 }
 
@@ -1136,6 +1160,21 @@ void tst_Cli::search_data()
     QTest::newRow("a folder without logs")
         << args("ore %E") << 2 << QByteArray()
         << QStringLiteral("%E: no chat logs (client_chat_log_*.txt) in it");
+    QTest::newRow("--regex --ignore-case, a pattern decided at once")
+        << (QStringList{QStringLiteral("--regex"), QStringLiteral("--ignore-case"),
+                        QStringLiteral("^ you TELL"), QStringLiteral("%S")})
+        << 0 << lf(last + "Orrik\t You tell Orrik: second ORE\n") << QString();
+    // Not "no match" (status 1, nothing said): the line matches, but the engine cannot tell.
+    const QString runaway = QStringLiteral("(\\w+\\s?)+$");
+    QTest::newRow("a regular expression that gives up is an error")
+        << (QStringList{QStringLiteral("--regex"), runaway, QStringLiteral("%G")}) << 2 << QByteArray()
+        << QStringLiteral("search: %1: the regular expression gave up on %G line 2 (too complex)")
+               .arg(runaway);
+    QTest::newRow("a give-up ends the search; the lines before it stay printed")
+        << (QStringList{QStringLiteral("--regex"), runaway, QStringLiteral("%L"), QStringLiteral("%H")}) << 2
+        << lf("%L\tOrrik\t Orrik tells you: hi there\n")
+        << QStringLiteral("search: %1: the regular expression gave up on %L line 4 (too complex)")
+               .arg(runaway);
     QTest::newRow("a bad regular expression is a wrong command line")
         << args("--regex (ore %S") << 2 << QByteArray()
         << QStringLiteral(
