@@ -124,10 +124,7 @@ void TextOutput::append(QStringView text)
             reserve(3 * slice.size());
             used_ = encodeUtf8(slice, block_.data() + used_) - block_.constData();
         } else {
-            const QByteArray bytes = modMain::encodeAnsi(slice);
-            reserve(bytes.size());
-            std::memcpy(block_.data() + used_, bytes.constData(), size_t(bytes.size()));
-            used_ += bytes.size();
+            appendBytes(modMain::encodeAnsi(slice));
         }
     }
     if (used_ >= kBlockBytes)
@@ -139,8 +136,6 @@ void TextOutput::appendBytes(QByteArrayView bytes)
     reserve(bytes.size());
     std::memcpy(block_.data() + used_, bytes.data(), size_t(bytes.size()));
     used_ += bytes.size();
-    if (used_ >= kBlockBytes)
-        flushBlock();
 }
 
 void TextOutput::appendName(QStringView name)
@@ -168,10 +163,7 @@ void TextOutput::appendStamp(double days)
 
 void TextOutput::endLine()
 {
-    const QByteArrayView end = utf8_ ? kStreamLineEnd : kFileLineEnd;
-    reserve(end.size());
-    std::memcpy(block_.data() + used_, end.data(), size_t(end.size()));
-    used_ += end.size();
+    appendBytes(utf8_ ? kStreamLineEnd : kFileLineEnd);
 }
 
 void TextOutput::appendLines(QStringView text)

@@ -61,7 +61,7 @@ public:
 
 private:
     void reserve(qsizetype bytes);
-    void appendBytes(QByteArrayView bytes);
+    void appendBytes(QByteArrayView bytes); // into the block, which the next append() sends on when full
     void flushBlock();
     void handOn(const char *data, qsizetype size);
     void deliver(const char *data, qsizetype size);
