@@ -1,7 +1,9 @@
 #include "TextMatcher.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -53,6 +55,20 @@ bool contains(QStringView text, QStringView pattern)
     return false;
 }
 
+// Whether text holds a surrogate that is not half of a pair, which the library would refuse.
+bool hasLoneSurrogate(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if ((c & 0xF800) != 0xD800)
+            continue;
+        if (c >= 0xDC00 || i + 1 == text.size() || !QChar::isLowSurrogate(text[i + 1].unicode()))
+            return true;
+        ++i;
+    }
+    return false;
+}
+
 } // namespace
 
 // The compiled expression and the memory its matches work in, made once and used for every text.
@@ -63,6 +79,7 @@ struct TextMatcher::Regex {
     pcre2_jit_stack *jitStack = nullptr;
     int errorCode = 0;
     PCRE2_SIZE errorOffset = 0;
+    QString mended; // a text with its lone surrogates replaced
 
     ~Regex()
     {
@@ -85,10 +102,8 @@ TextMatcher::TextMatcher(const QString &pattern, bool regex, bool ignoreCase, co
         return;
     compiled_ = std::make_unique<Regex>();
     Regex &r = *compiled_;
-    // QRegularExpression's reading of a pattern, so that a pattern means what it meant before. Text with
-    // a lone surrogate (a UTF-16 log may hold one) is matched around it instead of failing as a whole.
-    const uint32_t options =
-        PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | (ignoreCase ? uint32_t(PCRE2_CASELESS) : uint32_t(0));
+    // QRegularExpression's reading of a pattern, so that a pattern means what it meant before.
+    const uint32_t options = PCRE2_UTF | (ignoreCase ? uint32_t(PCRE2_CASELESS) : uint32_t(0));
     r.code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.utf16()), PCRE2_SIZE(pattern.size()), options,
                            &r.errorCode, &r.errorOffset, nullptr);
     if (!r.code)
@@ -157,11 +172,23 @@ TextMatcher::Result TextMatcher::match(QStringView text)
         return Result::NoMatch; // an invalid pattern matches nothing; isValid() says why
     if (!r.data || !r.context)
         return Result::Undecided;
+    // A lone surrogate (a UTF-16 log may hold one) is matched as U+FFFD, the character the line is
+    // printed with; the text is then valid, and the library need not check it again.
+    if (hasLoneSurrogate(text)) {
+        r.mended = text.toString();
+        for (qsizetype i = 0; i < r.mended.size(); ++i) {
+            if (r.mended[i].isHighSurrogate() && i + 1 < r.mended.size() && r.mended[i + 1].isLowSurrogate())
+                ++i;
+            else if (r.mended[i].isSurrogate())
+                r.mended[i] = QChar::ReplacementCharacter;
+        }
+        text = r.mended;
+    }
     // An empty view may have no characters behind it, which this library takes for a bad argument.
     static const char16_t kNothing = 0;
     const char16_t *subject = text.isEmpty() ? &kNothing : text.utf16();
-    const int rc = pcre2_match(r.code, reinterpret_cast<PCRE2_SPTR>(subject), PCRE2_SIZE(text.size()), 0, 0,
-                               r.data, r.context);
+    const int rc = pcre2_match(r.code, reinterpret_cast<PCRE2_SPTR>(subject), PCRE2_SIZE(text.size()), 0,
+                               PCRE2_NO_UTF_CHECK, r.data, r.context);
     if (rc >= 0)
         return Result::Match;
     // Any other failure (a limit reached, the stack of the compiled code full, no memory) leaves the

@@ -182,12 +182,13 @@ const QByteArray kLateRunaway = "Chat log for Veyla started 06/14/2005 21:00:03\
 
 // Placeholders in the rows of a table: %S the folder of sessions, %H the hand-made log, %E a folder
 // without logs, %M a file that does not exist, %G a log whose one line no regular expression decides,
-// %L a log with such a line after one that matches.
+// %L a log with such a line after one that matches, %U a UTF-16 log with a lone surrogate.
 QString expand(QString text, const QTemporaryDir &dir)
 {
     return text.replace(QStringLiteral("%S"), dir.filePath(QStringLiteral("sessions")))
         .replace(QStringLiteral("%G"), dir.filePath(QStringLiteral("runaway.txt")))
         .replace(QStringLiteral("%L"), dir.filePath(QStringLiteral("late runaway.txt")))
+        .replace(QStringLiteral("%U"), dir.filePath(QStringLiteral("utf16.txt")))
         .replace(QStringLiteral("%H"), dir.filePath(QStringLiteral("hand.txt")))
         .replace(QStringLiteral("%E"), dir.filePath(QStringLiteral("no logs")))
         .replace(QStringLiteral("%M"), dir.filePath(QStringLiteral("missing.txt")));
@@ -261,6 +262,9 @@ void tst_Cli::initTestCase()
         writeFile(sessions_ + u'/' + QLatin1String(session.name), session.bytes);
     writeFile(expand(QStringLiteral("%G"), dir_), "h\r\n" + kRunawayLine);
     writeFile(expand(QStringLiteral("%L"), dir_), kLateRunaway);
+    const QString utf16 = QStringLiteral("h\r\n[06/14/2005 21:00:00] Orrik tells you: caf\xDC00!\r\n");
+    writeFile(expand(QStringLiteral("%U"), dir_),
+              "\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2));
     QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("no logs")));
     writeFile(dir_.filePath(QStringLiteral("no logs/notes.txt")), kHandLog);
 }
@@ -1175,6 +1179,9 @@ void tst_Cli::search_data()
         << lf("%L\tOrrik\t Orrik tells you: hi there\n")
         << QStringLiteral("search: %1: the regular expression gave up on %L line 4 (too complex)")
                .arg(runaway);
+    QTest::newRow("a lone surrogate is U+FFFD to a regular expression, as printed")
+        << (QStringList{QStringLiteral("--regex"), QStringLiteral("caf.!$"), QStringLiteral("%U")}) << 0
+        << lf("%U\tOrrik\t Orrik tells you: caf\xEF\xBF\xBD!\n") << QString();
     QTest::newRow("a bad regular expression is a wrong command line")
         << args("--regex (ore %S") << 2 << QByteArray()
         << QStringLiteral(

@@ -45,8 +45,9 @@ public:
     // empty when there is none to tell.
     QString requiredText() const;
 
-    // Not for two threads at once: a regular expression keeps its working memory between calls. Text
-    // that is not valid UTF-16 (a lone surrogate) is matched around its bad units, which match nothing.
+    // Not for two threads at once: a regular expression keeps its working memory between calls. A
+    // surrogate that is not half of a pair (a UTF-16 log may hold one) matches as U+FFFD, the character
+    // a line is printed with.
     Result match(QStringView text);
 
 private:
