@@ -121,12 +121,10 @@ OpenOutcome openPath(QFile &file, const QByteArray &native, const OpenOptions &o
     OpenOutcome out;
     const bool reading = options.mode.testFlag(QIODevice::ReadOnly);
     const bool writing = options.mode.testFlag(QIODevice::WriteOnly);
+    int flags = writing ? (reading ? O_RDWR : O_WRONLY) : O_RDONLY;
     // Without waiting, a FIFO opened for reading needs no writer, and one opened for writing that
     // nobody reads fails at once instead of blocking.
-    const int flags = (reading && writing ? O_RDWR
-                       : writing          ? O_WRONLY
-                                          : O_RDONLY) |
-                      O_NOCTTY | O_CLOEXEC | (options.wait ? 0 : O_NONBLOCK);
+    flags |= O_NOCTTY | O_CLOEXEC | (options.wait ? 0 : O_NONBLOCK);
     int fd = -1;
     do {
         fd = ::open(native.constData(), flags);

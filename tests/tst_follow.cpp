@@ -237,6 +237,25 @@ void tst_Follow::lastLineOfTheImportGoesOn()
     const modMain::FollowRead none = again.readAppended();
     QVERIFY(none.records.isEmpty());
     QVERIFY(!none.dropsLast);
+
+    // Its start is found by reading back in steps of 64 KiB: an unfinished line of several after another
+    // such line, in one and in two bytes a character.
+    const QString longLine = QStringLiteral("Head\r\n[06/14/2005 21:03:17] Veyla: ") + QString(90000, u'v') +
+                             QStringLiteral("\r\n[06/14/2005 21:03:18] Orrik tells you: ") +
+                             QString(100000, QChar(0xE9)) + QStringLiteral("\r\n");
+    for (const QByteArray &bytes : {modMain::encodeAnsi(longLine), utf16le(longLine)}) {
+        const qsizetype cut = bytes.size() - 1000;
+        writeFile(path, bytes.first(cut));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        modMain::LoadedChatLog log = modMain::LoadChatLog(file).log;
+        modMain::LogFollower third(path, file);
+        appendBytes(path, bytes.sliced(cut));
+        const modMain::FollowRead rest = third.readAppended();
+        QVERIFY(rest.dropsLast);
+        applyRead(log, rest);
+        QCOMPARE(recordsOf(log.ChatLog), recordsOf(modMain::LoadChatLog(path).log.ChatLog));
+    }
 }
 
 void tst_Follow::carriageReturnAtTheEndOfARead()

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "LocalFiles.h"
 #include "TextCodec.h"
 #include "modMain.h"
 
@@ -14,17 +15,9 @@ class QFileDevice;
 
 namespace modMain {
 
-// What a file is, whatever its path: its device and inode (volume serial and file index on Windows).
-struct FileIdentity {
-    quint64 device = 0;
-    quint64 file = 0;
-    bool valid = false; // false when the file could not be asked
-    friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
-};
-
-// The identity of an open file; of the file that path names now (invalid when it names nothing).
-FileIdentity identityOf(QFileDevice &file);
-FileIdentity identityOf(const QString &path);
+namespace detail {
+class LineSplitter;
+}
 
 enum class FollowStatus {
     Read,      // records holds what was appended since the last read (possibly nothing)
@@ -91,7 +84,7 @@ private:
     void settleImportedLine(QStringView line, FollowRead &out);
 
     QString path_;
-    FileIdentity identity_;
+    localfiles::FileIdentity identity_;
     qint64 importedBytes_ = 0;
     bool started_ = false;
 
@@ -99,8 +92,8 @@ private:
     QByteArray tail_;   // the last bytes before offset_, to tell a file written anew
     std::unique_ptr<LogDecoder> decoder_;
     QString pending_; // the decoded line whose end has not come yet
+    std::unique_ptr<detail::LineSplitter> lines_;
     bool headerSeen_ = false;
-    bool skipLf_ = false; // the last character was a CR: an LF next ends no line of its own
     // The import made a record of the last line, whose end had not come yet: this is its text then.
     QString importedPartial_;
     bool partialImported_ = false;
