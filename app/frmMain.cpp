@@ -633,8 +633,7 @@ void frmMain::finishImport(const ImportRequest &request)
         break;
     }
 
-    // A chat text still being built is of the log going out; the view keeps what it shows. Following
-    // goes with the log it was reading.
+    // A chat text still being built is of the log going out. Following goes with the log it was reading.
     dropTextJob(true);
     stopFollowing();
     follower_ = std::move(outcome.follower);
@@ -657,7 +656,29 @@ void frmMain::finishImport(const ImportRequest &request)
         recentlogs::save(recent);
         rebuildRecentLogsMenu(recent);
     }
+    showChatOfNewLog();
     emitIdleIfDone();
+}
+
+void frmMain::showChatOfNewLog()
+{
+    // The view never shows the text of a log gone out (Save and Follow Log would take it for this
+    // one's): the one chat on view is read anew from this log, where it is; anything else goes.
+    const QStringList onView = SelectedChats;
+    SelectedChats.clear();
+    showChatText(QString());
+    CurrentPage = 0;
+    lblPageLabel->setText(QStringLiteral("Page"));
+    const int row = onView.size() == 1 ? int(state_.log->ChatNames.indexOf(onView.first())) : -1;
+    if (row < 0)
+        return;
+    {
+        const QSignalBlocker blocker(lstChatNames); // a row chosen from code is no click
+        lstChatNames->setCurrentRow(row);
+    }
+    lstChatNames->scrollToItem(lstChatNames->item(row));
+    SelectedChats = onView;
+    RefreshChatText();
 }
 
 void frmMain::openLog(const QString &path)
