@@ -365,14 +365,29 @@ void tst_FindAndPages::goToPage()
     QVERIFY(w.view()->toPlainText().startsWith(QLatin1String(" Orrik tells you: line 1")));
     QVERIFY(!w.get<QPushButton>("cmdPageNext")->isEnabled());
     QVERIFY(w.get<QPushButton>("cmdPagePrevious")->isEnabled());
-    // A number beyond the last page cannot be typed; Cancel and Esc keep the page.
+    // A number beyond the last page stays as typed (not cut to another page) and is refused; the
+    // arrows go on from the page it held. Cancel and Esc keep the page.
     answer([](QWidget *modal) {
         auto *number = modal->findChild<QSpinBox *>(QStringLiteral("txtPageNumber"));
+        auto *ok = modal->findChild<QPushButton *>(QStringLiteral("cmdOK"));
         QTest::keyClicks(number, QStringLiteral("9"));
         QCOMPARE(number->value(), 3);
+        QCOMPARE(number->text(), QStringLiteral("9"));
+        QVERIFY(!ok->isEnabled());
+        QTest::keyClick(number, Qt::Key_Return);
+        QVERIFY(modal->isVisible());
         QTest::keyClick(number, Qt::Key_Down);
         QCOMPARE(number->value(), 2);
+        QVERIFY(ok->isEnabled());
         QTest::mouseClick(modal->findChild<QPushButton *>(QStringLiteral("cmdCancel")), Qt::LeftButton);
+    });
+    QCOMPARE(w.window.CurrentPage, 3);
+    answer([](QWidget *modal) { // "12" of 3 pages: never page 1
+        auto *number = modal->findChild<QSpinBox *>(QStringLiteral("txtPageNumber"));
+        QTest::keyClicks(number, QStringLiteral("12"));
+        QTest::keyClick(number, Qt::Key_Return);
+        QCOMPARE(number->text(), QStringLiteral("12"));
+        QTest::keyClick(number, Qt::Key_Escape);
     });
     QCOMPARE(w.window.CurrentPage, 3);
     answer([](QWidget *modal) {
