@@ -312,14 +312,21 @@ void tst_Follow::rewriteIsNeverReadAsAnAppend()
     const QByteArray log = kHeader + tellLines(QStringLiteral("Orrik"), 5);
     const QByteArray anew =
         "Chat log for Veyla started 06/14/2005 22:10:00\r\n" + tellLines(QStringLiteral("Veyla"), 8, 90);
+    // Written over in place and cut to size: the same file as an emptied one written again, without the
+    // flush that some file systems make when a file emptied to nothing is written and closed.
+    auto writeOver = [&path](const QByteArray &bytes) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.write(bytes) == bytes.size() &&
+                file.resize(bytes.size()));
+    };
     for (bool readFirst : {false, true}) {
         for (qsizetype cut = 0; cut <= anew.size(); ++cut) {
-            writeFile(path, log);
+            writeOver(log);
             QStringList records;
             modMain::LogFollower follower = importAndFollow(path, &records);
             if (readFirst)
                 QVERIFY(follower.readAppended().status == modMain::FollowStatus::Read);
-            writeFile(path, anew.first(cut));
+            writeOver(anew.first(cut));
             const modMain::FollowRead read = follower.readAppended();
             const modMain::FollowStatus expected =
                 cut < log.size() ? modMain::FollowStatus::Shrunk : modMain::FollowStatus::Rewritten;
