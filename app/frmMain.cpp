@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -22,6 +23,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTextCursor>
 #include <QThreadPool>
 #include <QTimer>
@@ -74,12 +76,29 @@ const QString kBrowseFilter =
 // this many records: a few milliseconds of work. Larger logs are read through on a worker thread.
 constexpr qsizetype kInstantTextRecords = 50000;
 
+// How long the status bar keeps what a search says about itself.
+constexpr int kStatusMessageMs = 10000;
+
+// A box sized to a short text is narrower than its title, which the window's frame then cuts off: a
+// strut across the box makes room for the title in a bold title font and the frame's buttons.
+void execWithRoomForTitle(QMessageBox &box)
+{
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+    const QFontMetrics metrics(titleFont);
+    const int room = metrics.horizontalAdvance(box.windowTitle()) + 8 * metrics.height();
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(room, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0,
+                      1, grid->columnCount());
+    box.exec();
+}
+
 // Message box styles of the original program: 16 = critical, 48 = warning; always one OK button.
 void showMessageBox(QWidget *parent, const QString &text, int style, const QString &title)
 {
     QMessageBox box(style == 16 ? QMessageBox::Critical : QMessageBox::Warning, title, text, QMessageBox::Ok,
                     parent);
-    box.exec();
+    execWithRoomForTitle(box);
 }
 
 } // namespace
@@ -95,7 +114,9 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     createMenus();
     setTabOrder();
     centralWidget()->setMinimumSize(minimumClientSize());
-    resize(twips::toPixels(kClientWidth), twips::toPixels(kClientHeight) + menuBar()->sizeHint().height());
+    statusBar()->setObjectName(QStringLiteral("sbStatus")); // below the designed client area, for Find
+    resize(twips::toPixels(kClientWidth), twips::toPixels(kClientHeight) + menuBar()->sizeHint().height() +
+                                              statusBar()->sizeHint().height());
     cmdImportFile->setFocus();
     chatHeight_ = kChatHeight;
     chatWidth_ = kChatWidth;
@@ -633,8 +654,7 @@ void frmMain::finishImport(const ImportRequest &request)
         break;
     }
 
-    // A chat text still being built is of the log going out; the view keeps what it shows. Following
-    // goes with the log it was reading.
+    // A chat text still being built is of the log going out. Following goes with the log it was reading.
     dropTextJob(true);
     stopFollowing();
     follower_ = std::move(outcome.follower);
@@ -657,7 +677,29 @@ void frmMain::finishImport(const ImportRequest &request)
         recentlogs::save(recent);
         rebuildRecentLogsMenu(recent);
     }
+    showChatOfNewLog();
     emitIdleIfDone();
+}
+
+void frmMain::showChatOfNewLog()
+{
+    // The view never shows the text of a log gone out (Save and Follow Log would take it for this
+    // one's): the one chat on view is read anew from this log, where it is; anything else goes.
+    const QStringList onView = SelectedChats;
+    SelectedChats.clear();
+    showChatText(QString());
+    CurrentPage = 0;
+    lblPageLabel->setText(QStringLiteral("Page"));
+    const int row = onView.size() == 1 ? int(state_.log->ChatNames.indexOf(onView.first())) : -1;
+    if (row < 0)
+        return;
+    {
+        const QSignalBlocker blocker(lstChatNames); // a row chosen from code is no click
+        lstChatNames->setCurrentRow(row);
+    }
+    lstChatNames->scrollToItem(lstChatNames->item(row));
+    SelectedChats = onView;
+    RefreshChatText();
 }
 
 void frmMain::openLog(const QString &path)
@@ -1006,15 +1048,22 @@ void frmMain::findInChat(const QString &text, bool matchCase, modMain::SearchDir
         from = span.start + modMain::pageOffset(page, down ? cursor.selectionEnd() : cursor.selectionStart());
     }
 
+    statusBar()->clearMessage();
     const modMain::ChatMatch match = modMain::findInChat(ChatText, text, from, direction,
-                                                         matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+                                                         matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive,
+                                                         findBox_ && findBox_->wrapAround());
     if (match.position < 0) {
         QWidget *owner = findBox_ && findBox_->isVisible() ? static_cast<QWidget *>(findBox_) : this;
         QMessageBox box(QMessageBox::Information, kProgramName,
                         QStringLiteral("Cannot find \"%1\"").arg(text), QMessageBox::Ok, owner);
-        box.exec();
+        execWithRoomForTitle(box);
         return;
     }
+    if (match.wrapped)
+        statusBar()->showMessage(
+            down ? QStringLiteral("Passed the end of the chat; continued from the top")
+                 : QStringLiteral("Passed the start of the chat; continued from the bottom"),
+            kStatusMessageMs);
     if (match.page != CurrentPage || !pageAsBuilt)
         showPage(int(match.page));
 

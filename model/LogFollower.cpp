@@ -77,8 +77,13 @@ FollowedNames appendFollowed(LoadedChatLog &log, const FollowRead &read)
 
 LogFollower::LogFollower(const QString &path, QFileDevice &importedFile)
     : path_(path), identity_(localfiles::identityOf(importedFile)), importedBytes_(importedFile.pos()),
-      lines_(std::make_unique<detail::LineSplitter>())
+      offset_(importedBytes_), lines_(std::make_unique<detail::LineSplitter>())
 {
+    // Kept from the import itself, so that the first read already tells a log written anew since.
+    const qint64 tail = std::min<qint64>(kTailSize, importedBytes_);
+    if (!readExactly(importedFile, importedBytes_ - tail, tail, &tail_))
+        tail_.clear();
+    importedFile.seek(importedBytes_);
 }
 
 LogFollower::~LogFollower() = default;
@@ -124,6 +129,12 @@ FollowStatus LogFollower::start(QFileDevice &file, QString *error)
             partialImported_ = !importedPartial_.isEmpty();
         }
     }
+    // The reads go on from offset_: what lies before it is what they check.
+    if (!readExactly(file, std::max<qint64>(0, offset_ - kTailSize), std::min<qint64>(offset_, kTailSize),
+                     &tail_)) {
+        *error = file.errorString();
+        return FollowStatus::ReadError;
+    }
     decoder_ = std::make_unique<LogDecoder>(encoding);
     started_ = true;
     return FollowStatus::Read;
@@ -162,26 +173,23 @@ FollowRead LogFollower::readAppended()
         return fail(FollowStatus::Replaced);
 
     const qint64 size = file.size();
-    if (!started_) {
-        if (size < importedBytes_)
-            return fail(FollowStatus::Shrunk);
-        QString error;
-        const FollowStatus status = start(file, &error);
-        if (status != FollowStatus::Read)
-            return fail(status, error);
-    }
     if (size < offset_)
         return fail(FollowStatus::Shrunk);
-
     QByteArray chunk;
     if (!tail_.isEmpty()) {
         if (!readExactly(file, offset_ - tail_.size(), tail_.size(), &chunk))
             return fail(FollowStatus::ReadError, file.errorString());
         if (chunk != tail_)
             return fail(FollowStatus::Rewritten);
-    } else if (!file.seek(offset_)) {
-        return fail(FollowStatus::ReadError, file.errorString());
     }
+    if (!started_) {
+        QString error;
+        const FollowStatus status = start(file, &error);
+        if (status != FollowStatus::Read)
+            return fail(status, error);
+    }
+    if (!file.seek(offset_))
+        return fail(FollowStatus::ReadError, file.errorString());
 
     QString text;
     // Sized to what is there: most reads bring a few lines, and a large buffer would cost more than

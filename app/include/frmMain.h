@@ -164,6 +164,9 @@ private:
     };
     void startImport(const ImportRequest &request);
     void finishImport(const ImportRequest &request);
+    // After an import: the single chat on view, rebuilt from the new log on page 1 with its row
+    // selected when the log has it; otherwise an empty view without page controls.
+    void showChatOfNewLog();
     // Answers an import asked for while another runs: the running one's progress comes up instead.
     bool refuseWhileImporting();
     // Puts text on view as the chat of SelectedChats, from page 1.

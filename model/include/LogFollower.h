@@ -22,7 +22,7 @@ class LineSplitter;
 enum class FollowStatus {
     Read,      // records holds what was appended since the last read (possibly nothing)
     Shrunk,    // the file is shorter than what has been read of it
-    Rewritten, // the file's bytes before the end of the last read have changed: it was written anew
+    Rewritten, // the bytes before the end of the last read (or of the import) changed: written anew
     Replaced,  // the path names another file than the one imported
     Removed,   // the path names no file any more
     ReadError, // the file could not be opened or read; errorText says why
@@ -63,7 +63,8 @@ FollowedNames appendFollowed(LoadedChatLog &log, const FollowRead &read);
 class LogFollower {
 public:
     // Follows the log at path, which importedFile is open on: the import read it from its start to
-    // importedFile.pos(). Nothing is read here.
+    // importedFile.pos(). Only the import's last bytes are read again here, to tell a log written anew
+    // later; importedFile is left at the same position.
     LogFollower(const QString &path, QFileDevice &importedFile);
     ~LogFollower();
     LogFollower(LogFollower &&) noexcept;
@@ -88,7 +89,7 @@ private:
     qint64 importedBytes_ = 0;
     bool started_ = false;
 
-    qint64 offset_ = 0; // bytes read so far
+    qint64 offset_ = 0; // bytes read so far (by the import, before the first read)
     QByteArray tail_;   // the last bytes before offset_, to tell a file written anew
     std::unique_ptr<LogDecoder> decoder_;
     QString pending_; // the decoded line whose end has not come yet
