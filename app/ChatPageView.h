@@ -62,7 +62,7 @@ public:
     bool pageEdited() const;
     // The offset in pageText (the page as built) of the selection's end, or of its start with !end.
     qsizetype selectionOffset(QStringView pageText, bool end) const;
-    // Selects offsets from to in pageText, the page on view, and scrolls them into sight.
+    // Selects pageText (the page on view as built) from offset from to offset to, scrolled into sight.
     void selectInPage(QStringView pageText, qsizetype from, qsizetype to);
     // Where the selection is on the screen: from its start to its end, the height of their lines.
     QRect selectionOnScreen() const;
