@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 #include "DesignedControls.h"
 #include "ReaderSettings.h"
@@ -103,6 +104,19 @@ void frmFind::showFor(const QString &text)
     activateWindow();
     txtFind->setFocus(Qt::OtherFocusReason);
     txtFind->selectAll();
+}
+
+void frmFind::keepClearOf(const QRect &area)
+{
+    const QRect box = frameGeometry(); // a window is placed by its frame
+    if (!box.intersects(area))
+        return;
+    const QRect available = screen()->availableGeometry();
+    const int gap = area.height();
+    QPoint to(box.x(), area.bottom() + gap);
+    if (to.y() + box.height() > available.bottom())
+        to.setY(area.top() - gap - box.height());
+    move(to);
 }
 
 void frmFind::cmdFindNext_Click()

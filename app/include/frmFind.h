@@ -28,6 +28,9 @@ public:
     // Shows the box in front with the text field focused and selected; a non-empty text replaces the
     // field's.
     void showFor(const QString &text);
+    // Moves the box out of the way when it covers area (global coordinates), such as the match just
+    // shown: below it when the screen has room there, else above it.
+    void keepClearOf(const QRect &area);
 
 signals:
     void findNextRequested();
