@@ -37,32 +37,14 @@ bool openLog(QFile &file, const QString &path, QString *error)
         *error = file.errorString();
         return false;
     }
-#ifdef Q_OS_UNIX
-    // By the name's bytes, which QFile would not keep for a name that is not valid UTF-8.
-    int fd = -1;
-    do {
-        fd = ::open(nativePath(path).constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    struct stat st {};
-    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        fd = -1;
-        errno = EISDIR;
-    }
-    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        *error = fd < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
-        if (fd >= 0)
-            ::close(fd);
-        return false;
-    }
-    return true;
-#else
-    file.setFileName(platformpaths::commandLinePath(path));
-    if (file.open(QIODevice::ReadOnly))
-        return true;
-    *error = file.errorString();
-    return false;
-#endif
+    // By the name's bytes, which QFile would not keep for a name that is not valid UTF-8; a FIFO is
+    // waited for, as any command reading a named pipe does.
+    localfiles::OpenOptions how;
+    how.wait = true;
+    const localfiles::OpenOutcome opened = localfiles::openFile(file, nativePath(path), how);
+    if (!opened.ok())
+        *error = opened.error;
+    return opened.ok();
 }
 
 bool isFolder(const QString &path)

@@ -301,8 +301,7 @@ void tst_WindowWork::openAllLogsJoinsTheSessionsInOrder()
     QCOMPARE(w.chatRows(), QStringList{QStringLiteral("Brannoc")});
     QCOMPARE(w.window.windowTitle(),
              QStringLiteral("1 log in %1 - Evenfall Chat Log Reader").arg(QDir(single.path()).dirName()));
-    QCOMPARE(w.view(), QStringLiteral(" Orrik tells you: first\n Veyla tells you: second\n Orrik tells you: "
-                                      "third\n Orrik tells you: fourth"));
+    QVERIFY(w.view().isEmpty()); // the merged chat on view went with the logs it was of
 }
 
 void tst_WindowWork::openAllLogsFailsWhole()

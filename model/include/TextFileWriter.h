@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class QFile;
 class QFileDevice;
 class QSaveFile;
 
@@ -36,7 +37,7 @@ public:
 private:
     QString path_;
     bool waitForReader_;
-    int inPlace_ = -1; // the descriptor of a device or FIFO written in place
+    std::unique_ptr<QFile> inPlace_; // a device or FIFO written in place
     std::unique_ptr<QSaveFile> file_;
     bool failed_ = false;
 };
