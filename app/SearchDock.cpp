@@ -286,10 +286,10 @@ void SearchDock::receive(quint64 run, const QList<qsizetype> &records, const Pro
     // Never a line without a match: what the engine could not decide ends the search, as on the
     // command line.
     const modMain::ChatLine line = window_->state().log->ChatLog.at(progress.gaveUpAt);
-    const QString where = line.TimeStamp != 0.0
-                              ? QStringLiteral("the line of %1 at %2")
-                                    .arg(line.ChatName, modMain::formatTimestamp(line.TimeStamp))
-                              : QStringLiteral("a line of %1").arg(line.ChatName);
+    QString where = line.ChatName.isEmpty() ? QStringLiteral("the line")
+                                            : QStringLiteral("the line of %1").arg(line.ChatName);
+    if (line.TimeStamp != 0.0)
+        where += QStringLiteral(" at %1").arg(modMain::formatTimestamp(line.TimeStamp));
     showProblem(QStringLiteral("The regular expression gave up on %1 (too complex); the search stopped "
                                "there. %2 before it.")
                     .arg(where, countText(progress.matches, progress.chats)),

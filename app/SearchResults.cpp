@@ -110,16 +110,20 @@ const SearchResults::Row *SearchResults::row(int row) const
     if (matcher_->find(line.Text, &start, &length) != modMain::TextMatcher::Result::Match)
         start = length = 0; // the row's line is shown all the same
     made->match = {start, length};
-    // A long line is shown around its match; the space after the timestamp is left out.
-    qsizetype from = line.Text.size() > kLineChars ? std::max<qsizetype>(0, start - kBeforeMatch) : 0;
-    while (from < start && line.Text[from].isSpace())
-        ++from;
-    const qsizetype shownChars = std::min(kLineChars, line.Text.size() - from);
-    const QString before = from > 0 ? kEllipsis : QString();
-    const QString after = from + shownChars < line.Text.size() ? kEllipsis : QString();
-    made->line = before + line.Text.mid(from, shownChars) + after;
-    const qsizetype shownStart = before.size() + (start - from);
-    made->shownMatch = {shownStart, std::clamp<qsizetype>(length, 0, shownChars - (start - from))};
+    // The space after the timestamp is left out; a long line is shown around its match.
+    const QString &text = line.Text;
+    qsizetype lead = 0;
+    while (lead < text.size() && text[lead].isSpace())
+        ++lead;
+    const qsizetype from = text.size() - lead > kLineChars
+                               ? std::clamp(start - kBeforeMatch, lead, text.size() - kLineChars)
+                               : lead;
+    const qsizetype shownChars = std::min(kLineChars, text.size() - from);
+    const QString before = from > lead ? kEllipsis : QString();
+    const QString after = from + shownChars < text.size() ? kEllipsis : QString();
+    made->line = before + text.mid(from, shownChars) + after;
+    const qsizetype matchFrom = std::max(start, from), matchEnd = std::min(start + length, from + shownChars);
+    made->shownMatch = {before.size() + matchFrom - from, std::max<qsizetype>(0, matchEnd - matchFrom)};
     rows_.insert(record, made);
     return made;
 }
