@@ -22,6 +22,41 @@ const QString kEllipsis = QStringLiteral("\u2026");
 
 } // namespace
 
+void RecordNumbers::append(const QList<qsizetype> &records)
+{
+    for (const qsizetype record : records) {
+        if ((size_ & kBlockMask) == 0) {
+            blocks_.emplace_back();
+            blocks_.back().reserve(size_t(kBlockMask + 1));
+        }
+        blocks_.back().push_back(record);
+        ++size_;
+    }
+}
+
+void RecordNumbers::truncate(qsizetype count)
+{
+    if (count >= size_)
+        return;
+    blocks_.resize(size_t((count + kBlockMask) >> kBlockBits));
+    if (!blocks_.empty())
+        blocks_.back().resize(size_t(count - (qsizetype(blocks_.size() - 1) << kBlockBits)));
+    size_ = count;
+}
+
+qsizetype RecordNumbers::lowerBound(qsizetype record) const
+{
+    qsizetype low = 0, high = size_;
+    while (low < high) {
+        const qsizetype middle = low + (high - low) / 2;
+        if ((*this)[middle] < record)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
 SearchResults::SearchResults(QObject *parent) : QAbstractTableModel(parent), rows_(kRowsKept) {}
 
 void SearchResults::start(const std::shared_ptr<const modMain::LoadedChatLog> &log, const QString &pattern,
@@ -51,13 +86,13 @@ void SearchResults::append(const QList<qsizetype> &records)
 
 void SearchResults::dropFrom(qsizetype record)
 {
-    const qsizetype row = std::lower_bound(records_.cbegin(), records_.cend(), record) - records_.cbegin();
+    const qsizetype row = records_.lowerBound(record);
     if (row == records_.size())
         return;
     const bool shownRows = row < shown_;
     if (shownRows)
         beginRemoveRows({}, int(row), shown_ - 1);
-    records_.resize(row);
+    records_.truncate(row);
     shown_ = int(std::min<qsizetype>(shown_, row));
     rows_.clear();
     if (shownRows)

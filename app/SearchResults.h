@@ -7,9 +7,32 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "TextMatcher.h"
 #include "modMain.h"
+
+// Record numbers in blocks of a fixed size: growing by millions never moves those kept already, so
+// adding to them costs the thread that holds them no more than what is added.
+class RecordNumbers {
+public:
+    qsizetype size() const { return size_; }
+    qsizetype operator[](qsizetype i) const
+    {
+        return blocks_[size_t(i >> kBlockBits)][size_t(i & kBlockMask)];
+    }
+    void append(const QList<qsizetype> &records);
+    // Keeps the first count.
+    void truncate(qsizetype count);
+    // The index of the first number not less than record (they ascend), or size().
+    qsizetype lowerBound(qsizetype record) const;
+
+private:
+    static constexpr int kBlockBits = 16;
+    static constexpr qsizetype kBlockMask = (qsizetype(1) << kBlockBits) - 1;
+    std::vector<std::vector<qsizetype>> blocks_;
+    qsizetype size_ = 0;
+};
 
 // The rows of Search All Chats: one per matching line of a loaded log, in file order, each kept as its
 // record number alone; what a row shows is read from the log when the view asks for it. The rows found
@@ -70,7 +93,7 @@ private:
     std::weak_ptr<const modMain::LoadedChatLog> log_;
     // Matches the texts of the rows on view again, for where the match lies.
     mutable std::optional<modMain::TextMatcher> matcher_;
-    QList<qsizetype> records_;
+    RecordNumbers records_;
     int shown_ = 0;
     mutable QCache<qsizetype, Row> rows_;
 };
