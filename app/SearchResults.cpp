@@ -175,7 +175,7 @@ int SearchResults::columnCount(const QModelIndex &parent) const
 
 QVariant SearchResults::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != MatchRole))
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != kMatchRole))
         return {};
     const Row *shown = row(index.row());
     if (!shown)
@@ -186,7 +186,7 @@ QVariant SearchResults::data(const QModelIndex &index, int role) const
     case ChatColumn:
         return role == Qt::DisplayRole ? QVariant(shown->chat) : QVariant();
     case LineColumn:
-        if (role == MatchRole)
+        if (role == kMatchRole)
             return QPoint(int(shown->shownMatch.start), int(shown->shownMatch.length));
         return shown->line;
     default:
@@ -220,7 +220,7 @@ Qt::ItemFlags SearchResults::flags(const QModelIndex &index) const
 void SearchResultDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                                  const QModelIndex &index) const
 {
-    const QVariant match = index.data(SearchResults::MatchRole);
+    const QVariant match = index.data(SearchResults::kMatchRole);
     if (!match.isValid()) {
         QStyledItemDelegate::paint(painter, option, index);
         return;

@@ -43,7 +43,7 @@ class SearchResults : public QAbstractTableModel {
 public:
     enum Column { TimeColumn, ChatColumn, LineColumn, ColumnCount };
     // The match in the Line column's text: a QPoint of its start and length.
-    static constexpr int MatchRole = Qt::UserRole + 1;
+    static constexpr int kMatchRole = Qt::UserRole + 1;
 
     explicit SearchResults(QObject *parent);
 
