@@ -71,7 +71,12 @@ SearchDock::SearchDock(frmMain *window, ChatPageView *pages, ChatListBox *chats,
     typingPause_->setSingleShot(true);
     typingPause_->setInterval(kTypingPauseMs);
     connect(typingPause_, &QTimer::timeout, this, &SearchDock::startSearch);
-    connect(txtSearch, &QLineEdit::textChanged, typingPause_, qOverload<>(&QTimer::start));
+    // What is being typed is no longer searched for: the search stops at once, and starts again once
+    // typing pauses.
+    connect(txtSearch, &QLineEdit::textChanged, this, [this] {
+        endRun();
+        typingPause_->start();
+    });
     connect(txtSearch, &QLineEdit::returnPressed, this, &SearchDock::startSearch);
     connect(chkSearchMatchCase, &QCheckBox::toggled, this, &SearchDock::startSearch);
     connect(chkSearchRegex, &QCheckBox::toggled, this, &SearchDock::startSearch);
