@@ -440,8 +440,9 @@ void SearchDock::showPreviousResult()
 
 void SearchDock::showMoreAtBottom()
 {
+    // A hidden view's scroll bar has no range: it would seem always at its end.
     const QScrollBar *bar = lstSearchResults->verticalScrollBar();
-    if (bar->value() >= bar->maximum())
+    if (lstSearchResults->isVisible() && bar->value() >= bar->maximum())
         results_->showMore(kMoreRows);
 }
 
