@@ -7,12 +7,16 @@
 namespace chatlogcli {
 namespace {
 
-const QString kLogDescription = QStringLiteral("The chat log to read; - reads standard input.");
-const QString kChatsDescription = QStringLiteral("The chats to show, merged in file order.");
-
 // The commands, in the order the general help lists them.
 const QList<Command> &commands()
 {
+    // The arguments that more than one command takes.
+    static const Argument kLog{QStringLiteral("file"),
+                               QStringLiteral("The chat log to read; - reads standard input."),
+                               QStringLiteral("no log file given")};
+    static const Argument kChats{QStringLiteral("chat"),
+                                 QStringLiteral("The chats to show, merged in file order."),
+                                 QStringLiteral("no chat name given"), true};
     static const QList<Command> kTable{
         {
             .name = QStringLiteral("list"),
@@ -21,7 +25,7 @@ const QList<Command> &commands()
                 "One row per chat, in order of first appearance: name, number of lines, first and last\n"
                 "timestamp (of the chat's first and last line that has one; empty when none has),\n"
                 "separated by tabs. The chat of the channels without a name is an empty first field."),
-            .arguments = {{QStringLiteral("file"), kLogDescription, QStringLiteral("no log file given")}},
+            .arguments = {kLog},
             .options = {&Options::kind},
             .handler = listCommand,
         },
@@ -32,9 +36,7 @@ const QList<Command> &commands()
                 "The text of the chats as the reader shows it, whole, merged in file order when several.\n"
                 "Names are matched exactly, as list prints them: \"\" is the chat of the channels without\n"
                 "a name; put -- before a name that starts with -."),
-            .arguments = {{QStringLiteral("file"), kLogDescription, QStringLiteral("no log file given")},
-                          {QStringLiteral("chat"), kChatsDescription, QStringLiteral("no chat name given"),
-                           true}},
+            .arguments = {kLog, kChats},
             .options = {&Options::timestamps, &Options::noGameFeedback, &Options::noSystem,
                         &Options::allowMissing, &Options::output},
             .handler = showCommand,
@@ -48,8 +50,7 @@ const QList<Command> &commands()
                 "that no log holds is named on standard error and the status is 1."),
             .arguments = {{QStringLiteral("folder"), QStringLiteral("The folder of the logs."),
                            QStringLiteral("no folder given")},
-                          {QStringLiteral("chat"), kChatsDescription, QStringLiteral("no chat name given"),
-                           true}},
+                          kChats},
             .options = {&Options::timestamps, &Options::noGameFeedback, &Options::noSystem,
                         &Options::fileHeaders},
             .handler = historyCommand,
