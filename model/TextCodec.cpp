@@ -165,7 +165,20 @@ qsizetype LogDecoder::decode(QByteArrayView bytes, char16_t *out, bool atEnd)
         detail::widenWindows1252(bytes.data(), bytes.size(), out);
         return bytes.size();
 #else
-        return decodeWhole(bytes, out);
+        // Qt 6.4 drops a NUL that ends a piece it decodes in the system code page, so a run of NULs
+        // would lose one at every chunk. A NUL is never part of a character in a Windows code page:
+        // NULs are copied, and only the bytes between them decoded.
+        qsizetype written = 0;
+        while (!bytes.isEmpty()) {
+            const qsizetype nul = bytes.indexOf('\0');
+            if (nul != 0)
+                written += decodeWhole(bytes.first(nul < 0 ? bytes.size() : nul), out + written);
+            if (nul < 0)
+                break;
+            out[written++] = u'\0';
+            bytes = bytes.sliced(nul + 1);
+        }
+        return written;
 #endif
     }
     const bool utf8 = encoding_ == LogEncoding::Utf8;
@@ -218,7 +231,7 @@ QByteArray encodeAnsi(QStringView text)
     // A for an A with a macron) and a "?" for each half of a surrogate pair. So what does not come back
     // unchanged from the bytes is written again a character at a time, each that fails as one "?".
     const auto roundTrips = [](QStringView part, const QByteArray &bytes) {
-        return QStringDecoder(QStringConverter::System).decode(bytes) == part;
+        return QString(QStringDecoder(QStringConverter::System).decode(bytes)) == part;
     };
     QByteArray bytes = QStringEncoder(QStringConverter::System).encode(text);
     if (roundTrips(text, bytes))
