@@ -56,8 +56,14 @@ QByteArray nativePath(const QString &path)
 bool openLog(QFile &file, const QString &path, QString *error)
 {
     if (path == kStandardInput) {
+#ifdef Q_OS_WIN
+        // By its descriptor: read through the C runtime's buffer, the end of a pipe is an error.
+        if (file.open(_fileno(stdin), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+            return true;
+#else
         if (file.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
             return true;
+#endif
         *error = file.errorString();
         return false;
     }
@@ -134,11 +140,13 @@ bool sessionLogs(const QString &folder, QList<SessionLog> *logs, QString *error)
         logs->append({prefix + text, text});
     }
 #else
-    QDir dir(platformpaths::commandLinePath(folder));
-    if (!dir.exists()) {
-        *error = QStringLiteral("No such folder");
+    const QFileInfo info(platformpaths::commandLinePath(folder));
+    if (!info.isDir()) {
+        // The reasons Linux gives, in the C runtime's words.
+        *error = QString::fromLocal8Bit(std::strerror(info.exists() ? ENOTDIR : ENOENT));
         return false;
     }
+    QDir dir(info.filePath());
     QStringList names =
         dir.entryList({QString::fromLatin1(kLogPrefix) + u'*' + QString::fromLatin1(kLogSuffix)},
                       QDir::Files | QDir::Readable | QDir::Hidden, QDir::NoSort);
