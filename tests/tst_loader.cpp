@@ -916,6 +916,9 @@ void tst_Loader::writeTextFileWritesDevicesAndFifosInPlace()
 
 void tst_Loader::writeTextFileFollowsSymbolicLinks()
 {
+#ifndef Q_OS_UNIX
+    QSKIP("QFile::link makes a shortcut on Windows, not a symbolic link");
+#endif
     QTemporaryDir dir;
     const QString target = writeLog(dir, "old", QStringLiteral("target.txt"));
     const QString link = dir.filePath(QStringLiteral("link.txt"));
