@@ -20,3 +20,6 @@ set(CMAKE_FIND_ROOT_PATH /usr/${EVENFALL_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# The prefixes of the libraries built for Windows (Qt, PCRE2), given as CMAKE_PREFIX_PATH, are roots
+# too, or the ONLY modes above would look for them below /usr/x86_64-w64-mingw32.
+list(APPEND CMAKE_FIND_ROOT_PATH ${CMAKE_PREFIX_PATH})
