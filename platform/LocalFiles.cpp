@@ -41,6 +41,10 @@ bool openRegularFile(QFile &file, const QString &path, QString *error)
     }
     return true;
 #else
+    // Windows refuses to open a folder ("Access denied."): say what it is, as elsewhere.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return fail(kNotRegularFile);
     file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(file.errorString());
