@@ -4,7 +4,12 @@
 # smoke test, the tool's output against the Linux build's, a picture of the reader with the windows
 # platform plugin (docs/main-window-windows.png) and the installer: installed silently, started,
 # uninstalled. Fails when any of them fails.
+#   scripts/test-windows.sh        as CI runs it
+#   scripts/test-windows.sh --all  every test suite, the window's too (a few minutes more)
 source "$(dirname "${BASH_SOURCE[0]}")/windows-common.sh"
+
+all_suites=no
+[ "${1:-}" = --all ] && all_suites=yes
 
 install_missing_packages run headless windows wine
 if [ ! -f "$WIN_BUILD_DIR/build.ninja" ] || ! ls "$WIN_BUILD_DIR"/evenfall-chat-log-reader-*-win64.exe >/dev/null 2>&1; then
@@ -77,8 +82,10 @@ pcre2_jit() {
 }
 
 suites() {
+    local only=(-R '^(tst_parser|tst_loader|tst_chattext|tst_chatsearch|tst_loggen|tst_registry|tst_cli)$')
+    [ "$all_suites" = yes ] && only=()
     QT_QPA_PLATFORM=offscreen ctest --test-dir "$WIN_BUILD_DIR" --output-on-failure --timeout 900 -j "$JOBS" \
-        -R '^(tst_parser|tst_loader|tst_chattext|tst_chatsearch|tst_loggen|tst_registry|tst_cli)$'
+        "${only[@]}"
 }
 
 # Import an example log, click a chat, merge, save, find: the window tests that do these, offscreen.
@@ -190,7 +197,7 @@ installer() {
 }
 
 check "PCRE2 with JIT" pcre2_jit
-check "Test suites (model, loader, chat text, parser, CLI, registry)" suites
+check "Test suites ($([ $all_suites = yes ] && echo all || echo "model, loader, chat text, parser, CLI, registry"))" suites
 check "Window smoke test (offscreen)" window_smoke
 check "CLI output equals Linux's" cli_matches_linux
 check "Screenshot with the windows platform plugin" screenshot
