@@ -2,6 +2,35 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QSignalBlocker>
+
+void ChatListBox::setRows(const QStringList &names)
+{
+    const QSignalBlocker blocker(this);
+    clear();
+    addItems(names);
+}
+
+void ChatListBox::chooseRow(int row)
+{
+    {
+        const QSignalBlocker blocker(this);
+        setCurrentRow(row);
+    }
+    scrollToItem(item(row));
+}
+
+void ChatListBox::changeLastRows(const QString &dropped, const QStringList &added)
+{
+    const QSignalBlocker blocker(this);
+    for (int row = count() - 1; !dropped.isNull() && row >= 0; --row) {
+        if (item(row)->text() == dropped) {
+            delete takeItem(row);
+            break;
+        }
+    }
+    addItems(added);
+}
 
 int ChatListBox::selectedRow() const
 {

@@ -11,6 +11,13 @@ class ChatListBox : public QListWidget {
 public:
     using QListWidget::QListWidget;
 
+    // Changes made from code, which are no clicks: every row replaced by names; row selected and scrolled
+    // into sight; the last row showing dropped (none when it is null) taken away and added put at the
+    // end, so that the rows above, the selection and the scroll position stay.
+    void setRows(const QStringList &names);
+    void chooseRow(int row);
+    void changeLastRows(const QString &dropped, const QStringList &added);
+
 signals:
     void rowClicked();
 

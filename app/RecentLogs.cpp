@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include "ReaderSettings.h"
+
 namespace recentlogs {
 namespace {
 
@@ -12,14 +14,6 @@ const QString kKey = QStringLiteral("RecentLogs");
 QString normalised(const QString &path)
 {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
-// The program's own settings, whatever the running application calls itself (the tests have names of
-// their own); an INI file also on Windows, where a test can point it elsewhere as on other systems.
-QSettings settings()
-{
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("KestrelGames"),
-                     QStringLiteral("Evenfall Chat Log Reader"));
 }
 
 } // namespace
@@ -55,7 +49,7 @@ QStringList withoutLog(const QStringList &list, const QString &path)
 
 QStringList load()
 {
-    QSettings store = settings();
+    QSettings store = readersettings::store();
     QStringList result;
     const QStringList stored = store.value(kKey).toStringList();
     // Built from the oldest, so that of two entries for one file the more recent stays.
@@ -68,7 +62,7 @@ QStringList load()
 
 void save(const QStringList &list)
 {
-    QSettings store = settings();
+    QSettings store = readersettings::store();
     store.setValue(kKey, list);
 }
 

@@ -6,8 +6,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 #include "DesignedControls.h"
+#include "ReaderSettings.h"
 #include "Twips.h"
 
 frmFind::frmFind(QWidget *parent) : QDialog(parent)
@@ -18,7 +20,7 @@ frmFind::frmFind(QWidget *parent) : QDialog(parent)
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFont(twips::designFont());
     createControls();
-    resize(twips::toPixels(5775), twips::toPixels(1455));
+    resize(twips::toPixels(5775), twips::toPixels(1695));
     setFixedSize(size());
     txtFind_Change();
 }
@@ -36,6 +38,11 @@ void frmFind::createControls()
     chkMatchCase = new QCheckBox(QStringLiteral("Match &case"), this);
     chkMatchCase->setObjectName(QStringLiteral("chkMatchCase"));
     twips::setGeometry(chkMatchCase, 120, 1050, 1755, 255);
+    // Remembered between runs: whoever wants a search to go round wants it every time.
+    chkWrapAround = new QCheckBox(QStringLiteral("Wrap a&round"), this);
+    chkWrapAround->setObjectName(QStringLiteral("chkWrapAround"));
+    twips::setGeometry(chkWrapAround, 120, 1335, 1755, 255);
+    chkWrapAround->setChecked(readersettings::findWrapsAround());
 
     fraDirection = new QGroupBox(QStringLiteral("Direction"), this);
     fraDirection->setObjectName(QStringLiteral("fraDirection"));
@@ -56,7 +63,8 @@ void frmFind::createControls()
     twips::setGeometry(cmdCancel, 4440, 600, 1215, 375);
 
     QWidget::setTabOrder(txtFind, chkMatchCase);
-    QWidget::setTabOrder(chkMatchCase, optUp);
+    QWidget::setTabOrder(chkMatchCase, chkWrapAround);
+    QWidget::setTabOrder(chkWrapAround, optUp);
     QWidget::setTabOrder(optUp, optDown);
     QWidget::setTabOrder(optDown, cmdFindNext);
     QWidget::setTabOrder(cmdFindNext, cmdCancel);
@@ -64,6 +72,7 @@ void frmFind::createControls()
     connect(txtFind, &QLineEdit::textChanged, this, &frmFind::txtFind_Change);
     connect(cmdFindNext, &QPushButton::clicked, this, &frmFind::cmdFindNext_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmFind::cmdCancel_Click);
+    connect(chkWrapAround, &QCheckBox::toggled, this, &readersettings::setFindWrapsAround);
 }
 
 QString frmFind::findText() const
@@ -74,6 +83,11 @@ QString frmFind::findText() const
 bool frmFind::matchCase() const
 {
     return chkMatchCase->isChecked();
+}
+
+bool frmFind::wrapAround() const
+{
+    return chkWrapAround->isChecked();
 }
 
 modMain::SearchDirection frmFind::direction() const
@@ -90,6 +104,19 @@ void frmFind::showFor(const QString &text)
     activateWindow();
     txtFind->setFocus(Qt::OtherFocusReason);
     txtFind->selectAll();
+}
+
+void frmFind::keepClearOf(const QRect &area)
+{
+    const QRect box = frameGeometry(); // a window is placed by its frame
+    if (!box.intersects(area))
+        return;
+    const QRect available = screen()->availableGeometry();
+    const int gap = area.height();
+    QPoint to(box.x(), area.bottom() + gap);
+    if (to.y() + box.height() > available.bottom())
+        to.setY(area.top() - gap - box.height());
+    move(to);
 }
 
 void frmFind::cmdFindNext_Click()

@@ -4,24 +4,19 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QHash>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <atomic>
-#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "LocalFiles.h"
 #include "LogFiles.h"
 #include "NativeNames.h"
 #include "PlatformPaths.h"
+#include "TextMatcher.h"
 #include "TextOutput.h"
 #include "modMain.h"
 
@@ -85,8 +80,9 @@ const QString kSearchHelp = QStringLiteral(
     "The lines whose text (after the timestamp) contains PATTERN, each as FILE, CHAT and\n"
     "the line separated by tabs. A PATH that is a folder means its logs client_chat_log_*.txt\n"
     "in the order of their names; FILE is then the folder as given and the log's name.\n"
-    "Exit status 0 with matches, 1 without, 2 for a wrong command line or a log that\n"
-    "cannot be read.");
+    "Exit status 0 with matches, 1 without, 2 for a wrong command line, a log that\n"
+    "cannot be read, or a line on which the regular expression gave up (too complex),\n"
+    "where the search stops.");
 
 QString description(Command command)
 {
@@ -580,7 +576,9 @@ int history(const Terminal &terminal, const QCommandLineParser &parser, const Op
                 return;
             if (headerDue) {
                 headerDue = false;
-                output.append(QStringLiteral("== %1 ==").arg(log.name));
+                output.append(u"== ");
+                output.appendName(log.name);
+                output.append(u" ==");
                 output.endLine();
             }
             writeLine(output, line, style);
@@ -607,105 +605,20 @@ int history(const Terminal &terminal, const QCommandLineParser &parser, const Op
     return failed ? ExitFailure : ExitSuccess;
 }
 
-// Whether text holds pattern, exactly. Lines are short and many: the general searches cost more to set
-// up than the search itself, so this one sets up nothing. Only where the first and the last character
-// of the pattern stand at the right distance are the characters between compared.
-bool contains(QStringView text, QStringView pattern)
-{
-    const qsizetype n = pattern.size();
-    if (n == 0)
-        return true;
-    if (text.size() < n)
-        return false;
-    const char16_t *const s = text.utf16();
-    const char16_t *const p = pattern.utf16();
-    const char16_t first = p[0], last = p[n - 1];
-    const qsizetype starts = text.size() - n + 1; // the places a match can start
-    const auto matchesAt = [&](qsizetype i) {
-        return std::memcmp(s + i, p, size_t(n) * sizeof(char16_t)) == 0;
-    };
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    const __m128i firsts = _mm_set1_epi16(static_cast<short>(first));
-    const __m128i lasts = _mm_set1_epi16(static_cast<short>(last));
-    for (; i + 8 <= starts; i += 8) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i + n - 1));
-        auto mask =
-            unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(a, firsts), _mm_cmpeq_epi16(b, lasts))));
-        for (; mask != 0; mask &= mask - 1, mask &= mask - 1) { // two bits a character
-            if (matchesAt(i + std::countr_zero(mask) / 2))
-                return true;
-        }
-    }
-#endif
-    for (; i < starts; ++i) {
-        if (s[i] == first && s[i + n - 1] == last && matchesAt(i))
-            return true;
-    }
-    return false;
-}
-
-// Whether a line's text holds the pattern, as a fixed string or a regular expression.
-class Matcher {
-public:
-    Matcher(const QString &pattern, bool regex, bool ignoreCase)
-        : pattern_(pattern), regex_(regex),
-          caseSensitivity_(ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive)
-    {
-        if (regex) {
-            expression_.setPattern(pattern);
-            if (ignoreCase)
-                expression_.setPatternOptions(QRegularExpression::CaseInsensitiveOption);
-            expression_.optimize();
-        }
-    }
-
-    // Empty when the pattern is usable; otherwise why not.
-    QString error() const
-    {
-        if (!regex_ || expression_.isValid())
-            return QString();
-        return QStringLiteral("bad regular expression \"%1\": %2 at character %3")
-            .arg(pattern_, expression_.errorString())
-            .arg(expression_.patternErrorOffset() + 1);
-    }
-
-    // A text every matching line's text holds, so the reader can pass over the others unread; empty
-    // when there is none to tell.
-    QString requiredText() const
-    {
-        return regex_ || caseSensitivity_ == Qt::CaseInsensitive ? QString() : pattern_;
-    }
-
-    // An empty fixed string is in every text, as grep has it.
-    bool matches(QStringView text) const
-    {
-        if (regex_)
-            return expression_.match(text).hasMatch();
-        if (caseSensitivity_ == Qt::CaseInsensitive)
-            return text.contains(pattern_, Qt::CaseInsensitive);
-        return contains(text, pattern_);
-    }
-
-private:
-    QString pattern_;
-    bool regex_;
-    Qt::CaseSensitivity caseSensitivity_;
-    QRegularExpression expression_;
-};
-
 int search(const Terminal &terminal, const QCommandLineParser &parser, const Options &options,
            const QString &pattern, const QStringList &paths)
 {
-    const Matcher matcher(pattern, parser.isSet(options.regex), parser.isSet(options.ignoreCase));
-    if (const QString error = matcher.error(); !error.isEmpty())
-        return terminal.usageError(QStringLiteral("search: %1").arg(error));
+    modMain::TextMatcher matcher(pattern, parser.isSet(options.regex), parser.isSet(options.ignoreCase));
+    if (!matcher.isValid())
+        return terminal.usageError(QStringLiteral("search: bad regular expression \"%1\": %2 at character %3")
+                                       .arg(pattern, matcher.errorString())
+                                       .arg(matcher.errorOffset() + 1));
     const QStringList chats = distinct(parser.values(options.chat));
     const bool timestamps = parser.isSet(options.timestamps);
 
     TextOutput output(terminal.out());
     bool trouble = false, matched = false;
+    QString gaveUp; // where the regular expression could not decide: the search ends there
     std::atomic<bool> stop = false;
     const auto searchLog = [&](const QString &path, const QString &shown) {
         QFile file;
@@ -713,17 +626,31 @@ int search(const Terminal &terminal, const QCommandLineParser &parser, const Opt
             trouble = true;
             return;
         }
-        // The first two fields, made again only when the chat changes.
-        QString lead, leadChat;
+        // The chat's field, made again only when the chat changes.
+        QString chatField, leadChat;
         const auto pick = [&](const modMain::LogLine &line) {
-            if (!matcher.matches(line.text()))
+            if (!gaveUp.isEmpty())
+                return; // the lines the reader still hands on before it sees the stop
+            switch (matcher.match(line.text())) {
+            case modMain::TextMatcher::Result::NoMatch:
                 return;
-            matched = true;
-            if (lead.isEmpty() || leadChat != line.chatName) {
-                leadChat = line.chatName.toString();
-                lead = shown + u'\t' + field(line.chatName) + u'\t';
+            case modMain::TextMatcher::Result::Undecided:
+                // Never a line without a match: grep's rule, and a pattern that gives up on one line
+                // likely gives up on many, each after the same long work.
+                gaveUp = QStringLiteral("%1 line %2").arg(shown).arg(line.number);
+                stop.store(true, std::memory_order_relaxed);
+                return;
+            case modMain::TextMatcher::Result::Match:
+                break;
             }
-            output.append(lead);
+            matched = true;
+            if (chatField.isEmpty() || leadChat != line.chatName) {
+                leadChat = line.chatName.toString();
+                chatField = u'\t' + field(line.chatName) + u'\t';
+            }
+            // The file as the system names it, so that the name printed opens it.
+            output.appendName(shown);
+            output.append(chatField);
             if (timestamps)
                 output.appendStamp(line.timeStamp);
             output.append(line.text());
@@ -763,6 +690,11 @@ int search(const Terminal &terminal, const QCommandLineParser &parser, const Opt
         if (output.brokenPipe())
             return ExitBrokenPipe;
         terminal.message(output.message());
+        return ExitUsage;
+    }
+    if (!gaveUp.isEmpty()) {
+        terminal.message(QStringLiteral("search: %1: the regular expression gave up on %2 (too complex)")
+                             .arg(pattern, gaveUp));
         return ExitUsage;
     }
     if (trouble)

@@ -28,9 +28,8 @@ struct SessionLog {
     QString name;
 };
 
-// The logs client_chat_log_*.txt of folder that are files (the case of the name aside), in the order
-// of their names' bytes: the names carry the date and time, so this is the order of the sessions.
-// False with the reason when the folder cannot be listed.
+// The session logs of folder that are files, in the order of their sessions, as the window opens them
+// (ChatLogFolder.h). False with the reason when the folder cannot be listed.
 bool sessionLogs(const QString &folder, QList<SessionLog> *logs, QString *error);
 
 } // namespace chatlogcli

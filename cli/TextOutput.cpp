@@ -1,5 +1,8 @@
 #include "TextOutput.h"
 
+#include <QDir>
+#include <QTemporaryFile>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -9,6 +12,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "NativeNames.h"
 #include "TextCodec.h"
 #include "TextFileWriter.h"
 
@@ -74,6 +78,19 @@ int lastError()
     return errno != 0 ? errno : EIO;
 }
 
+// A temporary file open for reading and writing that the system removes with its last descriptor, or
+// nullptr. Where a file that is open cannot lose its name (Windows), it is removed when closed.
+std::unique_ptr<QFile> openSpill()
+{
+    auto file =
+        std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/evenfall-chatlog-XXXXXX"));
+    if (!file->open())
+        return nullptr;
+    if (QFile::remove(file->fileName()))
+        file->setAutoRemove(false);
+    return file;
+}
+
 } // namespace
 
 TextOutput::TextOutput(std::FILE *stream) : stream_(stream), block_(kBlockBytes, Qt::Uninitialized) {}
@@ -84,11 +101,7 @@ TextOutput::TextOutput(const QString &path, const QString &shownPath)
 {
 }
 
-TextOutput::~TextOutput()
-{
-    if (spill_)
-        std::fclose(spill_);
-}
+TextOutput::~TextOutput() = default;
 
 void TextOutput::reserve(qsizetype bytes)
 {
@@ -111,14 +124,32 @@ void TextOutput::append(QStringView text)
             reserve(3 * slice.size());
             used_ = encodeUtf8(slice, block_.data() + used_) - block_.constData();
         } else {
-            const QByteArray bytes = modMain::encodeAnsi(slice);
-            reserve(bytes.size());
-            std::memcpy(block_.data() + used_, bytes.constData(), size_t(bytes.size()));
-            used_ += bytes.size();
+            appendBytes(modMain::encodeAnsi(slice));
         }
     }
     if (used_ >= kBlockBytes)
         flushBlock();
+}
+
+void TextOutput::appendBytes(QByteArrayView bytes)
+{
+    reserve(bytes.size());
+    std::memcpy(block_.data() + used_, bytes.data(), size_t(bytes.size()));
+    used_ += bytes.size();
+}
+
+void TextOutput::appendName(QStringView name)
+{
+    if (!utf8_) {
+        append(name);
+        return;
+    }
+    // A search prints the same name on many lines.
+    if (name != lastName_) {
+        lastName_ = name.toString();
+        lastNameBytes_ = nativenames::toNative(name);
+    }
+    appendBytes(lastNameBytes_);
 }
 
 void TextOutput::appendStamp(double days)
@@ -132,10 +163,7 @@ void TextOutput::appendStamp(double days)
 
 void TextOutput::endLine()
 {
-    const QByteArrayView end = utf8_ ? kStreamLineEnd : kFileLineEnd;
-    reserve(end.size());
-    std::memcpy(block_.data() + used_, end.data(), size_t(end.size()));
-    used_ += end.size();
+    appendBytes(utf8_ ? kStreamLineEnd : kFileLineEnd);
 }
 
 void TextOutput::appendLines(QStringView text)
@@ -159,18 +187,21 @@ void TextOutput::release()
 {
     holding_ = false;
     if (spill_) {
-        std::rewind(spill_);
         QByteArray chunk(kBlockBytes, Qt::Uninitialized);
+        if (!spill_->seek(0))
+            errorText_ = QStringLiteral("cannot read back the output held in a temporary file: %1")
+                             .arg(spill_->errorString());
         while (!failed()) {
-            const size_t got = std::fread(chunk.data(), 1, size_t(chunk.size()), spill_);
-            if (got == 0) {
-                if (std::ferror(spill_))
-                    errorText_ = QStringLiteral("cannot read back the output held in a temporary file");
+            const qint64 got = spill_->read(chunk.data(), chunk.size());
+            if (got <= 0) {
+                if (got < 0)
+                    errorText_ = QStringLiteral("cannot read back the output held in a temporary file: %1")
+                                     .arg(spill_->errorString());
                 break;
             }
             deliver(chunk.constData(), qsizetype(got));
         }
-        std::fclose(std::exchange(spill_, nullptr));
+        spill_.reset();
     }
     deliver(held_.constData(), held_.size());
     held_ = QByteArray();
@@ -180,8 +211,7 @@ void TextOutput::drop()
 {
     used_ = 0;
     held_ = QByteArray();
-    if (spill_)
-        std::fclose(std::exchange(spill_, nullptr));
+    spill_.reset();
 }
 
 void TextOutput::flushBlock()
@@ -198,19 +228,21 @@ void TextOutput::handOn(const char *data, qsizetype size)
         deliver(data, size);
         return;
     }
+    QString error;
     if (!spill_ && held_.size() + size > kHeldInMemory) {
-        // Into a temporary file that the system removes with its last descriptor. Where none can be
-        // made, memory will do.
-        spill_ = std::tmpfile();
-        if (spill_ && std::fwrite(held_.constData(), 1, size_t(held_.size()), spill_) == size_t(held_.size()))
+        // Where no temporary file can be made, memory will do.
+        spill_ = openSpill();
+        if (spill_ && !modMain::writeWhole(*spill_, held_, &error)) {
+            errorText_ = QStringLiteral("cannot hold the output in a temporary file: %1").arg(error);
+            return;
+        }
+        if (spill_)
             held_ = QByteArray();
     }
-    if (!spill_) {
+    if (!spill_)
         held_.append(data, size);
-    } else if (std::fwrite(data, 1, size_t(size), spill_) != size_t(size)) {
-        errorText_ = QStringLiteral("cannot hold the output in a temporary file: %1")
-                         .arg(QString::fromLocal8Bit(std::strerror(lastError())));
-    }
+    else if (!modMain::writeWhole(*spill_, QByteArrayView(data, size), &error))
+        errorText_ = QStringLiteral("cannot hold the output in a temporary file: %1").arg(error);
 }
 
 void TextOutput::deliver(const char *data, qsizetype size)

@@ -9,6 +9,8 @@
 
 #include "DateTime.h"
 
+class QFile;
+
 namespace modMain {
 class TextFileWriter;
 }
@@ -21,7 +23,8 @@ namespace chatlogcli {
 //
 // Output can be held back until the caller knows it is wanted, then released or dropped. What is held
 // stays in memory up to a few megabytes, then goes to a temporary file, so that holding costs no more
-// memory however long it lasts.
+// memory however long it lasts. The temporary file goes where the system keeps them (TMPDIR on Unix) and
+// has no name from the moment it is made, where the system allows, so that nothing is left behind.
 //
 // After a failure nothing more is written; failed() says so, so that the caller can stop its work.
 class TextOutput {
@@ -36,6 +39,9 @@ public:
 
     // Text without line ends.
     void append(QStringView text);
+    // A file name: to standard output as the bytes the system names the file by (NativeNames.h), so that
+    // the name printed opens the file, as ls and grep print names; to a file as text.
+    void appendName(QStringView name);
     // "[MM/dd/yyyy HH:mm:ss]", as the reader shows a line's timestamp.
     void appendStamp(double days);
     void endLine();
@@ -55,6 +61,7 @@ public:
 
 private:
     void reserve(qsizetype bytes);
+    void appendBytes(QByteArrayView bytes); // into the block, which the next append() sends on when full
     void flushBlock();
     void handOn(const char *data, qsizetype size);
     void deliver(const char *data, qsizetype size);
@@ -67,10 +74,12 @@ private:
 
     QByteArray block_;
     qsizetype used_ = 0;
+    QString lastName_; // the name appendName last wrote, and its bytes
+    QByteArray lastNameBytes_;
 
     bool holding_ = false;
     QByteArray held_;
-    std::FILE *spill_ = nullptr;
+    std::unique_ptr<QFile> spill_;
 
     int error_ = 0;     // errno of a failed write to the stream
     QString errorText_; // the message for any other failure

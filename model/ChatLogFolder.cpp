@@ -19,6 +19,21 @@ LoadResult failed(LoadStatus status, const QString &errorText)
 
 } // namespace
 
+bool isSessionLogName(QStringView name)
+{
+    constexpr QStringView kPrefix = u"client_chat_log_", kSuffix = u".txt";
+    return name.size() >= kPrefix.size() + kSuffix.size() && name.startsWith(kPrefix, Qt::CaseInsensitive) &&
+           name.endsWith(kSuffix, Qt::CaseInsensitive);
+}
+
+void sortSessionLogNames(QStringList &names)
+{
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const int order = a.compare(b, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a < b;
+    });
+}
+
 LoadResult loadChatLogs(const QStringList &paths, const LoadOptions &options, QString *failedPath,
                         const OpenLogFile &open, const LogFileRead &fileRead)
 {

@@ -308,7 +308,7 @@ qsizetype pageOfRange(QStringView text, qsizetype position, qsizetype length)
 }
 
 ChatMatch findInChat(QStringView text, QStringView needle, qsizetype from, SearchDirection direction,
-                     Qt::CaseSensitivity cs)
+                     Qt::CaseSensitivity cs, bool wrapAround)
 {
     from = std::clamp<qsizetype>(from, 0, text.size());
     const qsizetype m = needle.size();
@@ -322,14 +322,14 @@ ChatMatch findInChat(QStringView text, QStringView needle, qsizetype from, Searc
             if (wrapped && (position == -1 || position >= from))
                 return {};
             if (position == -1) {
-                if (from == 0)
-                    return {}; // the whole text has been searched
+                if (from == 0 || !wrapAround)
+                    return {}; // the whole text has been searched, or all that is to be
                 wrapped = true;
                 cursor = 0;
                 continue;
             }
             if (const qsizetype page = pageOfRange(text, position, m))
-                return {position, page};
+                return {position, page, wrapped};
             cursor = position + 1;
         }
     }
@@ -339,14 +339,14 @@ ChatMatch findInChat(QStringView text, QStringView needle, qsizetype from, Searc
         if (wrapped && (position == -1 || position + m <= from))
             return {};
         if (position == -1) {
-            if (from == text.size())
+            if (from == text.size() || !wrapAround)
                 return {};
             wrapped = true;
             end = text.size();
             continue;
         }
         if (const qsizetype page = pageOfRange(text, position, m))
-            return {position, page};
+            return {position, page, wrapped};
         end = position + m - 1;
     }
 }

@@ -6,17 +6,8 @@
 
 #include <algorithm>
 
-#ifdef Q_OS_WIN
-#include <QDir>
-#include <io.h>
-#include <windows.h>
-#else
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "LineReader.h"
+#include "LocalFiles.h"
 
 namespace modMain {
 namespace {
@@ -27,40 +18,6 @@ constexpr qint64 kSmallChunkSize = qint64(1) << 16;
 constexpr qint64 kMostPerRead = qint64(16) << 20;
 // Enough of the bytes before the end of the last read to tell a file written anew from one appended to.
 constexpr qsizetype kTailSize = 256;
-
-#ifdef Q_OS_WIN
-FileIdentity identityOfHandle(HANDLE handle)
-{
-    BY_HANDLE_FILE_INFORMATION info;
-    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info))
-        return {};
-    return {info.dwVolumeSerialNumber, (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow, true};
-}
-#else
-FileIdentity identityOfStat(const struct stat &st)
-{
-    return {quint64(st.st_dev), quint64(st.st_ino), true};
-}
-#endif
-
-bool isUtf16(LogEncoding encoding)
-{
-    return encoding == LogEncoding::Utf16LE || encoding == LogEncoding::Utf16BE;
-}
-
-// The code unit that starts at bytes[i].
-char16_t unitAt(const QByteArray &bytes, qsizetype i, LogEncoding encoding)
-{
-    const auto byte = [&](qsizetype k) { return char16_t(static_cast<unsigned char>(bytes[k])); };
-    switch (encoding) {
-    case LogEncoding::Utf16LE:
-        return char16_t(byte(i) | (byte(i + 1) << 8));
-    case LogEncoding::Utf16BE:
-        return char16_t((byte(i) << 8) | byte(i + 1));
-    default:
-        return byte(i);
-    }
-}
 
 bool readExactly(QFileDevice &file, qint64 at, qint64 size, QByteArray *bytes)
 {
@@ -118,39 +75,15 @@ FollowedNames appendFollowed(LoadedChatLog &log, const FollowRead &read)
     return names;
 }
 
-FileIdentity identityOf(QFileDevice &file)
-{
-    const int fd = file.handle();
-    if (fd < 0)
-        return {};
-#ifdef Q_OS_WIN
-    return identityOfHandle(reinterpret_cast<HANDLE>(_get_osfhandle(fd)));
-#else
-    struct stat st {};
-    return ::fstat(fd, &st) == 0 ? identityOfStat(st) : FileIdentity{};
-#endif
-}
-
-FileIdentity identityOf(const QString &path)
-{
-#ifdef Q_OS_WIN
-    const QString native = QDir::toNativeSeparators(path);
-    HANDLE handle = CreateFileW(reinterpret_cast<LPCWSTR>(native.utf16()), 0,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    const FileIdentity identity = identityOfHandle(handle);
-    if (handle != INVALID_HANDLE_VALUE)
-        CloseHandle(handle);
-    return identity;
-#else
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? identityOfStat(st) : FileIdentity{};
-#endif
-}
-
 LogFollower::LogFollower(const QString &path, QFileDevice &importedFile)
-    : path_(path), identity_(identityOf(importedFile)), importedBytes_(importedFile.pos())
+    : path_(path), identity_(localfiles::identityOf(importedFile)), importedBytes_(importedFile.pos()),
+      offset_(importedBytes_), lines_(std::make_unique<detail::LineSplitter>())
 {
+    // Kept from the import itself, so that the first read already tells a log written anew since.
+    const qint64 tail = std::min<qint64>(kTailSize, importedBytes_);
+    if (!readExactly(importedFile, importedBytes_ - tail, tail, &tail_))
+        tail_.clear();
+    importedFile.seek(importedBytes_);
 }
 
 LogFollower::~LogFollower() = default;
@@ -169,40 +102,25 @@ FollowStatus LogFollower::start(QFileDevice &file, QString *error)
     }
     qsizetype mark = 0;
     const LogEncoding encoding = detectEncoding(bytes, &mark);
-    const qint64 unit = isUtf16(encoding) ? 2 : 1;
+    const qint64 unit = detail::unitSize(encoding);
 
     // Code units lie at whole steps from the mark; a unit cut by the end of the import belongs to the
     // unfinished line.
-    qint64 position = mark + std::max<qint64>(0, importedBytes_ - mark) / unit * unit;
-    qint64 lineStart = -1;
-    bool afterCr = false;
-    while (position > mark && lineStart < 0) {
-        const qint64 from = position - std::min<qint64>(kChunkSize, position - mark);
-        if (!readExactly(file, from, position - from, &bytes)) {
-            *error = file.errorString();
-            return FollowStatus::ReadError;
-        }
-        for (qsizetype i = bytes.size() - unit; i >= 0; i -= unit) {
-            const char16_t c = unitAt(bytes, i, encoding);
-            if (c == u'\r' || c == u'\n') {
-                lineStart = from + i + unit;
-                afterCr = c == u'\r';
-                break;
-            }
-        }
-        position = from;
-    }
+    const qint64 end = mark + std::max<qint64>(0, importedBytes_ - mark) / unit * unit;
+    const detail::LineStart lineStart = detail::lineStartBefore(file.handle(), end, mark, encoding, error);
+    if (lineStart.at < 0)
+        return FollowStatus::ReadError;
 
-    if (lineStart < 0) {
+    if (!lineStart.found) {
         // No line has ended yet: the import read nothing but part of the header.
         offset_ = mark;
         headerSeen_ = false;
     } else {
-        offset_ = lineStart;
+        offset_ = lineStart.at;
         headerSeen_ = true;
-        skipLf_ = afterCr;
-        if (lineStart < importedBytes_) {
-            if (!readExactly(file, lineStart, importedBytes_ - lineStart, &bytes)) {
+        lines_->setAfterCr(lineStart.afterCr);
+        if (lineStart.at < importedBytes_) {
+            if (!readExactly(file, lineStart.at, importedBytes_ - lineStart.at, &bytes)) {
                 *error = file.errorString();
                 return FollowStatus::ReadError;
             }
@@ -210,6 +128,12 @@ FollowStatus LogFollower::start(QFileDevice &file, QString *error)
             importedPartial_ = decodeWhole(bytes, encoding);
             partialImported_ = !importedPartial_.isEmpty();
         }
+    }
+    // The reads go on from offset_: what lies before it is what they check.
+    if (!readExactly(file, std::max<qint64>(0, offset_ - kTailSize), std::min<qint64>(offset_, kTailSize),
+                     &tail_)) {
+        *error = file.errorString();
+        return FollowStatus::ReadError;
     }
     decoder_ = std::make_unique<LogDecoder>(encoding);
     started_ = true;
@@ -228,7 +152,7 @@ FollowRead LogFollower::readAppended()
         return out;
     };
 
-    const FileIdentity named = identityOf(path_);
+    const localfiles::FileIdentity named = localfiles::identityOf(path_);
     if (!named.valid) {
         if (!QFileInfo::exists(path_))
             return fail(FollowStatus::Removed);
@@ -236,53 +160,36 @@ FollowRead LogFollower::readAppended()
         return fail(FollowStatus::Replaced);
     }
 
-    QFile file;
-#ifdef Q_OS_WIN
-    file.setFileName(path_);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return fail(QFileInfo::exists(path_) ? FollowStatus::ReadError : FollowStatus::Removed,
-                    file.errorString());
-#else
     // Never waits: should a FIFO take the file's place between the check and the open, the identity
     // below tells it.
-    int fd = -1;
-    do {
-        fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        const int error = errno;
-        return fail(error == ENOENT ? FollowStatus::Removed : FollowStatus::ReadError,
-                    QString::fromLocal8Bit(std::strerror(error)));
-    }
-    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return fail(FollowStatus::ReadError, file.errorString());
-    }
-#endif
-    if (identityOf(file) != identity_)
+    QFile file;
+    localfiles::OpenOptions how;
+    how.mode = QIODevice::ReadOnly | QIODevice::Unbuffered;
+    if (const localfiles::OpenOutcome opened = localfiles::openFile(file, path_, how); !opened.ok())
+        return fail(opened.failure == localfiles::OpenFailure::Missing ? FollowStatus::Removed
+                                                                       : FollowStatus::ReadError,
+                    opened.error);
+    if (localfiles::identityOf(file) != identity_)
         return fail(FollowStatus::Replaced);
 
     const qint64 size = file.size();
-    if (!started_) {
-        if (size < importedBytes_)
-            return fail(FollowStatus::Shrunk);
-        QString error;
-        const FollowStatus status = start(file, &error);
-        if (status != FollowStatus::Read)
-            return fail(status, error);
-    }
     if (size < offset_)
         return fail(FollowStatus::Shrunk);
-
     QByteArray chunk;
     if (!tail_.isEmpty()) {
         if (!readExactly(file, offset_ - tail_.size(), tail_.size(), &chunk))
             return fail(FollowStatus::ReadError, file.errorString());
         if (chunk != tail_)
             return fail(FollowStatus::Rewritten);
-    } else if (!file.seek(offset_)) {
-        return fail(FollowStatus::ReadError, file.errorString());
     }
+    if (!started_) {
+        QString error;
+        const FollowStatus status = start(file, &error);
+        if (status != FollowStatus::Read)
+            return fail(status, error);
+    }
+    if (!file.seek(offset_))
+        return fail(FollowStatus::ReadError, file.errorString());
 
     QString text;
     // Sized to what is there: most reads bring a few lines, and a large buffer would cost more than
@@ -312,34 +219,15 @@ FollowRead LogFollower::readAppended()
 
 void LogFollower::addText(QStringView text, FollowRead &out)
 {
-    if (skipLf_ && !text.isEmpty()) {
-        skipLf_ = false;
-        if (text.front() == u'\n') {
-            text = text.sliced(1); // the second half of a CR LF that the last read cut
-            if (partialImported_)
-                settleImportedLine(QStringView(), out); // the import took it for a line of its own
-        }
-    }
-    // Only the new characters can hold a line end: the pending ones were searched before.
-    qsizetype scanFrom = pending_.size();
+    // An LF that the last read cut from its CR is the rest of that line end, which the splitter skips;
+    // the import took it for a line of its own.
+    if (partialImported_ && lines_->afterCr() && text.startsWith(u'\n'))
+        settleImportedLine(QStringView(), out);
     pending_.append(text);
-    const QChar *p = pending_.constData();
-    const qsizetype n = pending_.size();
-    qsizetype start = 0;
-    for (qsizetype i = scanFrom; i < n; ++i) {
-        const char16_t c = p[i].unicode();
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lineEnded(QStringView(p + start, i - start), out);
-        if (c == u'\r') {
-            if (i + 1 == n)
-                skipLf_ = true;
-            else if (p[i + 1] == u'\n')
-                ++i;
-        }
-        start = i + 1;
-    }
-    pending_.remove(0, start);
+    const qsizetype used =
+        lines_->feed(reinterpret_cast<const char16_t *>(pending_.constData()), pending_.size(), false,
+                     [&](QStringView line) { lineEnded(line, out); });
+    pending_.remove(0, used);
 }
 
 void LogFollower::lineEnded(QStringView line, FollowRead &out)

@@ -4,10 +4,7 @@
 
 #include <algorithm>
 
-#ifdef Q_OS_LINUX
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
+#include "MemoryPages.h"
 
 namespace modMain::detail {
 
@@ -21,21 +18,14 @@ inline void writeAhead(const void *base, qsizetype from, qsizetype to, qsizetype
                        qsizetype step = qsizetype(1) << 20)
 {
 #ifdef Q_OS_LINUX
-#ifdef MADV_POPULATE_WRITE
-    constexpr int kPopulateWrite = MADV_POPULATE_WRITE;
-#else
-    constexpr int kPopulateWrite = 23; // Linux 5.14; older kernels refuse it and nothing changes
-#endif
     const auto kStep = quintptr(step);
-    static const auto kPage = quintptr(::sysconf(_SC_PAGESIZE));
     const auto b = quintptr(base);
     const quintptr window = (b + quintptr(to)) & ~(kStep - 1);
     if (from != 0 && ((b + quintptr(from)) & ~(kStep - 1)) == window)
         return;
-    const quintptr lo = std::max(window, b + quintptr(from)) & ~(kPage - 1);
+    const quintptr lo = std::max(window, b + quintptr(from));
     const quintptr hi = std::min(window + kStep, b + quintptr(capacity));
-    if (hi > lo)
-        ::madvise(reinterpret_cast<void *>(lo), hi - lo, kPopulateWrite);
+    memorypages::prepareForWrite(reinterpret_cast<const void *>(lo), reinterpret_cast<const void *>(hi));
 #else
     Q_UNUSED(base);
     Q_UNUSED(from);

@@ -50,7 +50,7 @@ fuzz() {
         -dict="$ROOT/fuzz/chatlog.dict" -artifact_prefix="$findings/${target}-" -print_final_stats=1 \
         "$work/$target" "$ROOT/fuzz/corpus/$target" >"$work/$target.log" 2>&1
 }
-targets=(line_parser loader wine_registry chat_text)
+targets=(line_parser loader wine_registry chat_text regex)
 at_once=$(nproc)
 echo "== fuzzing ${targets[*]}: ${fuzz_seconds} s each, ${at_once} at a time"
 failed=()

@@ -51,10 +51,15 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     setFont(twips::designFont());
     createControls();
 
-    // The box opens at its designed place on the screen, not centred over its owner.
-    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
-    const QPoint origin = screen ? screen->geometry().topLeft() : QPoint();
-    setGeometry(twips::toRect(2340, 1935, 5730, 3555).translated(origin));
+    // Over its owner, where the user is looking (a dialog that was never moved is centred on its owner
+    // when shown); without one, at its designed place on the screen.
+    const QRect designed = twips::toRect(2340, 1935, 5730, 3555);
+    if (parent) {
+        resize(designed.size());
+    } else {
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        setGeometry(designed.translated(screen ? screen->geometry().topLeft() : QPoint()));
+    }
     setFixedSize(size());
 
     cmdOK->setFocus();

@@ -91,7 +91,7 @@ void tst_About::sameTextsAtEveryOpening()
         });
     }
     QCOMPARE(seen[1], seen[0]);
-    QCOMPARE(seen[0][0], QStringLiteral("Evenfall_Chat_Log_Reader"));
+    QCOMPARE(seen[0][0], QStringLiteral("Evenfall Chat Log Reader"));
     QCOMPARE(seen[0][1], QStringLiteral("Version " EVENFALL_VERSION_STRING)); // the version CMake declares
     const QStringList description = seen[0][2].split(QStringLiteral("\r\n"));
     QCOMPARE(description.size(), 3);

@@ -154,16 +154,28 @@ void tst_ChatSearch::findInChatWrapsAround()
                     const QString &needle = QStringLiteral("NEEDLE")) {
         return modMain::findInChat(text, needle, from, direction, Qt::CaseInsensitive);
     };
-    QCOMPARE(find(0, SearchDirection::Down).position, first);
     QCOMPARE(find(first, SearchDirection::Down).page, firstPage);
-    QCOMPARE(find(first + 6, SearchDirection::Down).position, second);
     QCOMPARE(find(first + 6, SearchDirection::Down).page, secondPage);
-    QCOMPARE(find(second + 1, SearchDirection::Down).position, first); // wrapped
-    QCOMPARE(find(second + 6, SearchDirection::Up).position, second);
-    QCOMPARE(find(second + 5, SearchDirection::Up).position, first);
-    QCOMPARE(find(first + 5, SearchDirection::Up).position, second); // wrapped
-    QCOMPARE(find(text.size(), SearchDirection::Up).position, second);
-    QCOMPARE(find(-5, SearchDirection::Down).position, first);
+    // Without wrapping, a search that would go on from the other end finds nothing.
+    const struct {
+        qsizetype from;
+        SearchDirection direction;
+        qsizetype position;
+        bool wrapped;
+    } cases[] = {
+        {0, SearchDirection::Down, first, false},          {first + 6, SearchDirection::Down, second, false},
+        {second + 1, SearchDirection::Down, first, true},  {second + 6, SearchDirection::Up, second, false},
+        {second + 5, SearchDirection::Up, first, false},   {first + 5, SearchDirection::Up, second, true},
+        {text.size(), SearchDirection::Up, second, false}, {-5, SearchDirection::Down, first, false}};
+    for (const auto &c : cases) {
+        const modMain::ChatMatch around = find(c.from, c.direction);
+        QCOMPARE(around.position, c.position);
+        QCOMPARE(around.wrapped, c.wrapped);
+        const modMain::ChatMatch stopping = modMain::findInChat(text, QStringLiteral("NEEDLE"), c.from,
+                                                                c.direction, Qt::CaseInsensitive, false);
+        QCOMPARE(stopping.position, c.wrapped ? -1 : c.position);
+        QVERIFY(!stopping.wrapped);
+    }
 
     // A needle found only where the search started is found again; one that is nowhere, is not.
     text.replace(second, 6, QStringLiteral("xxxxxx"));

@@ -64,7 +64,8 @@ private slots:
     void optionsBeforeAnyChat();
     void keyboardSelectionShowsChat();
     void clickOnTheSelectedChatShowsItAgain();
-    void newImportLeavesViewUntilNextClick();
+    void importShowsOnlyTheNewLogsText_data();
+    void importShowsOnlyTheNewLogsText();
 };
 
 void tst_ChatView::importMessages()
@@ -423,23 +424,95 @@ void tst_ChatView::clickOnTheSelectedChatShowsItAgain()
     QVERIFY(r.viewText().startsWith(QStringLiteral(" Veyla tells you: ")));
 }
 
-void tst_ChatView::newImportLeavesViewUntilNextClick()
+void tst_ChatView::importShowsOnlyTheNewLogsText_data()
 {
-    QTemporaryDir dir;
-    writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")),
-              kHeader + tellLines(QStringLiteral("Orrik"), {40}));
-    writeFile(dir.filePath(QStringLiteral("client_chat_log_b.txt")),
-              kHeader + tellLines(QStringLiteral("Orrik"), {60}, 'y') +
-                  tellLines(QStringLiteral("Veyla"), {40}));
+    QTest::addColumn<QString>("onView");  // a chat, or "merged" for Orrik and Veyla merged
+    QTest::addColumn<QByteArray>("next"); // the log loaded next
+    QTest::addColumn<bool>("allLogs");    // loaded with Open All Logs in Folder
+    QTest::addColumn<QString>("view");    // then: "rebuilt" from the new log, "emptied", or "kept"
+    const QByteArray both = kHeader + tellLines(QStringLiteral("Orrik"), linesOf(140000), 'y') +
+                            tellLines(QStringLiteral("Veyla"), {40}, 'y');
+    QTest::newRow("same chat in the new log") << "Orrik" << both << false << "rebuilt";
+    QTest::newRow("same chat, all logs of a folder") << "Orrik" << both << true << "rebuilt";
+    QTest::newRow("chat not in the new log")
+        << "Orrik" << kHeader + tellLines(QStringLiteral("Veyla"), {40}, 'y') << false << "emptied";
+    QTest::newRow("merged chat on view") << "merged" << both << false << "emptied";
+    QTest::newRow("failed import keeps the view") << "Orrik" << kHeader << false << "kept";
+}
+
+// Whatever was on view, an import never leaves the text of another log there, and Follow Log then adds
+// only the new log's lines to the new log's text.
+void tst_ChatView::importShowsOnlyTheNewLogsText()
+{
+    QFETCH(QString, onView);
+    QFETCH(QByteArray, next);
+    QFETCH(bool, allLogs);
+    QFETCH(QString, view);
+    QTemporaryDir dir, other;
+    const QString first = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    const QString second = other.filePath(QStringLiteral("client_chat_log_b.txt"));
+    writeFile(first, kHeader + tellLines(QStringLiteral("Orrik"), linesOf(140000)) +
+                         tellLines(QStringLiteral("Veyla"), {40}));
+    writeFile(second, next);
     WindowDriver r;
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
-    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
-    const QString first = r.viewText();
-    r.import(dir.path(), QStringLiteral("client_chat_log_b.txt"));
-    QCOMPARE(r.viewText(), first);
-    QCOMPARE(r.get<QListWidget>("lstChatNames")->count(), 2);
-    QVERIFY(r.clickChat(QStringLiteral("Orrik")));
-    QVERIFY(r.viewText().endsWith(QStringLiteral("yyy")));
+    if (onView == u"merged") {
+        r.merge({QStringLiteral("Orrik"), QStringLiteral("Veyla")});
+        r.clickRow("lstMergedChatNames", 0);
+    } else {
+        QVERIFY(r.clickChat(onView));
+    }
+    r.click("cmdPageNext");
+    const QString before = r.viewText();
+
+    MessageSeen seen;
+    {
+        ModalAnswer answer(acceptMessage(&seen), isMessageBox());
+        if (allLogs)
+            r.openAllLogs(other.path());
+        else
+            r.import(other.path(), QStringLiteral("client_chat_log_b.txt"));
+    }
+    QCOMPARE(seen.count, view == u"kept" ? 1 : 0);
+    auto *list = r.get<QListWidget>("lstChatNames");
+    const QList<QListWidgetItem *> selected = list->selectedItems();
+    if (view == u"kept") {
+        QCOMPARE(r.viewText(), before);
+        QCOMPARE(r.window.CurrentPage, 2);
+    } else if (view == u"rebuilt") {
+        QCOMPARE(r.window.SelectedChats, QStringList{onView});
+        QCOMPARE(r.window.ChatText,
+                 modMain::BuildChatText(r.window.state().log->ChatLog, {onView}, r.window.state().options));
+        QVERIFY(r.window.ChatText.contains(QStringLiteral("yyy")) &&
+                !r.window.ChatText.contains(QStringLiteral("xxx")));
+        const modMain::PageSpan page = modMain::PageRange(r.window.ChatText, 1);
+        QCOMPARE(r.viewText(), r.window.ChatText.mid(page.start, page.length));
+        QCOMPARE(r.pageLabel(), QStringLiteral("Page 1 of 3"));
+        QVERIFY(r.pagingShown());
+        QVERIFY(!r.get<QPushButton>("cmdPagePrevious")->isEnabled());
+        QVERIFY(r.get<QAction>("mnuEdit_NextPage")->isEnabled());
+        QVERIFY(selected.size() == 1 && selected.first()->text() == onView);
+    } else {
+        QVERIFY(r.viewText().isEmpty() && r.window.ChatText.isEmpty() && r.window.SelectedChats.isEmpty());
+        QVERIFY(!r.pagingShown());
+        QVERIFY(!r.get<QAction>("mnuEdit_GoToPage")->isEnabled());
+        QVERIFY(selected.isEmpty());
+    }
+    if (allLogs)
+        return; // not followed
+
+    // The game goes on writing the log now loaded.
+    const QString followed = view == u"kept" ? first : second;
+    QFile log(followed);
+    QVERIFY(log.open(QIODevice::Append));
+    log.write(tellLines(QStringLiteral("Orrik"), {60}, 'z'));
+    log.close();
+    r.get<QAction>("mnuOptionsFollowLog")->trigger();
+    QCOMPARE(r.window.ChatText,
+             r.window.SelectedChats.isEmpty()
+                 ? QString()
+                 : modMain::BuildChatText(modMain::LoadChatLog(followed).log.ChatLog, r.window.SelectedChats,
+                                          r.window.state().options));
 }
 
 QTEST_MAIN(tst_ChatView)

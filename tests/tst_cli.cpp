@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <functional>
 #include <thread>
 
@@ -156,12 +157,13 @@ const QByteArray kHandLog = "Chat log for Veyla started 06/14/2005 21:00:03\r\n"
                             "[06/14/2005 21:01:20] [Lo\tre: Orrik] old tales\r\n"
                             "Kestin: untimed again\r\n";
 
-// Three sessions of one player, a session without a line, and files that are not logs.
+// Three sessions of one player, one named in capitals (the case of a name is no part of the session
+// order), a session without a line, and files that are not logs.
 const struct {
     const char *name;
     QByteArray bytes;
 } kSessions[] = {
-    {"client_chat_log_2005-06-16_0900.txt", "Chat log for Veyla started 06/16/2005 09:00:00\r\n"
+    {"CLIENT_CHAT_LOG_2005-06-16_0900.TXT", "Chat log for Veyla started 06/16/2005 09:00:00\r\n"
                                             "[06/16/2005 09:00:10] You tell Orrik: second ORE\r\n"
                                             "[06/16/2005 09:00:20] [Trade: Veyla] wtb ore\r\n"},
     {"client_chat_log_2005-06-14_2100.txt", "Chat log for Veyla started 06/14/2005 21:00:00\r\n"
@@ -176,8 +178,19 @@ const struct {
     {"client_chat_log_2005-06-14_2100.txt.bak", "Old\r\n[06/14/2005 21:00:00] Orrik tells you: ore\r\n"},
 };
 
+// Lines on which a backtracking regular expression has more ways to try than any limit allows: a run of
+// words and spaces that cannot reach the end of the line.
+const QByteArray kRunawayLine =
+    "[06/14/2005 21:03:17] [Guild] Brannoc: the bridge at Greyford is bugged again, "
+    "watch your step\r\n";
+const QByteArray kLateRunaway = "Chat log for Veyla started 06/14/2005 21:00:03\r\n"
+                                "[06/14/2005 21:00:10] Orrik tells you: hi there\r\n"
+                                "\r\n" +
+                                kRunawayLine + "[06/14/2005 21:00:20] Veyla: after it\r\n";
+
 // Placeholders in the rows of a table: %S the folder of sessions, %H the hand-made log, %E a folder
-// without logs, %M a file that does not exist.
+// without logs, %M a file that does not exist, %G a log whose one line no regular expression decides,
+// %L a log with such a line after one that matches, %U a UTF-16 log with a lone surrogate.
 QString expand(QString text, const QTemporaryDir &dir)
 {
 #ifdef Q_OS_WIN
@@ -187,6 +200,9 @@ QString expand(QString text, const QTemporaryDir &dir)
 #endif
     return text.replace(QStringLiteral("%S/"), dir.filePath(QStringLiteral("sessions")) + inFolder)
         .replace(QStringLiteral("%S"), dir.filePath(QStringLiteral("sessions")))
+        .replace(QStringLiteral("%G"), dir.filePath(QStringLiteral("runaway.txt")))
+        .replace(QStringLiteral("%L"), dir.filePath(QStringLiteral("late runaway.txt")))
+        .replace(QStringLiteral("%U"), dir.filePath(QStringLiteral("utf16.txt")))
         .replace(QStringLiteral("%H"), dir.filePath(QStringLiteral("hand.txt")))
         .replace(QStringLiteral("%E"), dir.filePath(QStringLiteral("no logs")))
         .replace(QStringLiteral("%M"), dir.filePath(QStringLiteral("missing.txt")));
@@ -258,6 +274,11 @@ void tst_Cli::initTestCase()
                         sessions_ + QStringLiteral("/client_chat_log_2005-06-13_0100.txt")));
     for (const auto &session : kSessions)
         writeFile(sessions_ + u'/' + QLatin1String(session.name), session.bytes);
+    writeFile(expand(QStringLiteral("%G"), dir_), "h\r\n" + kRunawayLine);
+    writeFile(expand(QStringLiteral("%L"), dir_), kLateRunaway);
+    const QString utf16 = QStringLiteral("h\r\n[06/14/2005 21:00:00] Orrik tells you: caf\xDC00!\r\n");
+    writeFile(expand(QStringLiteral("%U"), dir_),
+              "\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2));
     QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("no logs")));
     writeFile(dir_.filePath(QStringLiteral("no logs/notes.txt")), kHandLog);
 }
@@ -523,6 +544,29 @@ void tst_Cli::outputThatCannotBeWrittenFails()
     QCOMPARE(run.out, QByteArray());
     QVERIFY2(QString::fromUtf8(run.err).contains(target), run.err.constData());
     QVERIFY(!QFile::exists(target));
+
+#ifdef Q_OS_UNIX
+    // A disk that fills up midway gives a short write and then a failing one; so does a limit on the
+    // size of files, on any disk. The system's reason is told, and the old file is kept.
+    QTemporaryDir dir;
+    const QString kept = writeFile(dir.filePath(QStringLiteral("kept.txt")), "old content");
+    Setup limited;
+    limited.inChild = [] {
+        std::signal(SIGXFSZ, SIG_IGN); // the failing write is then an error, not the end of the program
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 64 << 10;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    };
+    const Run full = runCli({QStringLiteral("show"), generated_, QStringLiteral("Public/Global"),
+                             QStringLiteral("--output"), kept},
+                            limited);
+    QCOMPARE(full.status, 1);
+    QCOMPARE(full.err, ("evenfall-chatlog: " + kept + ": ").toUtf8() + std::strerror(EFBIG) + '\n');
+    QCOMPARE(readFile(kept), QByteArray("old content"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("kept.txt")});
+#endif
 }
 
 void tst_Cli::unreadableLogs_data()
@@ -736,9 +780,9 @@ void tst_Cli::fileNamesThatAreNotUtf8()
 #ifndef Q_OS_UNIX
     QSKIP("file names are bytes on Unix only");
 #else
-    // "café log.txt" in Latin-1: the name no UTF-8 text can spell. The shell passes the raw bytes.
+    // A log named "café" in Latin-1: a name no UTF-8 text can spell. The shell passes the raw bytes.
     QTemporaryDir dir;
-    const QByteArray name = "caf\xE9 log.txt";
+    const QByteArray name = "client_chat_log_caf\xE9.txt";
     const QByteArray path = QFile::encodeName(dir.path()) + '/' + name;
     // QTemporaryDir cannot name it either, so it is removed here.
     const auto remove = qScopeGuard([&] { ::unlink(path.constData()); });
@@ -750,15 +794,25 @@ void tst_Cli::fileNamesThatAreNotUtf8()
 
     QProcess shell;
     shell.setWorkingDirectory(dir.path());
-    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"),
-                                            QStringLiteral("\"$0\" list \"$(printf 'caf\\351 log.txt')\"; "
-                                                           "\"$0\" list \"$(printf 'caf\\351 gone.txt')\""),
-                                            QStringLiteral(EVENFALL_CLI)});
+    shell.start(QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("\"$0\" list \"$(printf 'client_chat_log_caf\\351.txt')\"; "
+                                "\"$0\" list \"$(printf 'caf\\351 gone.txt')\""),
+                 QStringLiteral(EVENFALL_CLI)});
     QVERIFY(shell.waitForFinished(60000));
     QCOMPARE(shell.readAllStandardOutput(), runCli({QStringLiteral("list"), hand_}).out);
     // A message names the file by its own bytes.
     QCOMPARE(shell.readAllStandardError(),
              QByteArray("evenfall-chatlog: caf\xE9 gone.txt: ") + QByteArray(std::strerror(ENOENT)) + '\n');
+
+    // Found in its folder, it is read and named by the same bytes, so that the name printed opens it.
+    const Run found = runCli({QStringLiteral("search"), QStringLiteral("selling"), dir.path()});
+    QCOMPARE(found.status, 0);
+    QCOMPARE(found.out, path + "\tTrade\t [Trade: Orrik] selling ore\n");
+    const Run history = runCli({QStringLiteral("history"), QStringLiteral("--file-headers"), dir.path(),
+                                QStringLiteral("\u00C9lodie")});
+    QCOMPARE(history.status, 0);
+    QCOMPARE(history.out, "== " + name + " ==\n\xC3\x89lodie tells you: untimed\n");
 #endif
 }
 
@@ -931,6 +985,43 @@ void tst_Cli::heldOutputOfAChatThatComesLate()
     QVERIFY2(run.err.contains("no chat named \"Zora\"; the chats in it are:\n") &&
                  run.err.contains("\n  \"Trade\"\n"),
              run.err.constData());
+
+#ifdef Q_OS_LINUX
+    // What waits goes to a file where TMPDIR says (a small /tmp must not fail a large export), and the
+    // file has no name from the start. The tool is caught while it reads that file back into a pipe
+    // that is not read, and its open files are looked at.
+    QTemporaryDir temporaries;
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), temporaries.path());
+    process.setProcessEnvironment(environment);
+    const int output = startIntoOwnPipe(process, QStringList{QStringLiteral("show"), late} + chats);
+    QByteArray out(1, '\0');
+    const bool begun = read(output, out.data(), 1) == 1;
+    QStringList held;
+    const QString descriptors = QStringLiteral("/proc/%1/fd").arg(process.processId());
+    for (const QString &fd :
+         QDir(descriptors).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char target[4096];
+        const ssize_t n =
+            readlink(QFile::encodeName(descriptors + u'/' + fd).constData(), target, sizeof target);
+        if (n > 0 && QFile::decodeName(QByteArray(target, n)).startsWith(temporaries.path() + u'/'))
+            held.append(QFile::decodeName(QByteArray(target, n)));
+    }
+    char buffer[65536];
+    for (ssize_t n; (n = read(output, buffer, sizeof buffer)) > 0;)
+        out.append(buffer, n);
+    close(output);
+    QVERIFY(process.waitForFinished(60000));
+    QVERIFY(begun);
+    QCOMPARE(held.size(), 1);
+    QVERIFY2(held[0].endsWith(QStringLiteral(" (deleted)")), qPrintable(held[0]));
+    QCOMPARE(QDir(temporaries.path())
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList());
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(out == expected);
+#endif
 }
 
 void tst_Cli::failureAfterOutputBegan()
@@ -1015,7 +1106,7 @@ void tst_Cli::history_data()
     QTest::newRow("headers only before the sessions that show lines")
         << args("--file-headers Trade Orrik")
         << lf("== client_chat_log_2005-06-14_2100.txt ==\n Orrik tells you: first ore\n"
-              " [Trade: Kestin] ore for sale\n== client_chat_log_2005-06-16_0900.txt ==\n"
+              " [Trade: Kestin] ore for sale\n== CLIENT_CHAT_LOG_2005-06-16_0900.TXT ==\n"
               " You tell Orrik: second ORE\n [Trade: Veyla] wtb ore\n");
     QTest::newRow("game feedback shows by default")
         << args("Public/Global") << lf(" You have gathered 2 iron ore.\n Veyla: hello Orrik\n");
@@ -1070,7 +1161,7 @@ void tst_Cli::search_data()
     QTest::addColumn<QString>("message"); // in the one line of standard error; empty: none
 
     const QByteArray first = "%S/client_chat_log_2005-06-14_2100.txt\t";
-    const QByteArray last = "%S/client_chat_log_2005-06-16_0900.txt\t";
+    const QByteArray last = "%S/CLIENT_CHAT_LOG_2005-06-16_0900.TXT\t";
     QTest::newRow("a fixed string in a folder: the sessions in order, nothing but logs")
         << args("ore %S") << 0
         << lf(first + "Orrik\t Orrik tells you: first ore\n" + first +
@@ -1104,6 +1195,24 @@ void tst_Cli::search_data()
     QTest::newRow("a folder without logs")
         << args("ore %E") << 2 << QByteArray()
         << QStringLiteral("%E: no chat logs (client_chat_log_*.txt) in it");
+    QTest::newRow("--regex --ignore-case, a pattern decided at once")
+        << (QStringList{QStringLiteral("--regex"), QStringLiteral("--ignore-case"),
+                        QStringLiteral("^ you TELL"), QStringLiteral("%S")})
+        << 0 << lf(last + "Orrik\t You tell Orrik: second ORE\n") << QString();
+    // Not "no match" (status 1, nothing said): the line matches, but the engine cannot tell.
+    const QString runaway = QStringLiteral("(\\w+\\s?)+$");
+    QTest::newRow("a regular expression that gives up is an error")
+        << (QStringList{QStringLiteral("--regex"), runaway, QStringLiteral("%G")}) << 2 << QByteArray()
+        << QStringLiteral("search: %1: the regular expression gave up on %G line 2 (too complex)")
+               .arg(runaway);
+    QTest::newRow("a give-up ends the search; the lines before it stay printed")
+        << (QStringList{QStringLiteral("--regex"), runaway, QStringLiteral("%L"), QStringLiteral("%H")}) << 2
+        << lf("%L\tOrrik\t Orrik tells you: hi there\n")
+        << QStringLiteral("search: %1: the regular expression gave up on %L line 4 (too complex)")
+               .arg(runaway);
+    QTest::newRow("a lone surrogate is U+FFFD to a regular expression, as printed")
+        << (QStringList{QStringLiteral("--regex"), QStringLiteral("caf.!$"), QStringLiteral("%U")}) << 0
+        << lf("%U\tOrrik\t Orrik tells you: caf\xEF\xBF\xBD!\n") << QString();
     QTest::newRow("a bad regular expression is a wrong command line")
         << args("--regex (ore %S") << 2 << QByteArray()
         << QStringLiteral(

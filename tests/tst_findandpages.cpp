@@ -9,10 +9,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 
+#include "ReaderSettings.h"
 #include "WindowDriver.h"
 
 namespace {
@@ -101,11 +103,25 @@ QWidget *findBox(Window &w)
     return w.window.findChild<QWidget *>(QStringLiteral("frmFind"));
 }
 
+void setWrapAround(QWidget *box, bool on)
+{
+    box->findChild<QCheckBox *>(QStringLiteral("chkWrapAround"))->setChecked(on);
+}
+
+QString statusOf(Window &w)
+{
+    return w.window.statusBar()->currentMessage();
+}
+
+const QString kPassedEnd = QStringLiteral("Passed the end of the chat; continued from the top");
+const QString kPassedStart = QStringLiteral("Passed the start of the chat; continued from the bottom");
+
 } // namespace
 
 class tst_FindAndPages : public QObject {
     Q_OBJECT
 private slots:
+    void init();
     void editMenuShowsShortcuts();
     void findBoxAsDesigned();
     void findTurnsToThePageOfEachMatch();
@@ -117,6 +133,11 @@ private slots:
     void pageItemsWaitForSeveralPages();
     void selectAllAndCopyActOnTheView();
 };
+
+void tst_FindAndPages::init()
+{
+    readersettings::setFindWrapsAround(false); // as a new user has it
+}
 
 void tst_FindAndPages::editMenuShowsShortcuts()
 {
@@ -154,6 +175,9 @@ void tst_FindAndPages::findBoxAsDesigned()
     QCOMPARE(box->findChild<QCheckBox *>(QStringLiteral("chkMatchCase"))->text(),
              QStringLiteral("Match &case"));
     QVERIFY(!box->findChild<QCheckBox *>(QStringLiteral("chkMatchCase"))->isChecked());
+    auto *wrap = box->findChild<QCheckBox *>(QStringLiteral("chkWrapAround"));
+    QCOMPARE(wrap->text(), QStringLiteral("Wrap a&round"));
+    QVERIFY(!wrap->isChecked());
     QCOMPARE(box->findChild<QRadioButton *>(QStringLiteral("optUp"))->text(), QStringLiteral("&Up"));
     QCOMPARE(box->findChild<QRadioButton *>(QStringLiteral("optDown"))->text(), QStringLiteral("&Down"));
     QVERIFY(box->findChild<QRadioButton *>(QStringLiteral("optDown"))->isChecked());
@@ -187,6 +211,12 @@ void tst_FindAndPages::findBoxAsDesigned()
     w.view()->setTextCursor(cursor);
     w.action("mnuEdit_Find")->trigger();
     QCOMPARE(text->text(), QStringLiteral("hello"));
+
+    // Wrap around is remembered for the next run.
+    QTest::mouseClick(wrap, Qt::LeftButton);
+    QVERIFY(wrap->isChecked());
+    Window next(pagedLog({}));
+    QVERIFY(next.openFind()->findChild<QCheckBox *>(QStringLiteral("chkWrapAround"))->isChecked());
 }
 
 void tst_FindAndPages::findTurnsToThePageOfEachMatch()
@@ -196,6 +226,7 @@ void tst_FindAndPages::findTurnsToThePageOfEachMatch()
     QCOMPARE(w.window.PageCount, 3);
     QWidget *box = w.openFind();
     QVERIFY(box && box->isVisible());
+    setWrapAround(box, true);
     w.type(QStringLiteral("needle"));
 
     // Enter in the text field is Find Next; each match is selected on its page and scrolled into sight.
@@ -221,6 +252,7 @@ void tst_FindAndPages::findTurnsToThePageOfEachMatch()
         QCOMPARE(w.get<QPushButton>("cmdPageNext")->isEnabled(), match.page < 3);
         QCOMPARE(w.action("mnuEdit_NextPage")->isEnabled(), match.page < 3);
         QVERIFY(box->isVisible()); // the box stays for the next search
+        QCOMPARE(statusOf(w), &match == &expected[3] ? kPassedEnd : QString()); // the last went round
     }
 
     // Up, with the case to match: from line 10 back round to the end, where only "NEEDLE" fits.
@@ -231,6 +263,7 @@ void tst_FindAndPages::findTurnsToThePageOfEachMatch()
     QTest::mouseClick(box->findChild<QPushButton *>(QStringLiteral("cmdFindNext")), Qt::LeftButton);
     QCOMPARE(w.window.CurrentPage, 3);
     QCOMPARE(w.selection(), QStringLiteral("NEEDLE"));
+    QCOMPARE(statusOf(w), kPassedStart);
 }
 
 void tst_FindAndPages::findNextAndPreviousRepeatTheLastSearch()
@@ -244,6 +277,7 @@ void tst_FindAndPages::findNextAndPreviousRepeatTheLastSearch()
     QWidget *box = findBox(w);
     QTRY_VERIFY(box && box->isVisible());
     QTRY_COMPARE(QApplication::focusWidget(), box->findChild<QLineEdit *>());
+    setWrapAround(box, true);
     w.type(QStringLiteral("needle"));
     w.keys(Qt::Key_Return);
     QVERIFY(w.selectedLine().contains(QLatin1String("line 10 ")));
@@ -283,20 +317,40 @@ void tst_FindAndPages::findNothingSaysSoAndChangesNothing()
     const QString before = w.view()->toPlainText();
 
     QWidget *box = w.openFind();
-    w.type(QStringLiteral("haystack"));
     MessageSeen seen;
-    {
-        ModalAnswer answer(acceptMessage(&seen));
-        w.keys(Qt::Key_Return);
+    // Nowhere, or only above the cursor while the search does not wrap around: nothing is found.
+    for (const QString &missing : {QStringLiteral("haystack"), QStringLiteral("needle")}) {
+        box->findChild<QLineEdit *>(QStringLiteral("txtFind"))->setText(missing);
+        int boxWidth = 0;
+        {
+            ModalAnswer answer([&](QWidget *modal) {
+                boxWidth = modal->width();
+                acceptMessage (&seen)(modal);
+            });
+            w.keys(Qt::Key_Return, {}, box);
+        }
+        QCOMPARE(seen.title, QStringLiteral("Evenfall Chat Log Reader"));
+        QCOMPARE(seen.text, QStringLiteral("Cannot find \"%1\"").arg(missing));
+        // Wide enough for its title in a bold title font, with the frame's buttons beside it.
+        QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+        titleFont.setBold(true);
+        const QFontMetrics title(titleFont);
+        QVERIFY2(boxWidth >= title.horizontalAdvance(seen.title) + 6 * title.height(),
+                 qPrintable(QString::number(boxWidth)));
+        QCOMPARE(w.window.CurrentPage, 2);
+        QCOMPARE(w.view()->toPlainText(), before);
+        QCOMPARE(w.view()->textCursor().selectionStart(), 50);
+        QCOMPARE(w.view()->textCursor().selectionEnd(), 60);
+        QCOMPARE(w.get<QPushButton>("cmdPagePrevious")->isEnabled(), true);
+        QCOMPARE(statusOf(w), QString());
     }
-    QCOMPARE(seen.count, 1);
-    QCOMPARE(seen.title, QStringLiteral("Evenfall Chat Log Reader"));
-    QVERIFY2(seen.text.contains(QLatin1String("\"haystack\"")), qPrintable(seen.text));
-    QCOMPARE(w.window.CurrentPage, 2);
-    QCOMPARE(w.view()->toPlainText(), before);
-    QCOMPARE(w.view()->textCursor().selectionStart(), 50);
-    QCOMPARE(w.view()->textCursor().selectionEnd(), 60);
-    QCOMPARE(w.get<QPushButton>("cmdPagePrevious")->isEnabled(), true);
+    QCOMPARE(seen.count, 2);
+    // Wrapping around, it is found on page 1, and the status bar says how.
+    setWrapAround(box, true);
+    w.keys(Qt::Key_Return, {}, box);
+    QCOMPARE(w.window.CurrentPage, 1);
+    QVERIFY(w.selectedLine().contains(QLatin1String("line 10 ")));
+    QCOMPARE(statusOf(w), kPassedEnd);
 
     // "Needle" with the case to match is nowhere either; with nothing on view, nothing is anywhere.
     box->findChild<QCheckBox *>(QStringLiteral("chkMatchCase"))->setChecked(true);
@@ -305,8 +359,8 @@ void tst_FindAndPages::findNothingSaysSoAndChangesNothing()
         ModalAnswer answer(acceptMessage(&seen));
         w.keys(Qt::Key_Return, {}, box);
     }
-    QCOMPARE(seen.count, 2);
-    QCOMPARE(w.window.CurrentPage, 2);
+    QCOMPARE(seen.count, 3);
+    QCOMPARE(w.window.CurrentPage, 1);
     Window empty(pagedLog({}));
     {
         ModalAnswer answer(acceptMessage(&seen));
@@ -316,7 +370,7 @@ void tst_FindAndPages::findNothingSaysSoAndChangesNothing()
         QTest::mouseClick(findBox(empty)->findChild<QPushButton *>(QStringLiteral("cmdFindNext")),
                           Qt::LeftButton);
     }
-    QCOMPARE(seen.count, 3);
+    QCOMPARE(seen.count, 4);
 }
 
 void tst_FindAndPages::findOnAnEditedPage()
@@ -365,14 +419,29 @@ void tst_FindAndPages::goToPage()
     QVERIFY(w.view()->toPlainText().startsWith(QLatin1String(" Orrik tells you: line 1")));
     QVERIFY(!w.get<QPushButton>("cmdPageNext")->isEnabled());
     QVERIFY(w.get<QPushButton>("cmdPagePrevious")->isEnabled());
-    // A number beyond the last page cannot be typed; Cancel and Esc keep the page.
+    // A number beyond the last page stays as typed (not cut to another page) and is refused; the
+    // arrows go on from the page it held. Cancel and Esc keep the page.
     answer([](QWidget *modal) {
         auto *number = modal->findChild<QSpinBox *>(QStringLiteral("txtPageNumber"));
+        auto *ok = modal->findChild<QPushButton *>(QStringLiteral("cmdOK"));
         QTest::keyClicks(number, QStringLiteral("9"));
         QCOMPARE(number->value(), 3);
+        QCOMPARE(number->text(), QStringLiteral("9"));
+        QVERIFY(!ok->isEnabled());
+        QTest::keyClick(number, Qt::Key_Return);
+        QVERIFY(modal->isVisible());
         QTest::keyClick(number, Qt::Key_Down);
         QCOMPARE(number->value(), 2);
+        QVERIFY(ok->isEnabled());
         QTest::mouseClick(modal->findChild<QPushButton *>(QStringLiteral("cmdCancel")), Qt::LeftButton);
+    });
+    QCOMPARE(w.window.CurrentPage, 3);
+    answer([](QWidget *modal) { // "12" of 3 pages: never page 1
+        auto *number = modal->findChild<QSpinBox *>(QStringLiteral("txtPageNumber"));
+        QTest::keyClicks(number, QStringLiteral("12"));
+        QTest::keyClick(number, Qt::Key_Return);
+        QCOMPARE(number->text(), QStringLiteral("12"));
+        QTest::keyClick(number, Qt::Key_Escape);
     });
     QCOMPARE(w.window.CurrentPage, 3);
     answer([](QWidget *modal) {

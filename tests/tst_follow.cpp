@@ -108,6 +108,7 @@ private slots:
     void carriageReturnAtTheEndOfARead();
     void changedFileStopsTheReads_data();
     void changedFileStopsTheReads();
+    void rewriteIsNeverReadAsAnAppend();
     void largeGrowthComesInPieces();
     void droppedRecordEndsItsPart();
 
@@ -237,6 +238,25 @@ void tst_Follow::lastLineOfTheImportGoesOn()
     const modMain::FollowRead none = again.readAppended();
     QVERIFY(none.records.isEmpty());
     QVERIFY(!none.dropsLast);
+
+    // Its start is found by reading back in steps of 64 KiB: an unfinished line of several after another
+    // such line, in one and in two bytes a character.
+    const QString longLine = QStringLiteral("Head\r\n[06/14/2005 21:03:17] Veyla: ") + QString(90000, u'v') +
+                             QStringLiteral("\r\n[06/14/2005 21:03:18] Orrik tells you: ") +
+                             QString(100000, QChar(0xE9)) + QStringLiteral("\r\n");
+    for (const QByteArray &bytes : {modMain::encodeAnsi(longLine), utf16le(longLine)}) {
+        const qsizetype cut = bytes.size() - 1000;
+        writeFile(path, bytes.first(cut));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        modMain::LoadedChatLog log = modMain::LoadChatLog(file).log;
+        modMain::LogFollower third(path, file);
+        appendBytes(path, bytes.sliced(cut));
+        const modMain::FollowRead rest = third.readAppended();
+        QVERIFY(rest.dropsLast);
+        applyRead(log, rest);
+        QCOMPARE(recordsOf(log.ChatLog), recordsOf(modMain::LoadChatLog(path).log.ChatLog));
+    }
 }
 
 void tst_Follow::carriageReturnAtTheEndOfARead()
@@ -300,6 +320,45 @@ void tst_Follow::changedFileStopsTheReads()
     const modMain::FollowRead read = follower.readAppended();
     QCOMPARE(read.status, status);
     QVERIFY(read.records.isEmpty());
+}
+
+// The game starts a session anew in the same file: emptied, then written again. Caught at any point of
+// the writing, before the first read or after one that found nothing new, it stops the reads.
+void tst_Follow::rewriteIsNeverReadAsAnAppend()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    const QByteArray log = kHeader + tellLines(QStringLiteral("Orrik"), 5);
+    const QByteArray anew =
+        "Chat log for Veyla started 06/14/2005 22:10:00\r\n" + tellLines(QStringLiteral("Veyla"), 8, 90);
+    // Written over in place and cut to size: the same file as an emptied one written again, without the
+    // flush that some file systems make when a file emptied to nothing is written and closed.
+    auto writeOver = [&path](const QByteArray &bytes) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.write(bytes) == bytes.size() &&
+                file.resize(bytes.size()));
+    };
+    for (bool readFirst : {false, true}) {
+        for (qsizetype cut = 0; cut <= anew.size(); ++cut) {
+            writeOver(log);
+            QStringList records;
+            modMain::LogFollower follower = importAndFollow(path, &records);
+            if (readFirst)
+                QVERIFY(follower.readAppended().status == modMain::FollowStatus::Read);
+            writeOver(anew.first(cut));
+            const modMain::FollowRead read = follower.readAppended();
+            const modMain::FollowStatus expected =
+                cut < log.size() ? modMain::FollowStatus::Shrunk : modMain::FollowStatus::Rewritten;
+            QVERIFY2(
+                read.status == expected && read.records.isEmpty() && !read.dropsLast,
+                qPrintable(QStringLiteral("rewrite cut at %1 of %2, read first: %3, status %4, %5 records")
+                               .arg(cut)
+                               .arg(anew.size())
+                               .arg(readFirst)
+                               .arg(int(read.status))
+                               .arg(read.records.size())));
+        }
+    }
 }
 
 void tst_Follow::largeGrowthComesInPieces()
@@ -529,15 +588,24 @@ void tst_Follow::viewElsewhereStaysPut()
 
 void tst_Follow::cutOrReplacedLogStopsWithABox_data()
 {
-    QTest::addColumn<bool>("replace");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("followFirst"); // Follow Log was on before the change, else turned on after it
+    QTest::addColumn<bool>("appendFirst"); // a line was appended and read before the change
     QTest::addColumn<QString>("says");
-    QTest::newRow("cut short") << false << QStringLiteral("has become shorter");
-    QTest::newRow("replaced") << true << QStringLiteral("has been replaced by another file");
+    QTest::newRow("cut short") << "shrink" << true << true << QStringLiteral("has become shorter");
+    QTest::newRow("replaced") << "replace" << true << true
+                              << QStringLiteral("has been replaced by another file");
+    QTest::newRow("written anew before the first append")
+        << "rewrite" << true << false << QStringLiteral("has been written anew");
+    QTest::newRow("written anew between the import and Follow on")
+        << "rewrite" << false << false << QStringLiteral("has been written anew");
 }
 
 void tst_Follow::cutOrReplacedLogStopsWithABox()
 {
-    QFETCH(bool, replace);
+    QFETCH(QString, change);
+    QFETCH(bool, followFirst);
+    QFETCH(bool, appendFirst);
     QFETCH(QString, says);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
@@ -546,25 +614,34 @@ void tst_Follow::cutOrReplacedLogStopsWithABox()
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
     QVERIFY(r.clickChat(QStringLiteral("Orrik")));
     auto *follow = r.get<QAction>("mnuOptionsFollowLog");
-    follow->trigger();
-    appendBytes(path, tellLines(QStringLiteral("Veyla"), 1));
-    r.window.followLog();
+    if (followFirst)
+        follow->trigger();
+    if (appendFirst) {
+        appendBytes(path, tellLines(QStringLiteral("Veyla"), 1));
+        r.window.followLog();
+    }
     const QString view = r.viewText();
     const QStringList rows = r.chatRows();
-    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows.size(), appendFirst ? 2 : 1);
 
-    if (replace) {
+    if (change == u"replace") {
         const QString other = dir.filePath(QStringLiteral("new.txt"));
         writeFile(other, kHeader + tellLines(QStringLiteral("Orrik"), 50));
         QVERIFY(QFile::remove(path));
         QVERIFY(QFile::rename(other, path));
-    } else {
+    } else if (change == u"shrink") {
         QVERIFY(QFile::resize(path, kHeader.size()));
+    } else { // a new session in the same file, longer than the old, the same chat in it
+        writeFile(path, "Chat log for Veyla started 06/14/2005 22:10:00\r\n" +
+                            tellLines(QStringLiteral("Orrik"), 50, 100, 100));
     }
     MessageSeen seen;
     {
         ModalAnswer answer(acceptMessage(&seen), isMessageBox());
-        r.window.followLog();
+        if (followFirst)
+            r.window.followLog();
+        else
+            follow->trigger();
     }
     QCOMPARE(seen.count, 1);
     QCOMPARE(seen.icon, QMessageBox::Warning);
@@ -576,7 +653,7 @@ void tst_Follow::cutOrReplacedLogStopsWithABox()
     QVERIFY(!r.window.windowTitle().contains(QStringLiteral("following")));
     QCOMPARE(r.viewText(), view);
     QCOMPARE(r.chatRows(), rows);
-    QCOMPARE(r.window.state().log->ChatLog.size(), 6);
+    QCOMPARE(r.window.state().log->ChatLog.size(), appendFirst ? 6 : 5);
 
     // The next import can be followed again.
     writeFile(path, kHeader + tellLines(QStringLiteral("Orrik"), 5));

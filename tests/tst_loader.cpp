@@ -90,6 +90,8 @@ private slots:
     void linesOfSomeChatsAreThoseOfTheLoad();
     void partsGiveTheRecordsOfOneRead_data();
     void partsGiveTheRecordsOfOneRead();
+    void partsCutInsideLinesLongerThanASearchStep_data();
+    void partsCutInsideLinesLongerThanASearchStep();
     void partsReportProgressAndCancel();
     void appendedLogsMergeTheirChats();
     void longLinesLoadInLinearTime();
@@ -444,6 +446,10 @@ void tst_Loader::linesOfSomeChatsAreThoseOfTheLoad()
     const QString path = writeLog(dir, bytes);
     const modMain::LoadResult loaded = modMain::LoadChatLog(path);
     QCOMPARE(loaded.status, LoadStatus::Loaded);
+    // Each line also tells its number in the file, which a line passed over unread still counts.
+    QList<qint64> numbers;
+    reference::recordLines(reference::decodeWhole(bytes), &numbers);
+    QCOMPARE(numbers.size(), loaded.log.ChatLog.size());
     const QList<QStringList> selections = {
         {QStringLiteral("Orrik")},
         {QStringLiteral("Caf\u00E9"), QStringLiteral("\u4E2D\u6587")},
@@ -465,9 +471,11 @@ void tst_Loader::linesOfSomeChatsAreThoseOfTheLoad()
     for (const QStringList &chats : selections) {
         for (const QString &text : texts) {
             QStringList expected;
-            for (const modMain::ChatLine &r : loaded.log.ChatLog) {
+            for (qsizetype i = 0; i < loaded.log.ChatLog.size(); ++i) {
+                const modMain::ChatLine r = loaded.log.ChatLog[i];
                 if ((chats.isEmpty() || chats.contains(r.ChatName)) && r.Text.contains(text))
-                    expected.append(r.ChatName + u'|' + r.Text + u'|' + QString::number(r.TimeStamp));
+                    expected.append(r.ChatName + u'|' + r.Text + u'|' + QString::number(r.TimeStamp) + u'|' +
+                                    QString::number(numbers[i]));
             }
             for (qsizetype readSize : {1, 2, 5, 64, 1 << 18}) {
                 QFile file(path);
@@ -481,7 +489,7 @@ void tst_Loader::linesOfSomeChatsAreThoseOfTheLoad()
                         const modMain::ChatLine parsed = modMain::ParseChatLine(l.line.toString());
                         QCOMPARE(l.chatName, parsed.ChatName);
                         got.append(l.chatName.toString() + u'|' + l.text().toString() + u'|' +
-                                   QString::number(l.timeStamp));
+                                   QString::number(l.timeStamp) + u'|' + QString::number(l.number));
                     },
                     chats, text);
                 QCOMPARE(r.status, LoadStatus::Loaded);
@@ -586,6 +594,43 @@ void tst_Loader::partsGiveTheRecordsOfOneRead()
             if (QTest::currentTestFailed())
                 return;
         }
+    }
+}
+
+void tst_Loader::partsCutInsideLinesLongerThanASearchStep_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    // Where a part starts is found by reading back from its share of the file, 64 KiB at a time: these
+    // lines span several such steps, and many shares fall inside them.
+    const QString text = QStringLiteral("h\r\n[06/14/2005 21:03:17] Veyla: caf\u00E9\r\n"
+                                        "[06/14/2005 21:03:18] Orrik tells you: ") +
+                         QString(150000, QChar(0xE9)) +
+                         QStringLiteral("\r\n\r\n[06/14/2005 21:03:19] [Trade: Orrik] ") +
+                         QString(70000, u'x') + QStringLiteral("\r[06/14/2005 21:03:20] Veyla: last\r\n");
+    QTest::newRow("windows-1252") << modMain::encodeAnsi(text);
+    QTest::newRow("UTF-8 mark") << QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    QTest::newRow("UTF-16 LE mark") << QByteArray("\xFF\xFE") +
+                                           QByteArray(reinterpret_cast<const char *>(text.utf16()),
+                                                      text.size() * 2);
+    QByteArray big("\xFE\xFF");
+    for (QChar c : text)
+        big.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+    QTest::newRow("UTF-16 BE mark") << big;
+}
+
+void tst_Loader::partsCutInsideLinesLongerThanASearchStep()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = writeLog(dir, bytes);
+    const modMain::LoadedChatLog expected = reference::load(bytes);
+    QCOMPARE(expected.ChatLog.size(), 4);
+    for (int parts = 1; parts <= 40; ++parts) {
+        const modMain::LoadResult r = loadInParts(path, parts);
+        QCOMPARE(r.status, LoadStatus::Loaded);
+        compareLogs(r.log, expected, qPrintable(QStringLiteral("%1 parts").arg(parts)));
+        if (QTest::currentTestFailed())
+            return;
     }
 }
 

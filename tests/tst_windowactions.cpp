@@ -252,17 +252,22 @@ void tst_WindowActions::aboutFromTheMenu()
     for (int opening = 0; opening < 2; ++opening) {
         QString version;
         QWidget *owner = nullptr;
+        QPoint centre;
         {
             ModalAnswer answer([&](QWidget *modal) {
                 QCOMPARE(modal->objectName(), QStringLiteral("frmAbout"));
                 version = modal->findChild<QLabel *>(QStringLiteral("lblVersion"))->text();
                 owner = modal->parentWidget();
+                centre = modal->geometry().center();
                 QTest::keyClick(modal, opening ? Qt::Key_Escape : Qt::Key_Return);
             });
             w.get<QAction>("mnuHelp_About")->trigger();
         }
         QCOMPARE(version, QStringLiteral("Version 1.2.3"));
         QCOMPARE(owner, &w.window);
+        // Over the window, not at a corner of the screen.
+        QVERIFY2((centre - w.window.geometry().center()).manhattanLength() <= 2,
+                 qPrintable(QStringLiteral("%1,%2").arg(centre.x()).arg(centre.y())));
         QVERIFY(!w.window.findChild<QWidget *>(QStringLiteral("frmAbout")));
     }
 }

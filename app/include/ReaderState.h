@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <memory>
 
 #include "MergedChats.h"
@@ -20,4 +21,15 @@ struct ReaderState {
     QString logPath;                 // the imported log file as the file system names it; empty before
                                      // an import and after opening all logs of a folder
     QStringList logFiles;            // every file the loaded log was read from
+
+    // Whether the reader alone holds the log, so that it may change in place: no worker reads it.
+    bool logHeldAlone() const
+    {
+        if (log.use_count() != 1)
+            return false;
+        // The count fell to 1 when the last worker let go of the log, which it did after its last read;
+        // this fence orders those reads before the changes that follow.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        return true;
+    }
 };

@@ -1,37 +1,29 @@
 #pragma once
 
-#include <QFutureWatcher>
 #include <QMainWindow>
-#include <QPointer>
 #include <QStringList>
 
 #include <memory>
-#include <optional>
 
-#include "ChatSearch.h"
 #include "FileListBox.h"
-#include "LogFollower.h"
 #include "ReaderState.h"
+#include "frmMainUi.h"
 
-class ChatListBox;
-class CommonDialog;
-class frmFind;
+class ChatFinder;
+class ChatPageView;
+class ChatTextJob;
+class FollowSession;
+class LogImporter;
 class QAction;
 class QMimeData;
-class QComboBox;
-class QFileSystemWatcher;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QPlainTextEdit;
-class QPushButton;
 class QThreadPool;
-class QTimer;
-class WorkProgress;
+namespace modMain {
+struct FollowRead;
+}
 
 // The reader's main window: choose a log folder and file, import it, pick chats, page through their
 // text, copy or save it. Controls carry their documented object names; handlers are public slots.
-class frmMain : public QMainWindow {
+class frmMain : public QMainWindow, private frmMainUi {
     Q_OBJECT
 public:
     explicit frmMain(QWidget *parent = nullptr);
@@ -136,34 +128,23 @@ public slots:
     void mnuEdit_LastPage_Click();
 
     // Follow Log: while checked, what the game appends to the imported log is read and shown as it
-    // comes. followLog reads once; the watcher and a timer call it while following.
+    // comes. followLog reads once, as a change notice or the poll timer does while following.
     void mnuOptionsFollowLog_Click();
     void followLog();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dragMoveEvent(QDragMoveEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
+    // Drags and drops on the window and on its text fields: one log file is taken and opened.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // What an import reads and how the window names the log once it is in.
-    struct ImportRequest {
-        QStringList files; // local paths, read in this order as one log
-        QString shownPath; // a single file as the user gave it, for its messages; empty for a folder
-        QString label;     // what the progress dialog says
-        QString title;     // the window title once loaded
-        QString logPath;   // ReaderState::logPath once loaded
-    };
-    struct ImportOutcome {
-        modMain::LoadResult result;
-        QString failedPath; // the file that failed a load of several
-        // Where a single file's load stopped, for following what is written to it later.
-        std::optional<modMain::LogFollower> follower;
-    };
-    void startImport(const ImportRequest &request);
-    void finishImport(const ImportRequest &request);
+    // Wires the window to the rooms it works with, and the drop targets.
+    void connectRooms();
+    // The import has ended: its outcome is reported, or the log it read is swapped in.
+    void finishImport();
+    // After an import: the single chat on view, rebuilt from the new log on page 1 with its row
+    // selected when the log has it; otherwise an empty view without page controls.
+    void showChatOfNewLog();
     // Answers an import asked for while another runs: the running one's progress comes up instead.
     bool refuseWhileImporting();
     // Puts text on view as the chat of SelectedChats, from page 1.
@@ -172,127 +153,31 @@ private:
     // restore, the chats and options go back to those of the text on view.
     bool dropTextJob(bool restore);
     void emitIdleIfDone();
-    // Lets go of a large value on a worker thread, so that freeing it does not hold up the window.
-    template <typename T> static void releaseInWorker(std::shared_ptr<T> value);
 
-    void createControls();
-    void createMenus();
-    void setTabOrder();
     // The message of a handler's error trap: "<description> occured during <where>".
     void showErrorTrap(int number, const QString &description, const QString &where);
+    // RefreshFileList with its error shown as the error trap of the handler where.
+    void refreshFileList(const QString &folder, const QString &where);
     void changeDirToGameFolder(const QString &subFolder);
-    // The text on view as it stands, user's edits included, with lineEnd between its lines.
-    QString chatViewText(const QString &lineEnd) const;
-    // The client area below which controls would be cut off: everything above the chat box at its
-    // designed size, and a chat box of a few lines with the buttons under it.
-    QSize minimumClientSize() const;
-
-    // Shows page (from 1) of the chat on view, with the page buttons and menu items as the page buttons
-    // keep them: Previous disabled exactly on page 1, Next exactly on the last page.
+    // Shows page (from 1) of the chat on view, with its page controls.
     void showPage(int page);
-    void updatePageActions();
-    // Searches the chat on view from the view's cursor and shows the match; says so when there is none.
-    void findInChat(const QString &text, bool matchCase, modMain::SearchDirection direction);
-    void findAgain(modMain::SearchDirection direction);
-    // Moves the Find box out of the way when it covers the match just shown.
-    void keepFindBoxOffMatch();
-    void rebuildRecentLogsMenu(const QStringList &logs);
-    // Whether the drop handlers take this drag: one log file, not text for a text field.
-    bool acceptLogDrag(QDropEvent *event);
 
-    // Live follow of the imported log.
-    void startFollowing();
-    void stopFollowing();
-    // Whether the window alone holds the loaded log, so that it may change in place.
-    bool logHeldAlone() const;
-    // Ends following for good, after the log was cut, replaced or could not be read, and says why.
-    void abandonFollowing(const modMain::FollowRead &read);
+    // Follow Log: the check mark and the title follow the session; what it reads joins the log and the
+    // chat on view.
+    void followingChanged(bool following);
     void addFollowedRecords(const modMain::FollowRead &read);
-    // The text on view grows by added, the view kept where it was, or at the end when it was there.
-    void extendChatText(const QString &added);
-    // Shows page of a rebuilt text, keeping the scroll position, or the end when atEnd.
-    void showPageKeepingScroll(int page, bool atEnd);
-    // The page label, the page buttons and the page menu items as the usual rules want them.
-    void updatePagingControls();
-    // Whether the end of the text on view is in sight on its last page.
-    bool viewAtEnd() const;
-    void updateFollowTitle();
 
-    // The chat view's size in twips as the resize rule computes it. It may fall below zero while the
-    // window is very small; the view itself then stops at zero, and growing the window back restores
-    // exactly the earlier layout.
-    double chatHeight_ = 0;
-    double chatWidth_ = 0;
     bool layoutReady_ = false;
 
     ReaderState state_;
 
-    // The import under way, if any, and its progress.
-    QFutureWatcher<ImportOutcome> *importWatcher_ = nullptr;
-    QPointer<WorkProgress> importProgress_;
+    LogImporter *importer_ = nullptr;
     // The chat text being built, if any; a newer request replaces it. The chats and options of the text
     // on view are kept to go back to when the user cancels.
-    QFutureWatcher<QString> *textWatcher_ = nullptr;
-    QPointer<WorkProgress> textProgress_;
+    ChatTextJob *textJob_ = nullptr;
     QStringList viewChats_;
     modMain::DisplayOptions viewOptions_;
-
-    // Where the import of the loaded log ended, for following it; empty once following became impossible.
-    std::optional<modMain::LogFollower> follower_;
-    QFileSystemWatcher *followWatcher_ = nullptr;
-    QTimer *followTimer_ = nullptr;
-
-    // The Find box, made at its first use, and the last search, which Find Next and Previous repeat.
-    frmFind *findBox_ = nullptr;
-    QString lastFindText_;
-    bool lastMatchCase_ = false;
-
-    // Controls, named as in the window's design.
-    QPushButton *cmdChangeDirToLogs = nullptr;
-    QPushButton *cmdChangeDirToLogs_Old = nullptr;
-    FileListBox *flstFileName = nullptr;
-    QLabel *Label5 = nullptr;
-    QLabel *Label2 = nullptr;
-    QLineEdit *txtFileLocation = nullptr;
-    QComboBox *cmbFileName = nullptr;
-    QPushButton *cmdBrowsPath = nullptr;
-    QPushButton *cmdImportFile = nullptr;
-    QLabel *Label1 = nullptr;
-    ChatListBox *lstChatNames = nullptr;
-    QLabel *Label4 = nullptr;
-    ChatListBox *lstMergedChatNames = nullptr;
-    QPushButton *cmdAddMergedChat = nullptr;
-    QPushButton *cmdClearList = nullptr;
-    QLabel *lblChatLog = nullptr;
-    QPlainTextEdit *txtChat = nullptr;
-    QPushButton *cmdPagePrevious = nullptr;
-    QPushButton *cmdPageNext = nullptr;
-    QLabel *lblPageLabel = nullptr;
-    QPushButton *cmdCopyToClipboard = nullptr;
-    QPushButton *cmdSaveLogToFile = nullptr;
-    CommonDialog *cdgMainDialogs = nullptr;
-
-    QMenu *mnuFile = nullptr;
-    QAction *mnuFile_OpenAllLogs = nullptr;
-    QMenu *mnuFile_RecentLogs = nullptr;
-    QAction *mnuFile_Exit = nullptr;
-    QMenu *mnuEdit = nullptr;
-    QAction *mnuEdit_Copy = nullptr;
-    QAction *mnuEdit_SelectAll = nullptr;
-    QAction *mnuEdit_Find = nullptr;
-    QAction *mnuEdit_FindNext = nullptr;
-    QAction *mnuEdit_FindPrevious = nullptr;
-    QAction *mnuEdit_GoToPage = nullptr;
-    QAction *mnuEdit_FirstPage = nullptr;
-    QAction *mnuEdit_PreviousPage = nullptr;
-    QAction *mnuEdit_NextPage = nullptr;
-    QAction *mnuEdit_LastPage = nullptr;
-    QMenu *mnuOptions = nullptr;
-    QAction *mnuOptionsShowTimestamp = nullptr;
-    QMenu *mnuOptions_PublicChannel = nullptr;
-    QAction *mnuOptions_PublicChannel_DisplayGameFeedback = nullptr;
-    QAction *mnuOptions_PublicChannel_DisplaySystem = nullptr;
-    QAction *mnuOptionsFollowLog = nullptr;
-    QMenu *mnuHelp = nullptr;
-    QAction *mnuHelp_About = nullptr;
+    FollowSession *follow_ = nullptr;
+    ChatPageView *pages_ = nullptr;
+    ChatFinder *finder_ = nullptr;
 };

@@ -11,6 +11,15 @@
 // Several logs read as one: the sessions of a player, one file each, in the order given.
 namespace modMain {
 
+// The one rule for the logs of a folder, which the window and the command line both follow. A session
+// log is named client_chat_log_*.txt, the case of the letters aside.
+bool isSessionLogName(QStringView name);
+
+// Puts names of session logs in the order of their sessions: by name without regard to case, since the
+// game names a log by the date and time its session began; names that differ only in case by their
+// characters, so that the order never depends on the order of listing.
+void sortSessionLogNames(QStringList &names);
+
 // Opens the log at path for reading; false with the reason in *error. The caller decides what may be
 // read (a window must never wait on a FIFO); the default opens any file QFile can.
 using OpenLogFile = std::function<bool(QFile &file, const QString &path, QString *error)>;

@@ -25,13 +25,15 @@ qsizetype pageOfRange(QStringView text, qsizetype position, qsizetype length);
 struct ChatMatch {
     qsizetype position = -1; // in the whole text; -1 when nothing was found
     qsizetype page = 0;      // the page that shows the match
+    bool wrapped = false;    // found only after going on from the other end of the text
 };
 
 // The next match of needle in a chat's whole text as the reader's Find sees it. Down: the first that
-// starts at or after from; Up: the last that ends at or before from. The search wraps around the text
-// once, so a needle that occurs anywhere is found; matches that no single page shows are passed over.
+// starts at or after from; Up: the last that ends at or before from. With wrapAround the search goes on
+// once from the other end of the text, so a needle that occurs anywhere is found; without, it stops at
+// the end (Down) or the start (Up). Matches that no single page shows are passed over.
 ChatMatch findInChat(QStringView text, QStringView needle, qsizetype from, SearchDirection direction,
-                     Qt::CaseSensitivity cs);
+                     Qt::CaseSensitivity cs, bool wrapAround = true);
 
 // The text box shows a page with each CR LF as one line break. These map an offset into the page's text
 // to the box's position and back; offsets inside a CR LF map to the break.

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "LocalFiles.h"
 #include "TextCodec.h"
 #include "modMain.h"
 
@@ -14,22 +15,14 @@ class QFileDevice;
 
 namespace modMain {
 
-// What a file is, whatever its path: its device and inode (volume serial and file index on Windows).
-struct FileIdentity {
-    quint64 device = 0;
-    quint64 file = 0;
-    bool valid = false; // false when the file could not be asked
-    friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
-};
-
-// The identity of an open file; of the file that path names now (invalid when it names nothing).
-FileIdentity identityOf(QFileDevice &file);
-FileIdentity identityOf(const QString &path);
+namespace detail {
+class LineSplitter;
+}
 
 enum class FollowStatus {
     Read,      // records holds what was appended since the last read (possibly nothing)
     Shrunk,    // the file is shorter than what has been read of it
-    Rewritten, // the file's bytes before the end of the last read have changed: it was written anew
+    Rewritten, // the bytes before the end of the last read (or of the import) changed: written anew
     Replaced,  // the path names another file than the one imported
     Removed,   // the path names no file any more
     ReadError, // the file could not be opened or read; errorText says why
@@ -70,7 +63,8 @@ FollowedNames appendFollowed(LoadedChatLog &log, const FollowRead &read);
 class LogFollower {
 public:
     // Follows the log at path, which importedFile is open on: the import read it from its start to
-    // importedFile.pos(). Nothing is read here.
+    // importedFile.pos(). Only the import's last bytes are read again here, to tell a log written anew
+    // later; importedFile is left at the same position.
     LogFollower(const QString &path, QFileDevice &importedFile);
     ~LogFollower();
     LogFollower(LogFollower &&) noexcept;
@@ -91,16 +85,16 @@ private:
     void settleImportedLine(QStringView line, FollowRead &out);
 
     QString path_;
-    FileIdentity identity_;
+    localfiles::FileIdentity identity_;
     qint64 importedBytes_ = 0;
     bool started_ = false;
 
-    qint64 offset_ = 0; // bytes read so far
+    qint64 offset_ = 0; // bytes read so far (by the import, before the first read)
     QByteArray tail_;   // the last bytes before offset_, to tell a file written anew
     std::unique_ptr<LogDecoder> decoder_;
     QString pending_; // the decoded line whose end has not come yet
+    std::unique_ptr<detail::LineSplitter> lines_;
     bool headerSeen_ = false;
-    bool skipLf_ = false; // the last character was a CR: an LF next ends no line of its own
     // The import made a record of the last line, whose end had not come yet: this is its text then.
     QString importedPartial_;
     bool partialImported_ = false;

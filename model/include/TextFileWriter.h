@@ -5,9 +5,16 @@
 
 #include <memory>
 
+class QFile;
+class QFileDevice;
 class QSaveFile;
 
 namespace modMain {
+
+// Writes all of bytes to file, which is open for writing; false with the system's reason in *error. A
+// write that stops short (a disk that filled up) is tried again for the rest, which then fails with the
+// reason that the short one did not give.
+bool writeWhole(QFileDevice &file, QByteArrayView bytes, QString *error);
 
 // Writes a file in pieces. A regular file (or a new one) is written to a temporary beside it and
 // replaces the old one in one step at commit, so a writer that fails or is dropped before commit leaves
@@ -30,7 +37,7 @@ public:
 private:
     QString path_;
     bool waitForReader_;
-    int inPlace_ = -1; // the descriptor of a device or FIFO written in place
+    std::unique_ptr<QFile> inPlace_; // a device or FIFO written in place
     std::unique_ptr<QSaveFile> file_;
     bool failed_ = false;
 };

@@ -121,8 +121,8 @@ struct LoadOptions {
     const std::atomic<bool> *cancel = nullptr;
     // The number of parts a file is cut into, at line ends, to be parsed at the same time on the
     // machine's cores; 0 picks one for the file's size (a small file is one part). A file is read in
-    // parts only where it can be read at any position (a regular file on a POSIX system); a pipe is
-    // always read in one go.
+    // parts only where it can be read at any position (a regular file); a pipe is always read in one
+    // go.
     int parts = 0;
 };
 
@@ -144,6 +144,7 @@ LoadResult LoadChatLog(QIODevice &device, const LoadOptions &options = {});
 // call. The record it gives is ParseChatLine(line).
 struct LogLine {
     QStringView line;        // the whole line, without its line end
+    qint64 number = 0;       // its place in the file: the header is line 1, and empty lines count
     QStringView chatName;    // kPublicChatName for a public line
     qsizetype textStart = 0; // the record's Text is line.sliced(textStart)
     double timeStamp = 0.0;

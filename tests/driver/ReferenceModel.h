@@ -94,14 +94,20 @@ inline QString decodeWhole(QByteArrayView bytes)
 }
 
 // The lines that become records: split at CR LF, LF or a lone CR, the first line and empty ones left out.
-inline QStringList recordLines(const QString &text)
+// numbers, when given, gets the number of each in the text (the first line is 1, empty ones count).
+inline QStringList recordLines(const QString &text, QList<qint64> *numbers = nullptr)
 {
     QStringList lines;
     QString line;
     bool header = true;
+    qint64 number = 0;
     auto endLine = [&] {
-        if (!header && !line.isEmpty())
+        ++number;
+        if (!header && !line.isEmpty()) {
             lines.append(line);
+            if (numbers)
+                numbers->append(number);
+        }
         header = false;
         line.clear();
     };

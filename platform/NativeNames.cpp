@@ -63,21 +63,21 @@ QString fromNative(QByteArrayView bytes)
     return text + QString::fromUtf8(bytes.sliced(valid));
 }
 
-QByteArray toNative(const QString &text)
+QByteArray toNative(QStringView text)
 {
     QByteArray bytes;
     qsizetype plain = 0; // start of the run of text without escapes not yet encoded
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (!isEscape(text, i))
             continue;
-        bytes += QStringView(text).sliced(plain, i - plain).toUtf8();
+        bytes += text.sliced(plain, i - plain).toUtf8();
         bytes += static_cast<char>(text[i].unicode() - kEscapeBase);
         plain = i + 1;
     }
-    return bytes + QStringView(text).sliced(plain).toUtf8();
+    return bytes + text.sliced(plain).toUtf8();
 }
 
-bool hasRawBytes(const QString &text)
+bool hasRawBytes(QStringView text)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (isEscape(text, i))

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 // Command-line words and file names as the system holds them: bytes, which need not be valid UTF-8 (a
 // file named in Latin-1 on a UTF-8 system). Qt decodes such bytes to U+FFFD, after which the name can
@@ -12,9 +13,9 @@
 namespace nativenames {
 
 QString fromNative(QByteArrayView bytes);
-QByteArray toNative(const QString &text);
+QByteArray toNative(QStringView text);
 
 // True when text holds a byte that is not valid UTF-8: the name is not the text that Qt would use.
-bool hasRawBytes(const QString &text);
+bool hasRawBytes(QStringView text);
 
 } // namespace nativenames
