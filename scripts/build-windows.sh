@@ -2,7 +2,7 @@
 # The reader and the command-line tool for 64-bit Windows, cross-built here with MinGW-w64, and their
 # installer and portable zip (in build-windows/). Installs what is missing (root on Debian 12), then
 # builds Qt 6.4.2 (qtbase) and PCRE2 for Windows from Debian's source packages into a cache folder,
-# once: about 40 minutes on 2 cores. scripts/test-windows.sh tests the result under Wine.
+# once: about an hour of processor time, 35 minutes on 2 idle cores. scripts/test-windows.sh tests the result under Wine.
 #   scripts/build-windows.sh                 everything
 #   scripts/build-windows.sh --dependencies  only the cached Qt and PCRE2
 # EVENFALL_WINDOWS_QT and EVENFALL_WINDOWS_PCRE2 choose the cache folders, EVENFALL_JOBS the parallel jobs.
@@ -25,8 +25,15 @@ URIs: http://deb.debian.org/debian
 Suites: bookworm bookworm-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+# The host's Qt may be a security update, whose source is only there
+Types: deb-src
+URIs: http://deb.debian.org/debian-security
+Suites: bookworm-security
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
-    as_root apt-get update -qq
+    retry as_root apt-get update -qq
 }
 
 # Unpacks Debian's source package $1 at version $2 (with Debian's patches, which carry security fixes)
@@ -39,9 +46,15 @@ unpack_source() {
     dsc="$downloads/${package}_${version#*:}.dsc"
     if [ ! -f "$dsc" ]; then
         ensure_source_index
-        # The _apt user cannot write into root's cache folder; the download is checked against the
-        # signed index all the same.
-        (cd "$downloads" && apt-get -o APT::Sandbox::User=root source --download-only -qq "$package=$version")
+        # Into a folder of its own, moved beside the others once whole: an interrupted download is not
+        # taken for a complete one next time. The _apt user cannot write into root's cache folder; the
+        # files are checked against the signed index all the same.
+        local partial="$downloads/partial-$package"
+        rm -rf "$partial"
+        mkdir -p "$partial"
+        (cd "$partial" && retry apt-get -o APT::Sandbox::User=root source --download-only -qq "$package=$version")
+        mv "$partial"/* "$downloads/"
+        rmdir "$partial"
     fi
     rm -rf "$target"
     # Checks the files against the .dsc's checksums; its signature was checked by apt.
@@ -102,7 +115,7 @@ build_qt() {
         echo "Qt for Windows: $QT_WIN (cached)"
         return 0
     fi
-    echo "Qt for Windows: building qtbase $version into $QT_WIN (about 30-40 minutes on 2 cores)"
+    echo "Qt for Windows: building qtbase $version into $QT_WIN (about 35 minutes on 2 idle cores)"
     local start work
     start=$(now)
     work="$CACHE_ROOT/work-qt"
