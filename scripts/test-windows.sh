@@ -34,13 +34,31 @@ trap cleanup EXIT
 windows_path() { echo "Z:${1//\//\\}"; }
 
 failures=()
-# Runs one named check, timed; a failure is noted and the checks go on.
+# Runs one named check, timed; a failure is noted and the checks go on. A check still running after
+# 20 minutes has hung: its Windows programs are ended (wineserver -k), which fails it.
 check() {
-    local name=$1 start
+    local name=$1 start status=0
     shift
     start=$(now)
     echo "== $name"
-    if "$@"; then
+    # Without errexit, as in an if: each check says itself what fails it.
+    (
+        set +e
+        "$@"
+    ) &
+    local pid=$! waited=0
+    while kill -0 "$pid" 2>/dev/null && [ $waited -lt 1200 ]; do
+        sleep 1
+        waited=$((waited + 1))
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        echo "   still running after $(duration $waited): its Windows programs are ended"
+        "$WINESERVER" -k 2>/dev/null || true
+        sleep 5
+        kill "$pid" 2>/dev/null || true
+    fi
+    wait "$pid" || status=$?
+    if [ "$status" -eq 0 ]; then
         echo "   passed in $(duration $(($(now) - start)))"
     else
         echo "   FAILED after $(duration $(($(now) - start)))"
