@@ -32,8 +32,14 @@ QByteArray nativePath(const QString &path)
 bool openLog(QFile &file, const QString &path, QString *error)
 {
     if (path == kStandardInput) {
+#ifdef Q_OS_WIN
+        // By its descriptor: read through the C runtime's buffer, the end of a pipe is an error.
+        if (file.open(_fileno(stdin), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+            return true;
+#else
         if (file.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
             return true;
+#endif
         *error = file.errorString();
         return false;
     }

@@ -1,5 +1,9 @@
 // show: the text of chats of one log, as the reader shows it, to standard output or to a file.
 
+#include <QFile>
+
+#include <cstdio>
+
 #include "ChatNameTable.h"
 #include "ChatReading.h"
 #include "CommandTable.h"
@@ -17,11 +21,22 @@ bool outputAllowed(const Terminal &terminal, const QString &path, const QString 
 {
     // Checked before anything is read. The same file by another name (a link) counts too.
 #ifdef Q_OS_UNIX
-    const QByteArray logName = path == kStandardInput ? QByteArray("/dev/stdin") : nativePath(path);
+    const bool same = localfiles::sameFile(
+        path == kStandardInput ? QByteArray("/dev/stdin") : nativePath(path), nativePath(target));
 #else
-    const QByteArray logName = path == kStandardInput ? QByteArray() : nativePath(path);
+    bool same = false;
+    if (path == kStandardInput) {
+        // By its handle: a file redirected into standard input has no name here.
+        QFile input;
+        if (input.open(_fileno(stdin), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
+            const localfiles::FileIdentity read = localfiles::identityOf(input);
+            same = read.valid && read == localfiles::identityOf(nativePath(target));
+        }
+    } else {
+        same = localfiles::sameFile(nativePath(path), nativePath(target));
+    }
 #endif
-    if (!logName.isEmpty() && localfiles::sameFile(logName, nativePath(target))) {
+    if (same) {
         terminal.message(QStringLiteral("%1: refusing to overwrite the log being read").arg(target));
         return false;
     }

@@ -53,6 +53,8 @@ int main(int argc, char *argv[])
 #ifdef Q_OS_WIN
     // The text already carries the line ends Windows wants; text mode would double the CRs.
     _setmode(_fileno(stdout), _O_BINARY);
+    // A log piped in keeps its bytes: text mode would drop its CRs and stop at the first Ctrl+Z.
+    _setmode(_fileno(stdin), _O_BINARY);
 #endif
     QCoreApplication application(argc, argv);
 #ifdef Q_OS_UNIX

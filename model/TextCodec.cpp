@@ -165,7 +165,20 @@ qsizetype LogDecoder::decode(QByteArrayView bytes, char16_t *out, bool atEnd)
         detail::widenWindows1252(bytes.data(), bytes.size(), out);
         return bytes.size();
 #else
-        return decodeWhole(bytes, out);
+        // Qt 6.4 drops a NUL that ends a piece it decodes in the system code page, so a run of NULs
+        // would lose one at every chunk. A NUL is never part of a character in a Windows code page:
+        // NULs are copied, and only the bytes between them decoded.
+        qsizetype written = 0;
+        while (!bytes.isEmpty()) {
+            const qsizetype nul = bytes.indexOf('\0');
+            if (nul != 0)
+                written += decodeWhole(bytes.first(nul < 0 ? bytes.size() : nul), out + written);
+            if (nul < 0)
+                break;
+            out[written++] = u'\0';
+            bytes = bytes.sliced(nul + 1);
+        }
+        return written;
 #endif
     }
     const bool utf8 = encoding_ == LogEncoding::Utf8;
@@ -214,8 +227,25 @@ qsizetype LogDecoder::decode(QByteArrayView bytes, char16_t *out, bool atEnd)
 QByteArray encodeAnsi(QStringView text)
 {
 #ifdef Q_OS_WIN
-    QStringEncoder encoder(QStringConverter::System);
-    return encoder.encode(text);
+    // The system's converter writes a look-alike for a character the code page lacks ("best fit": an
+    // A for an A with a macron) and a "?" for each half of a surrogate pair. So what does not come back
+    // unchanged from the bytes is written again a character at a time, each that fails as one "?".
+    const auto roundTrips = [](QStringView part, const QByteArray &bytes) {
+        return QString(QStringDecoder(QStringConverter::System).decode(bytes)) == part;
+    };
+    QByteArray bytes = QStringEncoder(QStringConverter::System).encode(text);
+    if (roundTrips(text, bytes))
+        return bytes;
+    bytes.clear();
+    for (qsizetype i = 0; i < text.size();) {
+        const bool pair = QChar::isHighSurrogate(text[i].unicode()) && i + 1 < text.size() &&
+                          QChar::isLowSurrogate(text[i + 1].unicode());
+        const QStringView character = text.sliced(i, pair ? 2 : 1);
+        const QByteArray encoded = QStringEncoder(QStringConverter::System).encode(character);
+        bytes += roundTrips(character, encoded) ? encoded : QByteArray("?");
+        i += character.size();
+    }
+    return bytes;
 #else
     QByteArray bytes;
     bytes.reserve(text.size());

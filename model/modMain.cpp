@@ -158,7 +158,8 @@ QString ExtractDelimited(QString &text, const QString &openDelimiter, const QStr
 QString AddTrailingBackslash(const QString &path)
 {
 #ifdef Q_OS_WIN
-    return path.endsWith(u'\\') ? path : path + u'\\';
+    // Windows takes "/" as a separator too, and Qt's dialogs hand paths back with it.
+    return path.endsWith(u'\\') || path.endsWith(u'/') ? path : path + u'\\';
 #else
     // Folders typed on other systems may end in either separator; the one added is the native one.
     return path.endsWith(u'\\') || path.endsWith(u'/') ? path : path + u'/';

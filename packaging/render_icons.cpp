@@ -1,15 +1,21 @@
 // Writes the program's icon for the desktop's icon theme, from the drawing the program paints:
 //   evenfall-render-icons FOLDER NAME
 // gives FOLDER/NxN/apps/NAME.png for every size the theme commonly asks for and
-// FOLDER/scalable/apps/NAME.svg, laid out as the hicolor theme is.
+// FOLDER/scalable/apps/NAME.svg, laid out as the hicolor theme is;
+//   evenfall-render-icons --ico FILE.ico
+// gives the Windows icon of the programs, every size in one file.
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QSaveFile>
 #include <QString>
 
+#include <QtEndian>
+
 #include <cstdio>
+#include <cstring>
 
 #include "AppIcon.h"
 
@@ -35,12 +41,47 @@ bool writeSvg(const QString &path)
            fail(path);
 }
 
+// An .ico whose images are PNG files, which Windows reads at every size since Vista; the large ones stay
+// small that way.
+bool writeIco(const QString &path)
+{
+    const QList<int> sizes{16, 20, 24, 32, 40, 48, 64, 256};
+    QByteArray header(6 + 16 * sizes.size(), '\0');
+    auto put16 = [&header](qsizetype at, quint16 value) { qToLittleEndian(value, header.data() + at); };
+    auto put32 = [&header](qsizetype at, quint32 value) { qToLittleEndian(value, header.data() + at); };
+    put16(2, 1); // an icon, not a cursor
+    put16(4, quint16(sizes.size()));
+    QByteArray images;
+    for (qsizetype i = 0; i < sizes.size(); ++i) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        if (!buffer.open(QIODevice::WriteOnly) || !appIconImage(sizes[i]).save(&buffer, "PNG"))
+            return fail(path);
+        const qsizetype entry = 6 + 16 * i;
+        header[entry] = char(sizes[i] & 0xff); // 256 is written as 0
+        header[entry + 1] = char(sizes[i] & 0xff);
+        put16(entry + 4, 1);  // colour planes
+        put16(entry + 6, 32); // bits a pixel
+        put32(entry + 8, quint32(png.size()));
+        put32(entry + 12, quint32(header.size() + images.size()));
+        images += png;
+    }
+    QSaveFile file(path);
+    return (file.open(QIODevice::WriteOnly) && file.write(header + images) == header.size() + images.size() &&
+            file.commit()) ||
+           fail(path);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (argc == 3 && std::strcmp(argv[1], "--ico") == 0)
+        return writeIco(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
     if (argc != 3) {
-        std::fprintf(stderr, "Usage: evenfall-render-icons FOLDER NAME\n");
+        std::fprintf(
+            stderr,
+            "Usage: evenfall-render-icons FOLDER NAME\n       evenfall-render-icons --ico FILE.ico\n");
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);

@@ -7,6 +7,8 @@
 
 #ifdef Q_OS_WIN
 #include <QDir>
+#include <cerrno>
+#include <cstring>
 #include <io.h>
 #include <windows.h>
 #else
@@ -74,6 +76,13 @@ OpenOutcome openPath(QFile &file, const QString &native, const OpenOptions &opti
     QIODevice::OpenMode mode = options.mode;
     if (mode.testFlag(QIODevice::WriteOnly))
         mode |= QIODevice::ExistingOnly | QIODevice::Append;
+    // Windows refuses to open a folder ("Access denied."): say what it is, as elsewhere.
+    const QFileInfo before(native);
+    if (options.regularOnly && before.exists() && !before.isFile()) {
+        out.failure = OpenFailure::NotRegular;
+        out.error = kNotRegularFile;
+        return out;
+    }
     file.setFileName(native);
     if (!file.open(mode)) {
         out.failure = QFileInfo::exists(native) ? OpenFailure::Other : OpenFailure::Missing;
@@ -307,11 +316,13 @@ bool listFiles(const QString &folder, const std::function<bool(QStringView name)
 {
     names->clear();
 #ifdef Q_OS_WIN
-    const QDir dir(systemPath(folder));
-    if (!dir.exists()) {
-        *error = QStringLiteral("No such folder");
+    const QFileInfo info(systemPath(folder));
+    if (!info.isDir()) {
+        // The reasons Linux gives, in the C runtime's words.
+        *error = QString::fromLocal8Bit(std::strerror(info.exists() ? ENOTDIR : ENOENT));
         return false;
     }
+    const QDir dir(info.filePath());
     for (const QString &name : dir.entryList(QDir::Files | QDir::Readable | QDir::Hidden, QDir::NoSort)) {
         if (wanted(name))
             names->append(name);

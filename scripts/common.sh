@@ -12,6 +12,19 @@ packages_in() {
         index(wanted, " " section " ") { print $1 }' "$ROOT/scripts/packages.txt"
 }
 
+# Runs a command that reaches the network up to 3 times, 20 and 60 seconds apart: a mirror that is
+# briefly unreachable must not fail a build.
+retry() {
+    local wait
+    for wait in 20 60 0; do
+        "$@" && return 0
+        [ "$wait" -eq 0 ] && break
+        echo "Failed: $*; again in $wait s" >&2
+        sleep "$wait"
+    done
+    return 1
+}
+
 # Installs the packages of the named sections that are not installed yet.
 install_missing_packages() {
     local pkg missing=()
@@ -32,8 +45,8 @@ install_missing_packages() {
         sudo="sudo"
     fi
     echo "Installing missing packages: ${missing[*]}"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    retry $sudo apt-get update -qq
+    retry $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 # Configures (always: it is quick, and it finds packages installed since the last time) and builds the

@@ -292,6 +292,10 @@ void tst_FileChoice::logsButtons()
     QFETCH(QStringList, logs);
     QFETCH(QString, oldFolder);
     QFETCH(QStringList, oldLogs);
+#ifdef Q_OS_WIN
+    QSKIP("reads a Wine prefix's hive; on Windows the buttons read the system's registry, which "
+          "scripts/test-windows.sh sets before it clicks Logs");
+#endif
 
     QTemporaryDir start;
     writeFile(start.filePath(QStringLiteral("client_chat_log_here.txt")), kLog);

@@ -855,6 +855,8 @@ void tst_Loader::encodeAnsiRoundTripsAndReplaces()
         all.append(char(b));
     QCOMPARE(modMain::encodeAnsi(modMain::decodeAnsi(all)), all);
     QCOMPARE(modMain::encodeAnsi(QStringLiteral("a\u4E2Db\U0001F600c\u0080")), QByteArray("a?b?c?"));
+    // Never a look-alike for a character the code page lacks (Windows' "best fit" writes A and =).
+    QCOMPARE(modMain::encodeAnsi(QStringLiteral("\u0100\u2260\u00E9")), QByteArray("??\xE9"));
 }
 
 void tst_Loader::writeTextFileReplacesOrKeepsOld()
@@ -959,6 +961,9 @@ void tst_Loader::writeTextFileWritesDevicesAndFifosInPlace()
 
 void tst_Loader::writeTextFileFollowsSymbolicLinks()
 {
+#ifndef Q_OS_UNIX
+    QSKIP("QFile::link makes a shortcut on Windows, not a symbolic link");
+#endif
     QTemporaryDir dir;
     const QString target = writeLog(dir, "old", QStringLiteral("target.txt"));
     const QString link = dir.filePath(QStringLiteral("link.txt"));

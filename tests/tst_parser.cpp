@@ -391,6 +391,7 @@ void tst_Parser::addTrailingBackslash()
 #ifdef Q_OS_WIN
     QCOMPARE(modMain::AddTrailingBackslash(QStringLiteral("C:\\logs")), QStringLiteral("C:\\logs\\"));
     QCOMPARE(modMain::AddTrailingBackslash(QStringLiteral("C:\\logs\\")), QStringLiteral("C:\\logs\\"));
+    QCOMPARE(modMain::AddTrailingBackslash(QStringLiteral("C:/logs/")), QStringLiteral("C:/logs/"));
     QCOMPARE(modMain::AddTrailingBackslash(QString()), QStringLiteral("\\"));
 #else
     QCOMPARE(modMain::AddTrailingBackslash(QStringLiteral("/srv/logs")), QStringLiteral("/srv/logs/"));

@@ -230,6 +230,9 @@ void tst_Registry::hiveThatIsNoRegularFileIsNotRead()
     QVERIFY(!readWineRegistryValue(prefix.path(), RootKey::LocalMachine, kGameKey, "", value));
     QCOMPARE(value, QString());
     // A symbolic link to a hive is read as the hive.
+#ifndef Q_OS_UNIX
+    QSKIP("QFile::link makes a shortcut on Windows, not a symbolic link");
+#endif
     QVERIFY(QDir(prefix.path()).rmdir(QStringLiteral("system.reg")));
     const QString real = prefix.filePath(QStringLiteral("real.reg"));
     writeFile(real, hive("[Software\\\\KestrelGames\\\\Evenfall] 1\n@=\"C:\\\\Games\"\n"));

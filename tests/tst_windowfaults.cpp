@@ -15,6 +15,7 @@
 
 #include "ChildProcess.h"
 #include "WindowDriver.h"
+#include "modMain.h"
 
 namespace {
 
@@ -91,7 +92,8 @@ void tst_WindowFaults::importReadsOnlyRegularFiles()
         others.append(QStringLiteral("null"));
 #endif
     for (const QString &name : std::as_const(others)) {
-        const QString path = QDir::toNativeSeparators(dir.filePath(name));
+        // Named as the window joins the folder and the file's name.
+        const QString path = modMain::AddTrailingBackslash(dir.path()) + name;
         QCOMPARE(importAnswered(w, dir.path(), name),
                  QStringLiteral("Cannot read file %1:\nnot a regular file.").arg(path));
         QCOMPARE(w.chatRows(), loaded);
@@ -108,11 +110,13 @@ void tst_WindowFaults::saveOntoTheLoadedLogAsksFirst()
     w.clickRow("lstChatNames", 0);
     const QByteArray page = w.viewText().toLatin1() + "\r\n";
 
-    // No: nothing is written, by whatever name the log is chosen.
+    // No: nothing is written, by whatever name the log is chosen. (On Windows QFile::link makes a
+    // shortcut, not a link, and a hard link is not yet recognised there: see tst_cli.)
+    QStringList names = {log};
+#ifdef Q_OS_UNIX
     const QString link = dir.filePath(QStringLiteral("link.txt"));
     QVERIFY(QFile::link(log, link));
-    QStringList names = {log, link};
-#ifdef Q_OS_UNIX
+    names.append(link);
     const QString hard = dir.filePath(QStringLiteral("hard.txt"));
     QCOMPARE(::link(QFile::encodeName(log).constData(), QFile::encodeName(hard).constData()), 0);
     names.append(hard);
