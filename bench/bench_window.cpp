@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -322,9 +323,10 @@ private:
 // The user's actions the window must answer during; each leaves the window settled.
 enum class BlockingAction { Import, ClickLargest, MergeAll };
 
-void windowBlock(benchmark::State &state, BlockingAction action, const benchlogs::LogSize &size)
+void windowBlock(benchmark::State &state, BlockingAction action,
+                 const std::function<benchlogs::LogFile()> &logFile)
 {
-    const benchlogs::LogFile log = benchlogs::log(size);
+    const benchlogs::LogFile log = logFile();
     WindowDriver driver;
     driver.chooseLog(log.folder, log.fileName);
     if (action != BlockingAction::Import) {
@@ -367,6 +369,7 @@ void windowBlock(benchmark::State &state, BlockingAction action, const benchlogs
     }
     state.counters["longest_block_ms"] = longest;
     state.counters["file_MB"] = double(log.bytes) / 1e6;
+    state.counters["chats"] = double(driver.get<QListWidget>("lstChatNames")->count());
 }
 
 // "Open All Logs in Folder" on the folder in $EVENFALL_BENCH_FOLDER, into a fresh window each time; to
@@ -412,11 +415,20 @@ void registerAll()
                                     std::pair{"ClickLargest", BlockingAction::ClickLargest},
                                     std::pair{"MergeAll", BlockingAction::MergeAll}}) {
             benchmark::RegisterBenchmark(("WindowBlock/" + std::string(name) + "/" + label).c_str(),
-                                         windowBlock, action, size)
+                                         windowBlock, action, [size] { return benchlogs::log(size); })
                 ->Unit(benchmark::kMillisecond)
                 ->UseManualTime()
                 ->Iterations(iterations);
         }
+    }
+    // A list of many rows must not hold the window up: a fourth and all of a million chats.
+    for (int chats : {250000, 1000000}) {
+        benchmark::RegisterBenchmark(("WindowBlock/ImportChats/" + std::to_string(chats)).c_str(),
+                                     windowBlock, BlockingAction::Import,
+                                     [chats] { return benchlogs::manyChatsLog(chats); })
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->Iterations(2);
     }
     const std::string logLabel = benchlogs::mainSize().label.toStdString();
     benchmark::RegisterBenchmark(("WindowReimport/" + logLabel).c_str(), reimport, benchlogs::mainSize())
