@@ -93,6 +93,9 @@ void tst_ChatText::assembly_data()
     QTest::newRow("the empty name, null or not")
         << nameless << QStringList{QString(), QStringLiteral("")} << false << true << true
         << " [Guild] a\r\n [Guild] a\r\n [Guild] b\r\n [Guild] b\r\n";
+    QTest::newRow("many names, the empty one twice")
+        << nameless << QStringList{QString(), "a", "b", "c", "d", "e", "f", "x", QStringLiteral(""), "g"}
+        << false << true << true << " [Guild] a\r\n [Guild] a\r\n [Guild] b\r\n [Guild] b\r\n [x: y] c\r\n";
     QTest::newRow("a name twice shows its lines twice")
         << log << QStringList{QStringLiteral("Trade"), QStringLiteral("Trade")} << false << true << true
         << " [Trade: Orrik] ore\r\n [Trade: Orrik] ore\r\n";
@@ -234,7 +237,8 @@ void tst_ChatText::loadedLogAssemblesAsItsRecords()
     QCOMPARE(i, list.size());
     for (int round = 0; round < 16; ++round) {
         QStringList selection;
-        for (int k = rng.bounded(1, 4); k > 0; --k)
+        // Some as many names as a merged chat of many chats holds.
+        for (int k = rng.bounded(1, round % 4 == 1 ? 40 : 4); k > 0; --k)
             selection.append(rng.bounded(8) ? names[rng.bounded(names.size())] : QStringLiteral("Nobody"));
         if (round % 4 == 0)
             selection.append(selection.first());
