@@ -1,7 +1,5 @@
 #include "ChatLogRecords.h"
 
-#include <QSet>
-
 #include <algorithm>
 #include <limits>
 #include <new>
@@ -238,16 +236,43 @@ void LoadedChatLog::append(LoadedChatLog &&other)
     ChatLog.append(std::move(other.ChatLog));
     if (ChatNames.isEmpty()) {
         ChatNames = std::move(other.ChatNames);
+        knownNames_ = std::move(other.knownNames_);
+        knownFor_ = std::exchange(other.knownFor_, nullptr);
     } else {
-        QSet<QString> known(ChatNames.cbegin(), ChatNames.cend());
-        for (const QString &name : std::as_const(other.ChatNames)) {
-            if (!known.contains(name)) {
-                known.insert(name);
-                ChatNames.append(name);
-            }
-        }
+        for (const QString &name : std::as_const(other.ChatNames))
+            addChatName(name);
     }
     other.ChatNames.clear();
+}
+
+void LoadedChatLog::knowNames()
+{
+    if (knownFor_ == ChatNames.constData() && knownNames_.size() == ChatNames.size())
+        return;
+    knownNames_ = QSet<QString>(ChatNames.cbegin(), ChatNames.cend());
+    knownFor_ = ChatNames.constData();
+}
+
+bool LoadedChatLog::addChatName(const QString &name)
+{
+    knowNames();
+    if (knownNames_.contains(name))
+        return false;
+    knownNames_.insert(name);
+    ChatNames.append(name);
+    knownFor_ = ChatNames.constData();
+    return true;
+}
+
+void LoadedChatLog::removeChatName(const QString &name)
+{
+    knowNames();
+    if (!knownNames_.remove(name))
+        return;
+    // Nearly always the last name: the one of the record that came last.
+    const qsizetype at = ChatNames.lastIndexOf(name);
+    ChatNames.removeAt(at);
+    knownFor_ = ChatNames.constData();
 }
 
 void ChatLogRecords::reserve(qsizetype records, qsizetype textBytes)
