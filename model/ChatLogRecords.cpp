@@ -29,10 +29,8 @@ char16_t *ChatLogRecords::Segment::writeText(qsizetype i, char16_t *out) const
 {
     const qsizetype start = textStart(i), bytes = textEnd(i) - start;
     const char *from = texts_.constData() + start;
-    if (flags(i) & WideText) {
-        std::memcpy(out, from, size_t(bytes));
-        return out + bytes / 2;
-    }
+    if (flags(i) & WideText)
+        return detail::readUtf8(from + sizeof(quint32), bytes - qsizetype(sizeof(quint32)), out);
     detail::widenWindows1252(from, bytes, out);
     return out + bytes;
 }
@@ -50,7 +48,7 @@ QString ChatLogRecords::Segment::text(qsizetype i) const
 bool ChatLogRecords::Segment::append(quint32 chat, double timeStamp, quint8 flags, QStringView text)
 {
     const qsizetype start = texts_.size();
-    // Room for the narrow form; the wide one needs twice as much, should the text need it.
+    // Room for the narrow form; the UTF-8 one may need more, should the text need it.
     if (start + text.size() > kMaxSegmentText)
         return false;
     flags &= kRecordFlags;
@@ -69,13 +67,16 @@ bool ChatLogRecords::Segment::append(quint32 chat, double timeStamp, quint8 flag
     texts_.resize(start + text.size());
     const qsizetype narrowed = detail::narrowWindows1252(text.utf16(), text.size(), texts_.data() + start);
     if (narrowed < text.size()) {
-        const qsizetype wide = 2 * text.size();
-        if (start + wide > kMaxSegmentText) {
+        const quint32 units = quint32(text.size());
+        const qsizetype bytes = qsizetype(sizeof units) + detail::utf8SizeOf(text.utf16(), text.size());
+        if (start + bytes > kMaxSegmentText) {
             texts_.resize(start);
             return false;
         }
-        texts_.resize(start + wide);
-        std::memcpy(texts_.data() + start, text.utf16(), size_t(wide));
+        texts_.resize(start + bytes);
+        char *to = texts_.data() + start;
+        std::memcpy(to, &units, sizeof units);
+        detail::writeUtf8(text.utf16(), text.size(), to + sizeof units);
         flags |= WideText;
     }
     chats_.append(chat);

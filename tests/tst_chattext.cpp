@@ -210,6 +210,7 @@ void tst_ChatText::loadedLogAssemblesAsItsRecords()
         QStringLiteral(" caf\u00E9 \u201Cquoted\u201D 5\u20AC \u0081\u008D\u008F\u0090\u009D"),
         QStringLiteral(" \u4E2D\u6587 wide"),
         QStringLiteral(" \U0001F600 and a lone ") + QChar(0xD800),
+        QChar(0xDC00) + QStringLiteral(" low first, then high before a letter ") + QChar(0xDBFF) + u'y',
         QStringLiteral(" \u0080 control"),
         QString(),
         QString(40, u'\u00FF') + QStringLiteral("\u0100")};
