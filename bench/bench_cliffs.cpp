@@ -221,7 +221,7 @@ int main(int argc, char **argv)
         ->Arg(4000)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
-        ->Iterations(1);
+        ->Iterations(3);
     benchmark::RegisterBenchmark("FollowOneLine", followOneLine)
         ->Arg(250000)
         ->Arg(1000000)

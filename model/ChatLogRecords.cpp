@@ -232,8 +232,22 @@ void ChatLogRecords::removeLast()
     }
 }
 
+bool LoadedChatLog::namesAreTheTable() const
+{
+    const QStringList &table = ChatLog.chatNames();
+    return ChatNames.constData() == table.constData() && ChatNames.size() == table.size();
+}
+
 void LoadedChatLog::append(LoadedChatLog &&other)
 {
+    if (namesAreTheTable() && other.namesAreTheTable()) {
+        // Let go of the shared names first, so that the table grows where it stands.
+        ChatNames = QStringList();
+        other.ChatNames = QStringList();
+        ChatLog.append(std::move(other.ChatLog));
+        ChatNames = ChatLog.chatNames();
+        return;
+    }
     ChatLog.append(std::move(other.ChatLog));
     if (ChatNames.isEmpty()) {
         ChatNames = std::move(other.ChatNames);
@@ -252,6 +266,19 @@ void LoadedChatLog::knowNames()
         return;
     knownNames_ = QSet<QString>(ChatNames.cbegin(), ChatNames.cend());
     knownFor_ = ChatNames.constData();
+}
+
+bool LoadedChatLog::appendRecord(const ChatLine &record)
+{
+    if (!namesAreTheTable()) {
+        ChatLog.append(record);
+        return addChatName(record.ChatName);
+    }
+    const qsizetype before = ChatNames.size();
+    ChatNames = QStringList();
+    ChatLog.append(record);
+    ChatNames = ChatLog.chatNames();
+    return ChatNames.size() > before;
 }
 
 bool LoadedChatLog::addChatName(const QString &name)

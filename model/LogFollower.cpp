@@ -62,8 +62,7 @@ FollowedNames appendFollowed(LoadedChatLog &log, const FollowRead &read)
         }
     }
     for (const ChatLine &record : read.records) {
-        log.ChatLog.append(record);
-        if (log.addChatName(record.ChatName))
+        if (log.appendRecord(record))
             names.added.append(record.ChatName);
     }
     return names;
