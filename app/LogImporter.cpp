@@ -82,6 +82,7 @@ void LogImporter::showProgress()
 void LogImporter::start(const Request &request)
 {
     request_ = request;
+    emit started();
     progress_ = new WorkProgress(window_, kProgramName, request.label);
     const std::shared_ptr<WorkProgress::Counters> counters = progress_->counters();
     watcher_ = new QFutureWatcher<Outcome>(this);

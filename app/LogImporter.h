@@ -59,6 +59,8 @@ public:
     Outcome takeOutcome();
 
 signals:
+    // An import has begun; finished() follows.
+    void started();
     // The import has ended, its dialog is gone and takeOutcome() has its outcome; none runs any more.
     void finished();
 

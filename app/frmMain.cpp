@@ -32,6 +32,7 @@
 #include "MessageBoxes.h"
 #include "PlatformPaths.h"
 #include "RecentLogs.h"
+#include "SearchDock.h"
 #include "TextCodec.h"
 #include "Twips.h"
 #include "WindowWorkers.h"
@@ -64,6 +65,10 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     follow_ = new FollowSession(
         [this] { return !QApplication::activeModalWidget() && !isBusy() && state_.logHeldAlone(); }, this);
     finder_ = new ChatFinder(this, pages_, {mnuEdit_FindNext, mnuEdit_FindPrevious});
+    search_ = new SearchDock(
+        this, pages_, lstChatNames,
+        {mnuOptions_PublicChannel_DisplayGameFeedback, mnuOptions_PublicChannel_DisplaySystem});
+    search_->addToMenu(mnuEdit, mnuEdit_GoToPage);
     connectRooms();
     fillRecentLogs(recentlogs::load());
     Form_Load();
@@ -91,11 +96,14 @@ void frmMain::connectRooms()
     connect(importer_, &LogImporter::finished, this, &frmMain::finishImport);
     connect(follow_, &FollowSession::followingChanged, this, &frmMain::followingChanged);
     connect(follow_, &FollowSession::recordsRead, this, &frmMain::addFollowedRecords);
+    connect(importer_, &LogImporter::started, search_, &SearchDock::stopSearch);
+    connect(follow_, &FollowSession::recordsRead, search_, &SearchDock::recordsFollowed); // after the log's
     connect(follow_, &FollowSession::abandoned, this, [this](const QString &why) {
         mnuOptionsFollowLog->setEnabled(false);
         showMessageBox(this, why, BoxStyle::Warning, kProgramName);
     });
     connect(finder_, &ChatFinder::pageWanted, this, &frmMain::showPage);
+    connect(search_, &SearchDock::pageWanted, this, &frmMain::showPage);
 }
 
 void frmMain::showErrorTrap(int number, const QString &description, const QString &where)
@@ -292,6 +300,7 @@ void frmMain::finishImport()
     follow_->setFollower(std::move(outcome.follower));
     mnuOptionsFollowLog->setEnabled(follow_->canFollow());
     releaseInWorker(std::exchange(state_.log, std::move(loaded)));
+    search_->logReplaced(); // rows of the log gone out must not show
     lstChatNames->setRows(
         state_.log->ChatNames); // no choice of chat: the view stays until the user picks one
     cmdAddMergedChat->setEnabled(true);

@@ -4,6 +4,7 @@
 // repainted. The WindowBlock benchmarks measure how long the window stops answering during an import, a
 // click on the largest chat and a merge of all chats: the longest gap between the ticks of a 5 ms timer.
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -372,6 +373,59 @@ void windowBlock(benchmark::State &state, BlockingAction action,
     state.counters["chats"] = double(driver.get<QListWidget>("lstChatNames")->count());
 }
 
+// Search All Chats on a log of each size: from Enter in the dock's field until the search has ended (its
+// whole-log time), with the time until the first rows were in the results and the longest time the GUI
+// thread went without its event loop meanwhile. The resident memory that the search and its rows added
+// is counted too: the rows are record numbers, never copies of lines. bench/cli.sh times the command
+// line's search on the same log.
+struct SearchCase {
+    const char *label;
+    const char *pattern;
+    bool matchCase;
+    bool regex;
+};
+
+void searchAllChats(benchmark::State &state, const benchlogs::LogSize &size, const SearchCase &search)
+{
+    const benchlogs::LogFile log = benchlogs::log(size);
+    WindowDriver driver;
+    driver.chooseLog(log.folder, log.fileName);
+    clickImport(driver);
+    driver.get<QAction>("mnuEdit_SearchAllChats")->trigger();
+    QObject *dock = driver.get<QWidget>("dockSearch");
+    driver.get<QCheckBox>("chkSearchMatchCase")->setChecked(search.matchCase);
+    driver.get<QCheckBox>("chkSearchRegex")->setChecked(search.regex);
+    auto *field = driver.get<QLineEdit>("txtSearch");
+    field->setText(QString::fromUtf8(search.pattern));
+    const QAbstractItemModel *rows = driver.get<QAbstractItemView>("lstSearchResults")->model();
+    const std::uint64_t memoryBefore = benchlogs::currentRss();
+    double firstRows = 0, longest = 0;
+    for (auto _ : state) {
+        WindowDriver::settle();
+        const auto start = Clock::now();
+        TickGaps gaps;
+        QTest::keyClick(field, Qt::Key_Return); // at once, without the pause after typing
+        bool anyRows = false;
+        while (dock->property("searching").toBool()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            if (!anyRows && rows->rowCount() > 0) {
+                anyRows = true;
+                firstRows = std::max(firstRows, seconds(Clock::now() - start));
+            }
+        }
+        const auto stop = Clock::now();
+        WindowDriver::settle();
+        longest = std::max(longest, gaps.longestMs());
+        state.SetIterationTime(seconds(stop - start));
+    }
+    const QString count = driver.get<QLabel>("lblSearchCount")->text();
+    state.SetLabel(count.toStdString());
+    state.counters["first_rows_ms"] = firstRows * 1e3;
+    state.counters["longest_block_ms"] = longest;
+    state.counters["added_MB"] = (double(benchlogs::currentRss()) - double(memoryBefore)) / 1e6;
+    state.counters["file_MB"] = double(log.bytes) / 1e6;
+}
+
 // "Open All Logs in Folder" on the folder in $EVENFALL_BENCH_FOLDER, into a fresh window each time; to
 // be set beside a single log of the same total size in $EVENFALL_BENCH_SIZES.
 void openAllLogs(benchmark::State &state, const QString &folder)
@@ -429,6 +483,22 @@ void registerAll()
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime()
             ->Iterations(2);
+    }
+    // A phrase with its case, the same in any case, as a regular expression, a word found nowhere, and
+    // a pattern that every line matches.
+    for (const benchlogs::LogSize &size : benchlogs::sizes()) {
+        for (const SearchCase &search :
+             {SearchCase{"phrase", "honey bread", true, false},
+              SearchCase{"phrase_any_case", "honey bread", false, false},
+              SearchCase{"regex", "hon.y b", true, true}, SearchCase{"nowhere", "Nowhere", true, false},
+              SearchCase{"every_line", "^", true, true}}) {
+            benchmark::RegisterBenchmark(
+                ("WindowSearchAllChats/" + size.label.toStdString() + "/" + search.label).c_str(),
+                searchAllChats, size, search)
+                ->Unit(benchmark::kMillisecond)
+                ->UseManualTime()
+                ->Iterations(size.bytes >= (std::uint64_t(1) << 30) ? 1 : 3);
+        }
     }
     const std::string logLabel = benchlogs::mainSize().label.toStdString();
     benchmark::RegisterBenchmark(("WindowReimport/" + logLabel).c_str(), reimport, benchlogs::mainSize())

@@ -28,6 +28,9 @@ done
 [ -x /usr/bin/time ] || { echo "bench/cli.sh needs /usr/bin/time (Debian: time)" >&2; exit 1; }
 
 cli="$BUILD_DIR/cli/evenfall-chatlog"
+# A tool older than search has no search to compare.
+before_searches=no
+[ -n "$before" ] && "$before" search --help >/dev/null 2>&1 && before_searches=yes
 [ -x "$cli" ] || build_project evenfall-chatlog >/dev/null
 work="$(mktemp -d "${TMPDIR:-/tmp}/evenfall-cli-bench.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
@@ -40,6 +43,11 @@ measure() {
     /usr/bin/time -f "%M" -o "$work/$slot.rss" "$@" >"$work/$slot.out" 2>/dev/null || true
     end=$(date +%s%N)
     echo "$(( (end - start) / 1000 )) $(tail -n 1 "$work/$slot.rss")"
+}
+
+# Whether the older tool is timed for an operation.
+compared() {
+    [ -n "$before" ] && { [ "$1" != search ] || [ "$before_searches" = yes ]; }
 }
 
 # Median of the first column, largest of the second: "seconds MB".
@@ -72,20 +80,20 @@ for log in "${logs[@]}"; do
         fi
         : >"$work/before.times"; : >"$work/after.times"; : >"$work/grep.times"
         for ((i = 0; i < repetitions; i++)); do
-            if [ -n "$before" ] && [ "$arguments" != search ]; then
+            if compared "$arguments"; then
                 measure before "$before" "${words[@]}" >>"$work/before.times"
             fi
             measure after "$cli" "${words[@]}" >>"$work/after.times"
             measure grep sh -c "$grep_command \"\$0\"" "$log" >>"$work/grep.times"
         done
         same="-"
-        if [ -n "$before" ] && [ "$arguments" != search ]; then # the older tool has no search
+        if compared "$arguments"; then
             cmp -s "$work/before.out" "$work/after.out" && same=yes || same=NO
         fi
         read -r after_s after_mb <<<"$(summarize <"$work/after.times")"
         read -r grep_s grep_mb <<<"$(summarize <"$work/grep.times")"
         before_cell="-"
-        if [ -n "$before" ] && [ "$arguments" != search ]; then
+        if compared "$arguments"; then
             read -r before_s before_mb <<<"$(summarize <"$work/before.times")"
             before_cell="$before_s/$before_mb"
         fi

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "LineParser.h"
+#include "LogSearch.h"
 #include "WriteAhead.h"
 #include "modMain.h"
 
@@ -72,7 +73,71 @@ char16_t *writeLine(char16_t *out, double timeStamp, bool withStamp, TimestampFo
     return out;
 }
 
+// How a selection's text is laid out from the columns: how many times each chat of the table shows,
+// the flags that hide a record, and what a line adds to its text.
+struct TextLayout {
+    QList<int> times;
+    bool any = false;
+    quint8 hidden = 0;
+    qsizetype perLine = 0;
+};
+
+TextLayout textLayout(const ChatLogRecords &chatLog, const QStringList &selection,
+                      const DisplayOptions &options)
+{
+    const QStringList &names = chatLog.chatNames();
+    TextLayout layout;
+    layout.times.resize(names.size());
+    const SelectionCounts selected(selection);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        layout.times[i] = selected.timesSelected(names[i]);
+        layout.any = layout.any || layout.times[i] > 0;
+    }
+    layout.hidden = (options.DisplayGameFeedback ? 0 : ChatLogRecords::GameFeedback) |
+                    (options.DisplaySystem ? 0 : ChatLogRecords::System);
+    layout.perLine = 2 + stampLength(options);
+    return layout;
+}
+
+// The characters that the lines of the records before end take in the text, measured from the columns
+// without touching the texts.
+qsizetype measureText(const ChatLogRecords &chatLog, const TextLayout &layout, qsizetype end)
+{
+    qsizetype total = 0;
+    for (qsizetype s = 0; s < chatLog.segmentCount() && end > 0; ++s) {
+        const ChatLogRecords::Segment &segment = chatLog.segment(s);
+        const qsizetype records = std::min(segment.size(), end);
+        for (qsizetype i = 0; i < records; ++i) {
+            const int n = layout.times[segment.chat(i)];
+            if (n > 0 && !(segment.flags(i) & layout.hidden))
+                total += n * (segment.textSize(i) + layout.perLine);
+        }
+        end -= records;
+    }
+    return total;
+}
+
 } // namespace
+
+qsizetype stampLength(const DisplayOptions &options)
+{
+    return options.ShowTimestamp ? kStampLength : 0;
+}
+
+qsizetype lineOffsetInChatText(const ChatLogRecords &records, qsizetype record, const QStringList &selection,
+                               const DisplayOptions &options)
+{
+    if (record < 0 || record >= records.size())
+        return -1;
+    const TextLayout layout = textLayout(records, selection, options);
+    const ChatLine line = records.at(record);
+    const qsizetype chat = records.chatNames().indexOf(line.ChatName);
+    const bool hidden =
+        (line.IsGameFeedback && !options.DisplayGameFeedback) || (line.IsSystem && !options.DisplaySystem);
+    if (chat < 0 || layout.times[chat] == 0 || hidden)
+        return -1;
+    return measureText(records, layout, record);
+}
 
 QString BuildChatText(const QList<ChatLine> &chatLog, const QStringList &selection,
                       const DisplayOptions &options)
@@ -102,32 +167,16 @@ QString BuildChatText(const QList<ChatLine> &chatLog, const QStringList &selecti
 QString BuildChatText(const ChatLogRecords &chatLog, const QStringList &selection,
                       const DisplayOptions &options)
 {
-    const QStringList &names = chatLog.chatNames();
-    QList<int> times(names.size());
-    bool any = false;
-    const SelectionCounts selected(selection);
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        times[i] = selected.timesSelected(names[i]);
-        any = any || times[i] > 0;
-    }
-    if (!any)
+    const TextLayout layout = textLayout(chatLog, selection, options);
+    if (!layout.any)
         return QString();
-    const quint8 hidden = (options.DisplayGameFeedback ? 0 : ChatLogRecords::GameFeedback) |
-                          (options.DisplaySystem ? 0 : ChatLogRecords::System);
-    const qsizetype perLine = 2 + (options.ShowTimestamp ? kStampLength : 0);
+    const QList<int> &times = layout.times;
+    const quint8 hidden = layout.hidden;
 
-    // Measured first from the columns, without touching the texts, so the text is allocated once: a
-    // string grown as it is written takes up to twice its size meanwhile, and the time it takes to
-    // grow is what makes assembly slower per character on a large log.
-    qsizetype total = 0;
-    for (qsizetype s = 0; s < chatLog.segmentCount(); ++s) {
-        const ChatLogRecords::Segment &segment = chatLog.segment(s);
-        for (qsizetype i = 0; i < segment.size(); ++i) {
-            const int n = times[segment.chat(i)];
-            if (n > 0 && !(segment.flags(i) & hidden))
-                total += n * (segment.textSize(i) + perLine);
-        }
-    }
+    // Measured first, so the text is allocated once: a string grown as it is written takes up to twice
+    // its size meanwhile, and the time it takes to grow is what makes assembly slower per character on
+    // a large log.
+    const qsizetype total = measureText(chatLog, layout, chatLog.size());
     if (total == 0)
         return QString();
 
@@ -141,7 +190,7 @@ QString BuildChatText(const ChatLogRecords &chatLog, const QStringList &selectio
             const int n = times[segment.chat(i)];
             if (n == 0 || (segment.flags(i) & hidden))
                 continue;
-            const qsizetype written = out - base, lines = n * (segment.textSize(i) + perLine);
+            const qsizetype written = out - base, lines = n * (segment.textSize(i) + layout.perLine);
             detail::writeAhead(base, 2 * written, 2 * (written + lines), 2 * total);
             for (int k = 0; k < n; ++k) {
                 out = writeLine(out, segment.timeStamp(i), options.ShowTimestamp, stamps,

@@ -2,9 +2,8 @@
 
 #include <QStringView>
 
+#include "ChatNameTable.h" // detail::same, which the name table shares
 #include "DateTime.h"
-
-#include <cstring>
 
 // The line classifier shared by ParseChatLine and the loader. It works on a view and allocates nothing,
 // so the loader can build records straight from its decode buffer.
@@ -33,14 +32,6 @@ inline qsizetype findChar(QStringView s, char16_t c, qsizetype from = 0)
             return i;
     }
     return -1;
-}
-
-// An empty view may have no characters at all behind it (a null pointer), which memcmp must not see.
-inline bool same(QStringView a, QStringView b)
-{
-    return a.size() == b.size() &&
-           (a.isEmpty() || a.utf16() == b.utf16() ||
-            std::memcmp(a.utf16(), b.utf16(), size_t(a.size()) * sizeof(char16_t)) == 0);
 }
 
 inline bool beginsWith(QStringView s, QStringView prefix)

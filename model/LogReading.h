@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "ChatNameTable.h"
 #include "LineParser.h"
 #include "LineReader.h"
 #include "TextCodec.h"
@@ -23,22 +24,6 @@ namespace modMain::detail {
 
 LoadResult failure(LoadStatus status, const QString &errorText);
 LoadResult fileCutShort(qint64 read, qint64 sizeAtOpen);
-
-// Chat names as hash keys, with a cheap hash: names are short and hashed once per line.
-struct NameKey {
-    QStringView name;
-    friend bool operator==(NameKey a, NameKey b) { return same(a.name, b.name); }
-};
-
-inline size_t qHash(NameKey key, size_t seed)
-{
-    size_t h = seed ^ 1469598103934665603ULL;
-    for (QChar c : key.name) {
-        h ^= c.unicode();
-        h *= 1099511628211ULL;
-    }
-    return h;
-}
 
 // Builds the records of one log, or of one part of a file, apart from any loaded one, so that a failed
 // load changes nothing.
@@ -81,22 +66,16 @@ private:
 
     quint32 intern(QStringView name)
     {
-        if (lastIndex_ >= 0 && same(records_.chatNames()[lastIndex_], name))
-            return quint32(lastIndex_);
-        auto it = index_.constFind(NameKey{name});
-        if (it == index_.cend()) {
-            const quint32 index = records_.addChatName(name.toString());
-            // The key views the table's string, whose characters stay where they are.
-            it = index_.insert(NameKey{records_.chatNames()[index]}, index);
-        }
-        lastIndex_ = *it;
-        return *it;
+        const quint32 index = names_.intern(name);
+        // The records keep the table's string: the two share its characters.
+        if (index == quint32(records_.chatNames().size()))
+            records_.addChatName(names_.names()[index]);
+        return index;
     }
 
     ChatLogRecords records_;
     DateCache dates_;
-    QHash<NameKey, quint32> index_;
-    qint64 lastIndex_ = -1;
+    ChatNameTable names_;
     qint64 publicIndex_ = -1;
 };
 

@@ -167,6 +167,28 @@ TextMatcher::Result TextMatcher::match(QStringView text)
                                : contains(text, pattern_);
         return found ? Result::Match : Result::NoMatch;
     }
+    return matchRegex(text);
+}
+
+TextMatcher::Result TextMatcher::find(QStringView text, qsizetype *start, qsizetype *length)
+{
+    if (!regex_) {
+        *start = text.indexOf(pattern_, 0, caseSensitivity_);
+        *length = pattern_.size();
+        return *start >= 0 ? Result::Match : Result::NoMatch;
+    }
+    const Result result = matchRegex(text);
+    if (result == Result::Match) {
+        // The text the library saw has the same units, so its offsets hold for text.
+        const PCRE2_SIZE *offsets = pcre2_get_ovector_pointer(compiled_->data);
+        *start = qsizetype(offsets[0]);
+        *length = offsets[1] > offsets[0] ? qsizetype(offsets[1] - offsets[0]) : 0; // \K can end before
+    }
+    return result;
+}
+
+TextMatcher::Result TextMatcher::matchRegex(QStringView text)
+{
     Regex &r = *compiled_;
     if (!r.code)
         return Result::NoMatch; // an invalid pattern matches nothing; isValid() says why

@@ -1,7 +1,9 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include "LogSearch.h"
 #include "ReferenceModel.h"
+#include "TextMatcher.h"
 #include "modMain.h"
 
 using modMain::ChatLine;
@@ -247,8 +249,47 @@ void tst_ChatText::loadedLogAssemblesAsItsRecords()
         const QString expected = reference::chatText(list, selection, o);
         QCOMPARE(modMain::BuildChatText(records, selection, o), expected);
         QCOMPARE(modMain::BuildChatText(list, selection, o), expected);
+        // Where a line starts in that text: the length of the text of the lines before it.
+        for (int k = 0; k < 4; ++k) {
+            const qsizetype at = rng.bounded(int(list.size()));
+            const bool shown = selection.contains(list[at].ChatName) &&
+                               !reference::chatText(list.sliced(at, 1), selection, o).isEmpty();
+            const qsizetype offset = reference::chatText(list.first(at), selection, o).size();
+            QCOMPARE(modMain::lineOffsetInChatText(records, at, selection, o), shown ? offset : -1);
+        }
     }
     QCOMPARE(modMain::BuildChatText(modMain::ChatLogRecords(), {names[0]}, {}), QString());
+
+    // The search of every chat finds what matching each shown line finds, in steps of any size, whether
+    // a text is kept narrow or wide (a fixed text with its case is looked for in the bytes first).
+    for (const auto &[pattern, regex, ignoreCase] : {std::tuple{QStringLiteral("caf\u00E9"), false, false},
+                                                     {QStringLiteral("\u20AC"), false, false},
+                                                     {QStringLiteral("\u0090\u009D"), false, false},
+                                                     {QStringLiteral("\u00FF\u00FF"), false, false},
+                                                     {QStringLiteral("\u4E2D"), false, false},
+                                                     {QStringLiteral("\u0080"), false, false},
+                                                     {QStringLiteral("QUOTED"), false, true},
+                                                     {QStringLiteral("^ \\w+$"), true, false},
+                                                     {QString(), false, false}}) {
+        for (const bool feedback : {true, false}) {
+            const DisplayOptions o = options(false, feedback, !feedback);
+            modMain::TextMatcher matcher(pattern, regex, ignoreCase);
+            QList<qsizetype> expected;
+            for (qsizetype k = 0; k < list.size(); ++k) {
+                const ChatLine &r = list[k];
+                if (!(r.IsGameFeedback && !feedback) && !(r.IsSystem && feedback) &&
+                    matcher.match(r.Text) == modMain::TextMatcher::Result::Match)
+                    expected.append(k);
+            }
+            modMain::RecordSearch search(records, matcher, o);
+            QList<qsizetype> found;
+            while (search.searchOn(rng.bounded(1, 700), &found)) {
+            }
+            QCOMPARE(found, expected);
+            QCOMPARE(search.gaveUpAt(), -1);
+            QCOMPARE(search.searched(), list.size());
+        }
+    }
 }
 
 void tst_ChatText::findNearest_data()

@@ -597,33 +597,40 @@ void tst_Cli::unreadableLogs()
 void tst_Cli::usageErrors_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("says"); // a part of the message that tells what is wrong
     const QString file = QStringLiteral(EVENFALL_EXAMPLES "/client_chat_log_2005-06-14_2100.txt");
-    QTest::newRow("no command") << QStringList();
-    QTest::newRow("unknown command") << (args("cat") << file);
-    QTest::newRow("list without a file") << args("list");
-    QTest::newRow("list with an extra argument") << (args("list") << file << "Trade");
-    QTest::newRow("show without a file") << args("show");
-    QTest::newRow("show without a chat") << (args("show") << file);
-    QTest::newRow("unknown option") << (args("list --colour") << file);
-    QTest::newRow("an option of the other command") << (args("list --timestamps") << file);
+    QTest::newRow("no command") << QStringList() << QByteArray("no command given");
+    QTest::newRow("unknown command") << (args("cat") << file) << QByteArray("unknown command 'cat'");
+    QTest::newRow("list without a file") << args("list") << QByteArray("list: no log file given");
+    QTest::newRow("list with an extra argument")
+        << (args("list") << file << "Trade") << QByteArray("list: unexpected argument 'Trade'");
+    QTest::newRow("show without a file") << args("show") << QByteArray("show: no log file given");
+    QTest::newRow("show without a chat") << (args("show") << file) << QByteArray("show: no chat name given");
+    QTest::newRow("unknown option") << (args("list --colour") << file) << QByteArray("colour");
+    QTest::newRow("an option of the other command")
+        << (args("list --timestamps") << file) << QByteArray("timestamps");
     QTest::newRow("--output without its path") << (args("show") << file << "Trade"
-                                                                << "--output");
-    QTest::newRow("history without a folder") << args("history");
-    QTest::newRow("history without a chat") << args("history .");
-    QTest::newRow("search without a pattern") << args("search");
-    QTest::newRow("search without a path") << args("search ore");
-    QTest::newRow("--chat without its name") << args("search ore . --chat");
-    QTest::newRow("an option of another command") << args("search --kind ore .");
-    QTest::newRow("--output for history") << args("history --output x . Orrik");
+                                                                << "--output")
+                                               << QByteArray("--output");
+    QTest::newRow("history without a folder") << args("history") << QByteArray("history: no folder given");
+    QTest::newRow("history without a chat") << args("history .") << QByteArray("history: no chat name given");
+    QTest::newRow("search without a pattern") << args("search") << QByteArray("search: no pattern given");
+    QTest::newRow("search without a path")
+        << args("search ore") << QByteArray("search: no log file or folder given");
+    QTest::newRow("--chat without its name") << args("search ore . --chat") << QByteArray("--chat");
+    QTest::newRow("an option of another command") << args("search --kind ore .") << QByteArray("kind");
+    QTest::newRow("--output for history") << args("history --output x . Orrik") << QByteArray("output");
 }
 
 void tst_Cli::usageErrors()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, says);
     const Run run = runCli(arguments);
     QCOMPARE(run.status, 2);
     QCOMPARE(run.out, QByteArray());
     QVERIFY(run.err.startsWith("evenfall-chatlog: "));
+    QVERIFY2(run.err.contains(says), run.err.constData());
 }
 
 void tst_Cli::versionAndHelp()

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTreeView>
 
 #include "ReaderSettings.h"
 #include "WindowDriver.h"
@@ -116,6 +117,52 @@ QString statusOf(Window &w)
 const QString kPassedEnd = QStringLiteral("Passed the end of the chat; continued from the top");
 const QString kPassedStart = QStringLiteral("Passed the start of the chat; continued from the bottom");
 
+// Opens Search All Chats with its keys, sets its boxes and types pattern, as the user does, and waits
+// for the search to end (the field's pause after typing included).
+QTreeView *searchAllChats(Window &w, const QString &pattern, bool regex = false, bool matchCase = false)
+{
+    w.keys(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    auto *field = w.get<QLineEdit>("txtSearch");
+    if (!QTest::qWaitFor([&] { return QApplication::focusWidget() == field; }))
+        qWarning("the search field did not take the focus");
+    w.get<QCheckBox>("chkSearchRegex")->setChecked(regex);
+    w.get<QCheckBox>("chkSearchMatchCase")->setChecked(matchCase);
+    w.type(pattern);
+    // Ended: counted, or refused (once the pause after typing has passed).
+    auto *count = w.get<QLabel>("lblSearchCount");
+    auto *error = w.get<QLabel>("lblSearchError");
+    if (!QTest::qWaitFor([&] {
+            return error->isVisible() ||
+                   (!count->text().isEmpty() && !count->text().startsWith(QLatin1String("Searching")));
+        }))
+        qWarning("the search did not end");
+    auto *results = w.get<QTreeView>("lstSearchResults");
+    return results;
+}
+
+// The rows of the search results: chat and line, as shown.
+QStringList resultRows(QTreeView *results)
+{
+    QStringList rows;
+    const QAbstractItemModel *model = results->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        rows << model->index(row, 1).data().toString() + QLatin1Char('|') +
+                    model->index(row, 2).data().toString();
+    return rows;
+}
+
+// A Guild line that a runaway regular expression cannot decide, between lines it can.
+QByteArray searchLog()
+{
+    return "header\r\n"
+           "[06/14/2005 21:03:17] Orrik tells you: the Needle is here\r\n"
+           "[06/14/2005 21:03:18] Veyla tells you: hello needle\r\n"
+           "[06/14/2005 21:03:19] Orrik tells you: NEEDLE again\r\n"
+           "[06/14/2005 21:03:20] [Guild: Brannoc] the bridge at Greyford is bugged again, watch your "
+           "step\r\n"
+           "[06/14/2005 21:03:21] Veyla tells you: last needle\r\n";
+}
+
 } // namespace
 
 class tst_FindAndPages : public QObject {
@@ -132,6 +179,10 @@ private slots:
     void pageKeysKeepTheButtonsAsTheyDo();
     void pageItemsWaitForSeveralPages();
     void selectAllAndCopyActOnTheView();
+    void searchAllChatsListsMatchesInFileOrder_data();
+    void searchAllChatsListsMatchesInFileOrder();
+    void searchResultShowsItsLineInItsChat();
+    void searchResultsGoWithTheirLog();
 };
 
 void tst_FindAndPages::init()
@@ -153,8 +204,10 @@ void tst_FindAndPages::editMenuShowsShortcuts()
           Item{"mnuEdit_FindPrevious", "Find Pre&vious", "Shift+F3"},
           Item{"mnuEdit_GoToPage", "&Go to Page...", "Ctrl+G"}, Item{"mnuEdit_FirstPage", "F&irst Page", ""},
           Item{"mnuEdit_PreviousPage", "&Previous Page", "Ctrl+PgUp"},
-          Item{"mnuEdit_NextPage", "Nex&t Page", "Ctrl+PgDown"},
-          Item{"mnuEdit_LastPage", "&Last Page", ""}}) {
+          Item{"mnuEdit_NextPage", "Nex&t Page", "Ctrl+PgDown"}, Item{"mnuEdit_LastPage", "&Last Page", ""},
+          Item{"mnuEdit_SearchAllChats", "Search &All Chats...", "Ctrl+Shift+F"},
+          Item{"mnuEdit_NextResult", "Next Res&ult", "F4"},
+          Item{"mnuEdit_PreviousResult", "P&revious Result", "Shift+F4"}}) {
         QAction *action = w.action(item.name);
         QVERIFY2(edit->actions().contains(action), item.name);
         QCOMPARE(action->text(), QLatin1String(item.caption));
@@ -551,6 +604,120 @@ void tst_FindAndPages::selectAllAndCopyActOnTheView()
     folder->setFocus();
     w.keys(Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(folder->selectedText(), folder->text());
+}
+
+void tst_FindAndPages::searchAllChatsListsMatchesInFileOrder_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("regex");
+    QTest::addColumn<bool>("matchCase");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QString>("error");
+    const QString first = QStringLiteral("Orrik|Orrik tells you: the Needle is here"),
+                  hello = QStringLiteral("Veyla|Veyla tells you: hello needle"),
+                  again = QStringLiteral("Orrik|Orrik tells you: NEEDLE again"),
+                  last = QStringLiteral("Veyla|Veyla tells you: last needle");
+    QTest::newRow("a text in any case, every chat")
+        << "needle" << false << false << QStringList{first, hello, again, last} << "4 matches in 2 chats"
+        << QString();
+    QTest::newRow("a text with its case")
+        << "NEEDLE" << false << true << QStringList{again} << "1 match in 1 chat" << QString();
+    QTest::newRow("not after the timestamp")
+        << "21:03" << false << false << QStringList() << "No matches" << QString();
+    QTest::newRow("a regular expression") << "^ \\w+ tells you: (hello|last)" << true << false
+                                          << QStringList{hello, last} << "2 matches in 1 chat" << QString();
+    QTest::newRow("a give-up ends the search, the rows before it stay")
+        << "(\\w+\\s?)+$" << true << false << QStringList{first, hello, again}
+        << "The regular expression gave up on the line of Guild at 06/14/2005 21:03:20 (too complex); the "
+           "search stopped there. 3 matches in 2 chats before it."
+        << QString();
+    QTest::newRow("a bad regular expression searches nothing")
+        << "(needle" << true << false << QStringList() << QString()
+        << "Not a regular expression: missing closing parenthesis at character 8.";
+}
+
+void tst_FindAndPages::searchAllChatsListsMatchesInFileOrder()
+{
+    QFETCH(QString, pattern);
+    QFETCH(bool, regex);
+    QFETCH(bool, matchCase);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, count);
+    QFETCH(QString, error);
+    Window w(searchLog());
+    QTreeView *results = searchAllChats(w, pattern, regex, matchCase);
+    QVERIFY(w.get<QWidget>("dockSearch")->isVisible());
+    QCOMPARE(resultRows(results), rows);
+    auto *countLabel = w.get<QLabel>("lblSearchCount");
+    auto *errorLabel = w.get<QLabel>("lblSearchError");
+    QCOMPARE(countLabel->text(), count);
+    QCOMPARE(errorLabel->isVisible(), !error.isEmpty());
+    if (!error.isEmpty())
+        QCOMPARE(errorLabel->text(), error);
+    // A problem is said in red.
+    for (QLabel *label : {countLabel, errorLabel}) {
+        const QColor color = label->palette().color(QPalette::WindowText);
+        const bool problem =
+            label->isVisible() && (label == errorLabel || count.contains(QLatin1String("gave up")));
+        QCOMPARE(color.red() > 2 * color.green(), problem);
+    }
+}
+
+void tst_FindAndPages::searchResultShowsItsLineInItsChat()
+{
+    Window w(pagedLog({{10, "Needle"}, {1000, "needle"}, {1500, "NEEDLE"}}));
+    QTreeView *results = searchAllChats(w, QStringLiteral("needle"));
+    QCOMPARE(results->model()->rowCount(), 3);
+    QCOMPARE(w.window.PageCount, 0); // no chat on view yet
+
+    // Enter on a row shows its chat as a click on the chat's row would, on the line's page, the match
+    // selected and in sight.
+    results->setFocus();
+    results->setCurrentIndex(results->model()->index(1, 0));
+    w.keys(Qt::Key_Return, {}, &w.window);
+    QTRY_COMPARE(w.window.CurrentPage, 2);
+    QCOMPARE(w.window.SelectedChats, QStringList{QStringLiteral("Orrik")});
+    QCOMPARE(w.get<QListWidget>("lstChatNames")->currentItem()->text(), QStringLiteral("Orrik"));
+    QCOMPARE(w.pageLabel(), QStringLiteral("Page 2 of 3"));
+    QCOMPARE(w.selection(), QStringLiteral("needle"));
+    QVERIFY2(w.selectedLine().contains(QLatin1String("line 1000 ")), qPrintable(w.selectedLine()));
+    QVERIFY(w.selectionInSight());
+
+    // F4 and Shift+F4 step through the results from the current one; past the last, nothing changes.
+    const struct {
+        Qt::KeyboardModifiers modifiers;
+        int page;
+        const char *match, *line;
+    } steps[] = {{Qt::NoModifier, 3, "NEEDLE", "line 1500 "},
+                 {Qt::NoModifier, 3, "NEEDLE", "line 1500 "},
+                 {Qt::ShiftModifier, 2, "needle", "line 1000 "},
+                 {Qt::ShiftModifier, 1, "Needle", "line 10 "}};
+    for (const auto &step : steps) {
+        w.keys(Qt::Key_F4, step.modifiers);
+        QTRY_COMPARE(w.window.CurrentPage, step.page);
+        QCOMPARE(w.selection(), QLatin1String(step.match));
+        QVERIFY2(w.selectedLine().contains(QLatin1String(step.line)), qPrintable(w.selectedLine()));
+        QVERIFY(w.selectionInSight());
+    }
+    QCOMPARE(results->currentIndex().row(), 0);
+}
+
+void tst_FindAndPages::searchResultsGoWithTheirLog()
+{
+    Window w(pagedLog({{10, "needle"}}));
+    QTreeView *results = searchAllChats(w, QStringLiteral("needle"));
+    QCOMPARE(results->model()->rowCount(), 1);
+    // Another log, with needles of its own: the rows of the last one go, and nothing is searched anew.
+    writeFile(w.dir.filePath(QStringLiteral("client_chat_log_b.txt")), searchLog());
+    w.import(w.dir.path(), QStringLiteral("client_chat_log_b.txt"));
+    QCOMPARE(results->model()->rowCount(), 0);
+    QCOMPARE(w.get<QLabel>("lblSearchCount")->text(), QString());
+    w.keys(Qt::Key_F4, {}, &w.window);
+    QCOMPARE(w.window.PageCount, 0);
+    // Enter searches the new log at once.
+    QTest::keyClick(w.get<QLineEdit>("txtSearch"), Qt::Key_Return);
+    QTRY_COMPARE(w.get<QLabel>("lblSearchCount")->text(), QStringLiteral("4 matches in 2 chats"));
 }
 
 QTEST_MAIN(tst_FindAndPages)

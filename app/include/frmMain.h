@@ -17,6 +17,7 @@ class LogImporter;
 class QAction;
 class QMimeData;
 class QThreadPool;
+class SearchDock;
 namespace modMain {
 struct FollowRead;
 }
@@ -180,4 +181,5 @@ private:
     FollowSession *follow_ = nullptr;
     ChatPageView *pages_ = nullptr;
     ChatFinder *finder_ = nullptr;
+    SearchDock *search_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -51,11 +52,15 @@ public:
         // Writes record i's text to out (room for textSize(i) characters); returns the end.
         char16_t *writeText(qsizetype i, char16_t *out) const;
         QString text(qsizetype i) const;
+        // The bytes the texts are kept in, one after another: record i's run from textStart(i) to
+        // textEnd(i), in windows-1252, or when its flags have WideText as UTF-8 after its length in UTF-16
+        // units (four bytes).
+        QByteArrayView textBytes() const { return texts_; }
+        qsizetype textStart(qsizetype i) const { return i == 0 ? 0 : qsizetype(textEnds_[i - 1]); }
+        qsizetype textEnd(qsizetype i) const { return qsizetype(textEnds_[i]); }
 
     private:
         friend class ChatLogRecords;
-        qsizetype textStart(qsizetype i) const { return i == 0 ? 0 : qsizetype(textEnds_[i - 1]); }
-        qsizetype textEnd(qsizetype i) const { return qsizetype(textEnds_[i]); }
         bool append(quint32 chat, double timeStamp, quint8 flags, QStringView text);
         void removeLast();
         void reserve(qsizetype records, qsizetype textBytes);

@@ -49,8 +49,13 @@ public:
     // surrogate that is not half of a pair (a UTF-16 log may hold one) matches as U+FFFD, the character
     // a line is printed with.
     Result match(QStringView text);
+    // As match(), and for a Match where the first match lies in text: *start and *length in UTF-16 units
+    // (a regular expression may match an empty text).
+    Result find(QStringView text, qsizetype *start, qsizetype *length);
 
 private:
+    Result matchRegex(QStringView text);
+
     struct Regex;
     QString pattern_;
     bool regex_ = false;
