@@ -4,6 +4,11 @@
 #include <QMouseEvent>
 #include <QSignalBlocker>
 
+ChatListBox::ChatListBox(QWidget *parent) : QListWidget(parent)
+{
+    setUniformItemSizes(true);
+}
+
 void ChatListBox::setRows(const QStringList &names)
 {
     const QSignalBlocker blocker(this);

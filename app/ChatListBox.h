@@ -9,7 +9,9 @@
 class ChatListBox : public QListWidget {
     Q_OBJECT
 public:
-    using QListWidget::QListWidget;
+    // Every row is one line of text in the list's font: the list takes the first row's size for all,
+    // instead of measuring each of what may be a million rows.
+    explicit ChatListBox(QWidget *parent = nullptr);
 
     // Changes made from code, which are no clicks: every row replaced by names; row selected and scrolled
     // into sight; the last row showing dropped (none when it is null) taken away and added put at the

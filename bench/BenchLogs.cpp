@@ -116,6 +116,35 @@ LogFile longLineLog(const LogSize &textSize)
     return log;
 }
 
+LogFile manyChatsLog(int chats)
+{
+    LogFile log;
+    log.folder = baseFolder() + QStringLiteral("/chats%1").arg(chats);
+    log.fileName = QStringLiteral("client_chat_log_chats%1.txt").arg(chats);
+    QFileInfo info(log.path());
+    if (!info.exists()) {
+        QDir().mkpath(log.folder);
+        QFile file(log.path());
+        QByteArray bytes = "Chat log started 06/14/2005 21:03:00\r\n"
+                           "[06/14/2005 21:03:17] You have received 3 copper.\r\n";
+        char line[96];
+        for (int i = 0; i < chats; ++i) {
+            const int n = std::snprintf(
+                line, sizeof line, "[06/14/2005 21:03:18] Chatter%07d tells you: see you at dusk\r\n", i);
+            bytes.append(line, n);
+        }
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+            std::fprintf(stderr, "bench: cannot generate %s: %s\n", qPrintable(log.path()),
+                         qPrintable(file.errorString()));
+            std::exit(2);
+        }
+        file.close();
+        info.refresh();
+    }
+    log.bytes = std::uint64_t(info.size());
+    return log;
+}
+
 std::uint64_t peakRss()
 {
     rusage usage{};

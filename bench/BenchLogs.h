@@ -39,6 +39,10 @@ LogFile log(const LogSize &size);
 // as for sizes, e.g. "200M"). Generated if missing, like log().
 LogFile longLineLog(const LogSize &textSize);
 
+// A log of chats distinct chats, one tell each, and one public line: a list of that many rows.
+// Generated if missing, like log().
+LogFile manyChatsLog(int chats);
+
 // The window benchmarks run headless unless QT_QPA_PLATFORM says otherwise; the offscreen platform's
 // notes about what it cannot do are dropped so that they do not land between the results. Call before
 // the application object is made.

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -323,9 +324,10 @@ private:
 // The user's actions the window must answer during; each leaves the window settled.
 enum class BlockingAction { Import, ClickLargest, MergeAll };
 
-void windowBlock(benchmark::State &state, BlockingAction action, const benchlogs::LogSize &size)
+void windowBlock(benchmark::State &state, BlockingAction action,
+                 const std::function<benchlogs::LogFile()> &logFile)
 {
-    const benchlogs::LogFile log = benchlogs::log(size);
+    const benchlogs::LogFile log = logFile();
     WindowDriver driver;
     driver.chooseLog(log.folder, log.fileName);
     if (action != BlockingAction::Import) {
@@ -368,6 +370,7 @@ void windowBlock(benchmark::State &state, BlockingAction action, const benchlogs
     }
     state.counters["longest_block_ms"] = longest;
     state.counters["file_MB"] = double(log.bytes) / 1e6;
+    state.counters["chats"] = double(driver.get<QListWidget>("lstChatNames")->count());
 }
 
 // Search All Chats on a log of each size: from Enter in the dock's field until the search has ended (its
@@ -466,11 +469,20 @@ void registerAll()
                                     std::pair{"ClickLargest", BlockingAction::ClickLargest},
                                     std::pair{"MergeAll", BlockingAction::MergeAll}}) {
             benchmark::RegisterBenchmark(("WindowBlock/" + std::string(name) + "/" + label).c_str(),
-                                         windowBlock, action, size)
+                                         windowBlock, action, [size] { return benchlogs::log(size); })
                 ->Unit(benchmark::kMillisecond)
                 ->UseManualTime()
                 ->Iterations(iterations);
         }
+    }
+    // A list of many rows must not hold the window up: a fourth and all of a million chats.
+    for (int chats : {250000, 1000000}) {
+        benchmark::RegisterBenchmark(("WindowBlock/ImportChats/" + std::to_string(chats)).c_str(),
+                                     windowBlock, BlockingAction::Import,
+                                     [chats] { return benchlogs::manyChatsLog(chats); })
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->Iterations(2);
     }
     // A phrase with its case, the same in any case, as a regular expression, a word found nowhere, and
     // a pattern that every line matches.

@@ -43,6 +43,7 @@ echo "== load: $(uptime)"
 flags=(--benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true "${extra[@]}")
 "$BUILD_DIR/bench/bench_model" "${flags[@]}"
 "$BUILD_DIR/bench/bench_window" "${flags[@]}"
+"$BUILD_DIR/bench/bench_cliffs"
 
 echo "== peak memory of the window process after one import and a click on the largest chat"
 echo "   (targets: at most 1.3 x the file after the import, 2 x after the click)"
@@ -58,7 +59,24 @@ for size in "${size_list[@]}"; do
     else
         "$BUILD_DIR/bench/evenfall-import-once" --click-largest "$log"
     fi
+    # The same file read by the plainest tools, in the same run, for scale.
+    for tool in "wc -l" "cat"; do
+        start=$(date +%s.%N)
+        $tool "$log" >/dev/null
+        awk -v s="$start" -v e="$(date +%s.%N)" -v size="$size" -v tool="$tool" \
+            'BEGIN { printf "%-5s %-5s %.3f s\n", size, tool, e - s }'
+    done
 done
+
+echo "== peak memory after importing the 100 MB log with one character beyond windows-1252 on every line"
+echo "   (target: at most 1.4 x the file)"
+if [[ ",$sizes," == *",100M,"* ]] && [ -x /usr/bin/time ]; then
+    mkdir -p "$work/wide"
+    wide="$work/wide/client_chat_log_wide.txt"
+    { printf '\xEF\xBB\xBF'; iconv -f WINDOWS-1252 -t UTF-8 "$work/100M/client_chat_log_100M.txt" |
+        sed '2,$ s/\r$/ \xCE\xA9\r/'; } >"$wide"
+    /usr/bin/time -v "$BUILD_DIR/bench/evenfall-import-once" "$wide" 2>&1 | grep -E '^(file|import|peak RSS)'
+fi
 
 echo "== Follow Log: 1,000 lines appended at a time to the 100 MB log while the window follows"
 echo "   (targets: on screen within 700 ms of the write, at most 20 ms of the GUI thread per append)"

@@ -102,35 +102,48 @@ void frmMergeChats::Form_Load()
     lstChatNames->addItems(chatNames_);
 }
 
-void frmMergeChats::addToMerge(const QString &name)
+void frmMergeChats::addToMerge(const QStringList &names)
 {
     // Names added earlier in this same click take part, so a name is never in the list twice. Chat
-    // names that differ only in case are different chats.
-    bool found = false;
-    for (int j = 0; j < lstMergedChatNames->count() && !found; ++j)
-        found = lstMergedChatNames->item(j)->text() == name;
-    if (!found)
-        lstMergedChatNames->addItem(name);
+    // names that differ only in case are different chats. The list's names are kept as a set beside
+    // it, and the new rows go in at once: adding thousands of chats costs a lookup and a row each.
+    QStringList fresh;
+    for (const QString &name : names) {
+        if (!mergedNames_.contains(name)) {
+            mergedNames_.insert(name);
+            fresh.append(name);
+        }
+    }
+    lstMergedChatNames->addItems(fresh);
+}
+
+void frmMergeChats::removeFromMerge(int row)
+{
+    QListWidgetItem *item = lstMergedChatNames->takeItem(row);
+    mergedNames_.remove(item->text());
+    delete item;
 }
 
 void frmMergeChats::cmdAddToMerge_Click()
 {
+    QStringList names;
     const int count = lstChatNames->count();
     for (int i = 0; i < count; ++i) {
         const QListWidgetItem *item = lstChatNames->item(i);
         if (item->isSelected())
-            addToMerge(item->text());
+            names.append(item->text());
     }
+    addToMerge(names);
 }
 
 void frmMergeChats::lstChatNames_DblClick(QListWidgetItem *item)
 {
-    addToMerge(item->text());
+    addToMerge({item->text()});
 }
 
 void frmMergeChats::lstMergedChatNames_DblClick(QListWidgetItem *item)
 {
-    delete lstMergedChatNames->takeItem(lstMergedChatNames->row(item));
+    removeFromMerge(lstMergedChatNames->row(item));
 }
 
 void frmMergeChats::cmdRemoveFromMerge_Click()
@@ -138,7 +151,7 @@ void frmMergeChats::cmdRemoveFromMerge_Click()
     // From the bottom up, so that removing an item does not shift those still to be looked at.
     for (int i = lstMergedChatNames->count() - 1; i >= 0; --i) {
         if (lstMergedChatNames->item(i)->isSelected())
-            delete lstMergedChatNames->takeItem(i);
+            removeFromMerge(i);
     }
 }
 

@@ -1,7 +1,5 @@
 #include "ChatLogRecords.h"
 
-#include <QSet>
-
 #include <algorithm>
 #include <limits>
 #include <new>
@@ -31,10 +29,8 @@ char16_t *ChatLogRecords::Segment::writeText(qsizetype i, char16_t *out) const
 {
     const qsizetype start = textStart(i), bytes = textEnd(i) - start;
     const char *from = texts_.constData() + start;
-    if (flags(i) & WideText) {
-        std::memcpy(out, from, size_t(bytes));
-        return out + bytes / 2;
-    }
+    if (flags(i) & WideText)
+        return detail::readUtf8(from + sizeof(quint32), bytes - qsizetype(sizeof(quint32)), out);
     detail::widenWindows1252(from, bytes, out);
     return out + bytes;
 }
@@ -52,7 +48,7 @@ QString ChatLogRecords::Segment::text(qsizetype i) const
 bool ChatLogRecords::Segment::append(quint32 chat, double timeStamp, quint8 flags, QStringView text)
 {
     const qsizetype start = texts_.size();
-    // Room for the narrow form; the wide one needs twice as much, should the text need it.
+    // Room for the narrow form; the UTF-8 one may need more, should the text need it.
     if (start + text.size() > kMaxSegmentText)
         return false;
     flags &= kRecordFlags;
@@ -71,13 +67,16 @@ bool ChatLogRecords::Segment::append(quint32 chat, double timeStamp, quint8 flag
     texts_.resize(start + text.size());
     const qsizetype narrowed = detail::narrowWindows1252(text.utf16(), text.size(), texts_.data() + start);
     if (narrowed < text.size()) {
-        const qsizetype wide = 2 * text.size();
-        if (start + wide > kMaxSegmentText) {
+        const quint32 units = quint32(text.size());
+        const qsizetype bytes = qsizetype(sizeof units) + detail::utf8SizeOf(text.utf16(), text.size());
+        if (start + bytes > kMaxSegmentText) {
             texts_.resize(start);
             return false;
         }
-        texts_.resize(start + wide);
-        std::memcpy(texts_.data() + start, text.utf16(), size_t(wide));
+        texts_.resize(start + bytes);
+        char *to = texts_.data() + start;
+        std::memcpy(to, &units, sizeof units);
+        detail::writeUtf8(text.utf16(), text.size(), to + sizeof units);
         flags |= WideText;
     }
     chats_.append(chat);
@@ -233,21 +232,75 @@ void ChatLogRecords::removeLast()
     }
 }
 
+bool LoadedChatLog::namesAreTheTable() const
+{
+    const QStringList &table = ChatLog.chatNames();
+    return ChatNames.constData() == table.constData() && ChatNames.size() == table.size();
+}
+
 void LoadedChatLog::append(LoadedChatLog &&other)
 {
+    if (namesAreTheTable() && other.namesAreTheTable()) {
+        // Let go of the shared names first, so that the table grows where it stands.
+        ChatNames = QStringList();
+        other.ChatNames = QStringList();
+        ChatLog.append(std::move(other.ChatLog));
+        ChatNames = ChatLog.chatNames();
+        return;
+    }
     ChatLog.append(std::move(other.ChatLog));
     if (ChatNames.isEmpty()) {
         ChatNames = std::move(other.ChatNames);
+        knownNames_ = std::move(other.knownNames_);
+        knownFor_ = std::exchange(other.knownFor_, nullptr);
     } else {
-        QSet<QString> known(ChatNames.cbegin(), ChatNames.cend());
-        for (const QString &name : std::as_const(other.ChatNames)) {
-            if (!known.contains(name)) {
-                known.insert(name);
-                ChatNames.append(name);
-            }
-        }
+        for (const QString &name : std::as_const(other.ChatNames))
+            addChatName(name);
     }
     other.ChatNames.clear();
+}
+
+void LoadedChatLog::knowNames()
+{
+    if (knownFor_ == ChatNames.constData() && knownNames_.size() == ChatNames.size())
+        return;
+    knownNames_ = QSet<QString>(ChatNames.cbegin(), ChatNames.cend());
+    knownFor_ = ChatNames.constData();
+}
+
+bool LoadedChatLog::appendRecord(const ChatLine &record)
+{
+    if (!namesAreTheTable()) {
+        ChatLog.append(record);
+        return addChatName(record.ChatName);
+    }
+    const qsizetype before = ChatNames.size();
+    ChatNames = QStringList();
+    ChatLog.append(record);
+    ChatNames = ChatLog.chatNames();
+    return ChatNames.size() > before;
+}
+
+bool LoadedChatLog::addChatName(const QString &name)
+{
+    knowNames();
+    if (knownNames_.contains(name))
+        return false;
+    knownNames_.insert(name);
+    ChatNames.append(name);
+    knownFor_ = ChatNames.constData();
+    return true;
+}
+
+void LoadedChatLog::removeChatName(const QString &name)
+{
+    knowNames();
+    if (!knownNames_.remove(name))
+        return;
+    // Nearly always the last name: the one of the record that came last.
+    const qsizetype at = ChatNames.lastIndexOf(name);
+    ChatNames.removeAt(at);
+    knownFor_ = ChatNames.constData();
 }
 
 void ChatLogRecords::reserve(qsizetype records, qsizetype textBytes)

@@ -1,4 +1,5 @@
 #include <QChar>
+#include <QHash>
 
 #include <algorithm>
 #include <cstring>
@@ -25,15 +26,35 @@ bool hasNoCase(QStringView text)
 }
 
 // How many selection entries name a chat: a name given twice in the selection shows its records twice.
-int timesSelected(const QStringList &selection, QStringView name)
-{
-    int count = 0;
-    for (const QString &entry : selection) {
-        if (detail::same(entry, name))
-            ++count;
+// A merged chat may name thousands of chats, each asked about once per record or name: past a few
+// entries they are counted once, by name, so that a question costs a lookup, not a pass over them all.
+class SelectionCounts {
+public:
+    explicit SelectionCounts(const QStringList &selection) : selection_(selection)
+    {
+        if (selection.size() <= kFewEntries)
+            return;
+        counts_.reserve(selection.size());
+        for (const QString &entry : selection)
+            ++counts_[QStringView(entry)];
     }
-    return count;
-}
+    int timesSelected(QStringView name) const
+    {
+        if (selection_.size() > kFewEntries)
+            return counts_.value(name);
+        int count = 0;
+        for (const QString &entry : selection_) {
+            if (detail::same(entry, name))
+                ++count;
+        }
+        return count;
+    }
+
+private:
+    static constexpr qsizetype kFewEntries = 8;
+    const QStringList &selection_;
+    QHash<QStringView, int> counts_;
+};
 
 // Writes one line of a chat's text: the timestamp when asked for, the text, CR LF.
 template <typename WriteText>
@@ -67,8 +88,9 @@ TextLayout textLayout(const ChatLogRecords &chatLog, const QStringList &selectio
     const QStringList &names = chatLog.chatNames();
     TextLayout layout;
     layout.times.resize(names.size());
+    const SelectionCounts selected(selection);
     for (qsizetype i = 0; i < names.size(); ++i) {
-        layout.times[i] = timesSelected(selection, names[i]);
+        layout.times[i] = selected.timesSelected(names[i]);
         layout.any = layout.any || layout.times[i] > 0;
     }
     layout.hidden = (options.DisplayGameFeedback ? 0 : ChatLogRecords::GameFeedback) |
@@ -120,15 +142,16 @@ qsizetype lineOffsetInChatText(const ChatLogRecords &records, qsizetype record, 
 QString BuildChatText(const QList<ChatLine> &chatLog, const QStringList &selection,
                       const DisplayOptions &options)
 {
-    // Records built by hand: few, each with a name of its own, so the selection is compared each time.
+    // Records built by hand: few, each with a name of its own, looked up in the selection one by one.
     QString text;
     TimestampFormatter stamps;
     const qsizetype perLine = 2 + (options.ShowTimestamp ? kStampLength : 0);
+    const SelectionCounts selected(selection);
     for (const ChatLine &record : chatLog) {
         if ((record.IsGameFeedback && !options.DisplayGameFeedback) ||
             (record.IsSystem && !options.DisplaySystem))
             continue;
-        for (int times = timesSelected(selection, record.ChatName); times > 0; --times) {
+        for (int times = selected.timesSelected(record.ChatName); times > 0; --times) {
             const qsizetype size = record.Text.size(), used = text.size();
             text.resize(used + size + perLine);
             writeLine(reinterpret_cast<char16_t *>(text.data()) + used, record.TimeStamp,

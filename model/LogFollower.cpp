@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 
 #include <algorithm>
 
@@ -58,19 +57,13 @@ FollowedNames appendFollowed(LoadedChatLog &log, const FollowRead &read)
         const QString chat = log.ChatLog.last().ChatName;
         log.ChatLog.removeLast();
         if (!hasRecordOf(log.ChatLog, chat)) {
-            log.ChatNames.removeOne(chat);
+            log.removeChatName(chat);
             names.dropped = chat;
         }
     }
-    // Names are few beside records: a set of them made for each read costs little.
-    QSet<QString> known(log.ChatNames.cbegin(), log.ChatNames.cend());
     for (const ChatLine &record : read.records) {
-        log.ChatLog.append(record);
-        if (!known.contains(record.ChatName)) {
-            known.insert(record.ChatName);
-            log.ChatNames.append(record.ChatName);
+        if (log.appendRecord(record))
             names.added.append(record.ChatName);
-        }
     }
     return names;
 }

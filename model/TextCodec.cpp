@@ -112,6 +112,117 @@ qsizetype narrowWindows1252(const char16_t *text, qsizetype n, char *out)
     return n;
 }
 
+namespace {
+
+bool pairsAt(const char16_t *text, qsizetype i, qsizetype n)
+{
+    return QChar::isHighSurrogate(text[i]) && i + 1 < n && QChar::isLowSurrogate(text[i + 1]);
+}
+
+// How many units from i on are ASCII, in whole steps of eight (the rest is looked at one by one); with
+// out, they are written there as bytes.
+qsizetype asciiRun(const char16_t *text, qsizetype i, qsizetype n, char *out)
+{
+    const qsizetype from = i;
+#if defined(__SSE2__)
+    const __m128i high = _mm_set1_epi16(short(0xFF80));
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), zero)) != 0xFFFF)
+            break;
+        if (out)
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(out + (i - from)), _mm_packus_epi16(v, v));
+    }
+#else
+    Q_UNUSED(text);
+    Q_UNUSED(n);
+    Q_UNUSED(out);
+#endif
+    return i - from;
+}
+
+} // namespace
+
+qsizetype utf8SizeOf(const char16_t *text, qsizetype n)
+{
+    qsizetype size = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const qsizetype ascii = asciiRun(text, i, n, nullptr);
+        size += ascii;
+        i += ascii;
+        if (i == n)
+            break;
+        const char16_t c = text[i];
+        if (c < 0x80) {
+            size += 1;
+        } else if (c < 0x800) {
+            size += 2;
+        } else if (pairsAt(text, i, n)) {
+            size += 4;
+            ++i;
+        } else {
+            size += 3;
+        }
+    }
+    return size;
+}
+
+char *writeUtf8(const char16_t *text, qsizetype n, char *out)
+{
+    for (qsizetype i = 0; i < n; ++i) {
+        const qsizetype ascii = asciiRun(text, i, n, out);
+        out += ascii;
+        i += ascii;
+        if (i == n)
+            break;
+        const char16_t c = text[i];
+        if (c < 0x80) {
+            *out++ = char(c);
+        } else if (c < 0x800) {
+            *out++ = char(0xC0 | (c >> 6));
+            *out++ = char(0x80 | (c & 0x3F));
+        } else if (pairsAt(text, i, n)) {
+            const char32_t u = QChar::surrogateToUcs4(c, text[++i]);
+            *out++ = char(0xF0 | (u >> 18));
+            *out++ = char(0x80 | ((u >> 12) & 0x3F));
+            *out++ = char(0x80 | ((u >> 6) & 0x3F));
+            *out++ = char(0x80 | (u & 0x3F));
+        } else {
+            *out++ = char(0xE0 | (c >> 12));
+            *out++ = char(0x80 | ((c >> 6) & 0x3F));
+            *out++ = char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+char16_t *readUtf8(const char *bytes, qsizetype n, char16_t *out)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes);
+    const unsigned char *const end = p + n;
+    while (p < end) {
+        const unsigned c = *p;
+        if (c < 0x80) {
+            *out++ = char16_t(c);
+            p += 1;
+        } else if (c < 0xE0) {
+            *out++ = char16_t(((c & 0x1F) << 6) | (p[1] & 0x3F));
+            p += 2;
+        } else if (c < 0xF0) {
+            *out++ = char16_t(((c & 0x0F) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3F));
+            p += 3;
+        } else {
+            const char32_t u =
+                ((c & 0x07) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3F);
+            *out++ = QChar::highSurrogate(u);
+            *out++ = QChar::lowSurrogate(u);
+            p += 4;
+        }
+    }
+    return out;
+}
+
 } // namespace detail
 
 LogEncoding detectEncoding(QByteArrayView head, qsizetype *markLength)

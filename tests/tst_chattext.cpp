@@ -95,6 +95,9 @@ void tst_ChatText::assembly_data()
     QTest::newRow("the empty name, null or not")
         << nameless << QStringList{QString(), QStringLiteral("")} << false << true << true
         << " [Guild] a\r\n [Guild] a\r\n [Guild] b\r\n [Guild] b\r\n";
+    QTest::newRow("many names, the empty one twice")
+        << nameless << QStringList{QString(), "a", "b", "c", "d", "e", "f", "x", QStringLiteral(""), "g"}
+        << false << true << true << " [Guild] a\r\n [Guild] a\r\n [Guild] b\r\n [Guild] b\r\n [x: y] c\r\n";
     QTest::newRow("a name twice shows its lines twice")
         << log << QStringList{QStringLiteral("Trade"), QStringLiteral("Trade")} << false << true << true
         << " [Trade: Orrik] ore\r\n [Trade: Orrik] ore\r\n";
@@ -209,6 +212,7 @@ void tst_ChatText::loadedLogAssemblesAsItsRecords()
         QStringLiteral(" caf\u00E9 \u201Cquoted\u201D 5\u20AC \u0081\u008D\u008F\u0090\u009D"),
         QStringLiteral(" \u4E2D\u6587 wide"),
         QStringLiteral(" \U0001F600 and a lone ") + QChar(0xD800),
+        QChar(0xDC00) + QStringLiteral(" low first, then high before a letter ") + QChar(0xDBFF) + u'y',
         QStringLiteral(" \u0080 control"),
         QString(),
         QString(40, u'\u00FF') + QStringLiteral("\u0100")};
@@ -236,7 +240,8 @@ void tst_ChatText::loadedLogAssemblesAsItsRecords()
     QCOMPARE(i, list.size());
     for (int round = 0; round < 16; ++round) {
         QStringList selection;
-        for (int k = rng.bounded(1, 4); k > 0; --k)
+        // Some as many names as a merged chat of many chats holds.
+        for (int k = rng.bounded(1, round % 4 == 1 ? 40 : 4); k > 0; --k)
             selection.append(rng.bounded(8) ? names[rng.bounded(names.size())] : QStringLiteral("Nobody"));
         if (round % 4 == 0)
             selection.append(selection.first());

@@ -424,6 +424,14 @@ void tst_Follow::droppedRecordEndsItsPart()
     QVERIFY(same.added.isEmpty());
     QCOMPARE(log.ChatLog.size(), expected.size());
     QCOMPARE(log.ChatLog.last().Text, QStringLiteral(" [Trade: Veyla] again and more"));
+
+    // The name that went with a dropped record comes back with its chat's next line.
+    read.dropsLast = false;
+    read.records = {modMain::ParseChatLine(QStringLiteral("[06/14/2005 21:04:02] hello"))};
+    QCOMPARE(modMain::appendFollowed(log, read).added, QStringList{kPublic()});
+    QCOMPARE(modMain::appendFollowed(log, read).added, QStringList());
+    QCOMPARE(log.ChatNames, QStringList({QStringLiteral("Orrik"), QStringLiteral("Trade"),
+                                         QStringLiteral("Brannoc"), kPublic()}));
 }
 
 void tst_Follow::menuItemAndTitle()

@@ -200,6 +200,16 @@ void tst_MergeDialog::removeTakesOnlySelected()
     QVERIFY(apply->isEnabled());
     select(&dialog, "lstMergedChatNames", selected, "cmdRemoveFromMerge");
     QCOMPARE(texts(list(&dialog, "lstMergedChatNames")), remaining);
+    // What was taken out can be added again, once, after what stayed.
+    add(&dialog, {0, 1, 2, 3, 4});
+    QStringList again = texts(list(&dialog, "lstMergedChatNames"));
+    QCOMPARE(again.first(remaining.size()), remaining);
+    QStringList all = kChats;
+    again.sort();
+    all.sort();
+    QCOMPARE(again, all);
+    select(&dialog, "lstMergedChatNames", selected, "cmdRemoveFromMerge");
+    QCOMPARE(list(&dialog, "lstMergedChatNames")->count(), remaining.size());
 
     // Apply follows the merge list; with nothing to merge it stores nothing, even when called directly.
     QCOMPARE(apply->isEnabled(), !remaining.isEmpty());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QSet>
 #include <QStringList>
 
 #include "MergedChats.h"
@@ -47,10 +48,12 @@ private:
     void createControls();
     void setTabOrder();
     void updateApplyEnabled();
-    void addToMerge(const QString &name);
+    void addToMerge(const QStringList &names);
+    void removeFromMerge(int row);
 
     const QStringList chatNames_;
     MergedChatTable &mergedChats_;
+    QSet<QString> mergedNames_; // the names in lstMergedChatNames
 
     // Controls, named as in the dialog's design.
     QLabel *Label2 = nullptr;

@@ -17,8 +17,8 @@ struct ChatLine;
 
 // The records of a chat log kept as columns: for each record its chat (an index into the log's table of
 // chat names), its flags, its timestamp and its text. A text whose characters windows-1252 holds takes
-// one byte a character; any other takes two (UTF-16). A log of many records costs little more than the
-// bytes of its texts.
+// one byte a character; any other is kept as UTF-8 after its length in UTF-16 units. A log of many
+// records costs little more than the bytes of its texts.
 //
 // Reading a record gives a ChatLine by value, built on the spot: its ChatName shares the table's string,
 // its Text is decoded afresh. A copy of the log shares the columns until either side changes them.
@@ -29,7 +29,7 @@ public:
         Tell = 0x02,
         GameFeedback = 0x04,
         System = 0x08,
-        WideText = 0x10, // the text is kept as UTF-16
+        WideText = 0x10, // the text is kept as UTF-8, after its length
     };
 
     // A run of records with columns of their own. The loader fills one per part of a file; a log is the
@@ -43,14 +43,18 @@ public:
         // The length of record i's text in characters (UTF-16 units).
         qsizetype textSize(qsizetype i) const
         {
-            const qsizetype bytes = textEnd(i) - textStart(i);
-            return flags(i) & WideText ? bytes / 2 : bytes;
+            if (!(flags(i) & WideText))
+                return textEnd(i) - textStart(i);
+            quint32 units = 0;
+            std::memcpy(&units, texts_.constData() + textStart(i), sizeof units);
+            return qsizetype(units);
         }
         // Writes record i's text to out (room for textSize(i) characters); returns the end.
         char16_t *writeText(qsizetype i, char16_t *out) const;
         QString text(qsizetype i) const;
         // The bytes the texts are kept in, one after another: record i's run from textStart(i) to
-        // textEnd(i), in windows-1252, or in UTF-16 when its flags have WideText.
+        // textEnd(i), in windows-1252, or when its flags have WideText as UTF-8 after its length in UTF-16
+        // units (four bytes).
         QByteArrayView textBytes() const { return texts_; }
         qsizetype textStart(qsizetype i) const { return i == 0 ? 0 : qsizetype(textEnds_[i - 1]); }
         qsizetype textEnd(qsizetype i) const { return qsizetype(textEnds_[i]); }

@@ -2,6 +2,7 @@
 
 #include <QIODevice>
 #include <QList>
+#include <QSet>
 
 #include <QString>
 #include <QStringList>
@@ -94,6 +95,23 @@ struct LoadedChatLog {
     // Adds the records of other after these (another log, or lines that came later), and its chat
     // names that are new here after these names, in its order.
     void append(LoadedChatLog &&other);
+    // Adds a record at the end, and its chat name to ChatNames unless it is there; true when it was new.
+    bool appendRecord(const ChatLine &record);
+    // Puts name at the end of ChatNames unless it is there already; true when it was added.
+    bool addChatName(const QString &name);
+    // Takes name out of ChatNames, when it is there.
+    void removeChatName(const QString &name);
+
+private:
+    // Whether ChatNames is the records' own table of names, shared, as the loader leaves it: a name is
+    // then new when the table grows, and no set is needed.
+    bool namesAreTheTable() const;
+    // ChatNames as a set, kept from one call to the next: a log read from thousands of files, or
+    // followed a line at a time, then costs what each part adds, not what the log holds. A ChatNames
+    // changed by other means is seen by its size or storage, and the set made anew.
+    void knowNames();
+    QSet<QString> knownNames_;
+    const QString *knownFor_ = nullptr;
 };
 
 enum class LoadStatus {
