@@ -5,16 +5,12 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
-#include <QDropEvent>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
-#include <QUrl>
 
 #include <algorithm>
 #include <exception>
@@ -28,6 +24,7 @@
 #include "FollowSession.h"
 #include "FormTeardown.h"
 #include "LocalFiles.h"
+#include "LogDrops.h"
 #include "LogImporter.h"
 #include "MessageBoxes.h"
 #include "PlatformPaths.h"
@@ -80,12 +77,9 @@ frmMain::~frmMain()
 
 void frmMain::connectRooms()
 {
-    // A log file dropped on a text field opens like one dropped anywhere else on the window; text
-    // dropped there is still the field's.
-    for (QWidget *target :
-         {static_cast<QWidget *>(this), txtChat->viewport(), static_cast<QWidget *>(txtFileLocation),
-          static_cast<QWidget *>(cmbFileName->lineEdit())})
-        target->installEventFilter(this);
+    // A log file dropped on a text field opens like one dropped anywhere else on the window.
+    auto *drops = new LogDrops(this, {txtChat->viewport(), txtFileLocation, cmbFileName->lineEdit()});
+    connect(drops, &LogDrops::logDropped, this, &frmMain::openLog);
     // Re-read when opened, so that logs imported by another window of the program show too.
     connect(mnuFile_RecentLogs, &QMenu::aboutToShow, this, [this] { fillRecentLogs(recentlogs::load()); });
     connect(importer_, &LogImporter::finished, this, &frmMain::finishImport);
@@ -337,37 +331,6 @@ void frmMain::openLog(const QString &path)
         cmbFileName->setEditText(file.fileName());
     }
     importLog(file.absoluteFilePath());
-}
-
-QString frmMain::droppedLogPath(const QMimeData *mimeData)
-{
-    if (!mimeData || !mimeData->hasUrls())
-        return {};
-    const QList<QUrl> urls = mimeData->urls();
-    if (urls.size() != 1 || !urls.first().isLocalFile())
-        return {};
-    const QString path = urls.first().toLocalFile();
-    return QFileInfo(path).isFile() ? path : QString();
-}
-
-bool frmMain::eventFilter(QObject *watched, QEvent *event)
-{
-    const QEvent::Type type = event->type();
-    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
-        return QMainWindow::eventFilter(watched, event);
-    auto *drop = static_cast<QDropEvent *>(event);
-    if (watched != this && !drop->mimeData()->hasUrls())
-        return QMainWindow::eventFilter(watched, event); // text for the field
-    const QString path = droppedLogPath(drop->mimeData());
-    if (path.isEmpty()) {
-        drop->ignore();
-        return true;
-    }
-    drop->acceptProposedAction();
-    // Imported once the drop has returned, so that the file manager is not kept waiting.
-    if (type == QEvent::Drop)
-        QTimer::singleShot(0, this, [this, path] { openLog(path); });
-    return true;
 }
 
 void frmMain::mnuFile_RecentLogs_Click(QAction *action)

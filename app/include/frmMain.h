@@ -15,7 +15,6 @@ class ChatTextJob;
 class FollowSession;
 class LogImporter;
 class QAction;
-class QMimeData;
 class QThreadPool;
 namespace modMain {
 struct FollowRead;
@@ -66,10 +65,6 @@ public:
     // The threads that the windows' work runs on: a pool of their own, since Qt's painting borrows
     // threads from the global one and must never wait behind a long import.
     static QThreadPool *workerPool();
-
-    // The local path of the one log file that mime data carries, or empty when it carries anything else:
-    // several files, a folder, a URL that is no local file.
-    static QString droppedLogPath(const QMimeData *mimeData);
 
 signals:
     // The last piece of work under way has ended and its outcome is on screen.
@@ -134,8 +129,6 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
-    // Drags and drops on the window and on its text fields: one log file is taken and opened.
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Wires the window to the rooms it works with, and the drop targets.
