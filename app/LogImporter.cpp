@@ -112,6 +112,9 @@ void LogImporter::start(const Request &request)
         // Only regular files are read: a FIFO in their place would hang the load.
         outcome.result =
             modMain::loadChatLogs(files, options, &outcome.failedPath, localfiles::openRegularFile, fileRead);
+        if (outcome.result.status == modMain::LoadStatus::Loaded && !counters->cancel.load()) {
+            modMain::summarizeChats(outcome.summaries, outcome.result.log.ChatLog);
+        }
         return outcome;
     }));
 }

@@ -8,6 +8,7 @@
 
 #include <optional>
 
+#include "ChatSummary.h"
 #include "LogFollower.h"
 #include "modMain.h"
 
@@ -34,6 +35,8 @@ public:
         QString failedPath;     // the file that failed a load of several
         // Where the load of a log to follow stopped, for reading what is written to it later.
         std::optional<modMain::LogFollower> follower;
+        // Of a loaded log: what the list of chats tells of each chat, and the files' encoding.
+        QList<modMain::ChatSummary> summaries;
     };
 
     // The progress dialogs, when they come, are window's.

@@ -18,6 +18,7 @@
 
 #include "ChatFinder.h"
 #include "ChatListBox.h"
+#include "ChatListFilter.h"
 #include "ChatPageView.h"
 #include "ChatTextJob.h"
 #include "CommonDialog.h"
@@ -61,6 +62,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     follow_ = new FollowSession(
         [this] { return !QApplication::activeModalWidget() && !isBusy() && state_.logHeldAlone(); }, this);
     finder_ = new ChatFinder(this, pages_, {mnuEdit_FindNext, mnuEdit_FindPrevious});
+    chatList_ = new ChatListFilter({lstChatNames, txtChatFilter, mnuOptions_SortChats_Items}, state_, this);
     connectRooms();
     fillRecentLogs(recentlogs::load());
     Form_Load();
@@ -286,8 +288,8 @@ void frmMain::finishImport()
     follow_->setFollower(std::move(outcome.follower));
     mnuOptionsFollowLog->setEnabled(follow_->canFollow());
     releaseInWorker(std::exchange(state_.log, std::move(loaded)));
-    lstChatNames->setRows(
-        state_.log->ChatNames); // no choice of chat: the view stays until the user picks one
+    chatList_->showLog(
+        std::move(outcome.summaries)); // no choice of chat: the view stays until the user picks one
     cmdAddMergedChat->setEnabled(true);
     cmdClearList_Click();
 
@@ -312,10 +314,8 @@ void frmMain::showChatOfNewLog()
     showChatText(QString());
     CurrentPage = 0;
     pages_->updateControls(CurrentPage, PageCount);
-    const int row = onView.size() == 1 ? int(state_.log->ChatNames.indexOf(onView.first())) : -1;
-    if (row < 0)
+    if (onView.size() != 1 || !chatList_->choose(onView.first()))
         return;
-    lstChatNames->chooseRow(row);
     SelectedChats = onView;
     RefreshChatText();
 }
@@ -625,8 +625,9 @@ void frmMain::addFollowedRecords(const modMain::FollowRead &read)
     if (read.dropsLast && !log.ChatLog.isEmpty() && !SelectedChats.isEmpty())
         dropped = modMain::BuildChatText(QList<modMain::ChatLine>{log.ChatLog.last()}, SelectedChats,
                                          state_.options);
+    const qsizetype firstNew = read.dropsLast ? 0 : log.ChatLog.size();
     const modMain::FollowedNames names = modMain::appendFollowed(log, read);
-    lstChatNames->changeLastRows(names.dropped, names.added);
+    chatList_->showFollowed(names, firstNew);
     if (SelectedChats.isEmpty())
         return;
     const QString added = modMain::BuildChatText(read.records, SelectedChats, state_.options);

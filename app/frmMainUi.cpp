@@ -1,6 +1,7 @@
 #include "frmMainUi.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QComboBox>
 #include <QDir>
 #include <QFontMetrics>
@@ -15,8 +16,10 @@
 #include <QStatusBar>
 
 #include <algorithm>
+#include <utility>
 
 #include "AppIcon.h"
+#include "ChatFilterBox.h"
 #include "ChatListBox.h"
 #include "CommonDialog.h"
 #include "DesignedControls.h"
@@ -143,6 +146,9 @@ void frmMainUi::createControls(QMainWindow *window)
     lstChatNames->setObjectName(QStringLiteral("lstChatNames"));
     lstChatNames->setSelectionMode(QAbstractItemView::SingleSelection);
     twips::setGeometry(lstChatNames, 240, 1440, 2655, 1035);
+    // On the right of the list's header bar, where it takes no room from the list.
+    txtChatFilter = new ChatFilterBox(lstChatNames, client);
+    twips::setGeometry(txtChatFilter, 1440, 1140, 1455, 300);
 
     Label4 = makeHeaderLabel(client, QStringLiteral("Label4"), QStringLiteral("List of Merged Chats:"));
     twips::setGeometry(Label4, 3000, 1200, 3735, 255);
@@ -276,6 +282,18 @@ void frmMainUi::createMenus(QMainWindow *window)
     mnuOptions_PublicChannel_DisplaySystem =
         makeAction(mnuOptions_PublicChannel, QStringLiteral("mnuOptions_PublicChannel_DisplaySystem"),
                    QStringLiteral("Display System"), true, true);
+    mnuOptions_SortChats =
+        makeMenu(mnuOptions->addMenu(QStringLiteral("Sort &Chats")), QStringLiteral("mnuOptions_SortChats"));
+    auto *orders = new QActionGroup(window);
+    for (const auto &[name, caption] :
+         {std::pair{"Appearance", "In Order of &Appearance"}, std::pair{"Name", "By &Name"},
+          std::pair{"LastLine", "By &Last Line"}}) {
+        QAction *order =
+            makeAction(mnuOptions_SortChats, QStringLiteral("mnuOptions_SortChats_") + QLatin1String(name),
+                       QLatin1String(caption), true, mnuOptions_SortChats_Items.isEmpty());
+        orders->addAction(order);
+        mnuOptions_SortChats_Items.append(order);
+    }
     mnuOptions->addSeparator();
     mnuOptionsFollowLog = withShortcut(makeAction(mnuOptions, QStringLiteral("mnuOptionsFollowLog"),
                                                   QStringLiteral("&Follow Log"), true, false),

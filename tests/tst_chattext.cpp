@@ -1,6 +1,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include "ChatSummary.h"
 #include "ReferenceModel.h"
 #include "modMain.h"
 
@@ -48,6 +49,8 @@ private slots:
     void pagesJoinBackIntoTheText_data();
     void pagesJoinBackIntoTheText();
     void lineLongerThanAPageShowsTheRest();
+    void chatSummariesAndOrders_data();
+    void chatSummariesAndOrders();
 };
 
 void tst_ChatText::assembly_data()
@@ -403,6 +406,57 @@ void tst_ChatText::lineLongerThanAPageShowsTheRest()
     QCOMPARE(second.start, 97500);
     QCOMPARE(second.length, 200000);
     QCOMPARE(modMain::PageRange(QString(), 1).length, 0);
+}
+
+void tst_ChatText::chatSummariesAndOrders_data()
+{
+    QTest::addColumn<int>("order");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("in order of appearance")
+        << int(modMain::ChatOrder::Appearance) << QStringList{"b", "A", "Trade", "a", "C"};
+    QTest::newRow("by name, case aside, then exactly")
+        << int(modMain::ChatOrder::Name) << QStringList{"A", "a", "b", "C", "Trade"};
+    QTest::newRow("latest last line first")
+        << int(modMain::ChatOrder::LastLine) << QStringList{"b", "C", "A", "a", "Trade"};
+}
+
+void tst_ChatText::chatSummariesAndOrders()
+{
+    QFETCH(int, order);
+    QFETCH(QStringList, expected);
+    const double t = modMain::makeDateTime(modMain::daySerial(2005, 6, 14), 21 * 3600 + 3 * 60 + 17);
+    const double second = 1.0 / 86400;
+    modMain::LoadedChatLog log;
+    const QList<ChatLine> records = {record("b", " 1", t),
+                                     record("A", " 2", 0.0),
+                                     record("Trade", " 3", t + second),
+                                     record("b", " 4", 0.0),
+                                     record("a", " 5", t + 2 * second),
+                                     record("A", " 6", t + 3 * second),
+                                     record("C", " 7", 0.0),
+                                     record("b", " 8", t + 4 * second)};
+    // Counted as an import would, then as a follower would after the first five.
+    QList<modMain::ChatSummary> whole, grown;
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        log.ChatLog.append(records[i]);
+        if (!log.ChatNames.contains(records[i].ChatName))
+            log.ChatNames.append(records[i].ChatName);
+        if (i == 4)
+            modMain::summarizeChats(grown, log.ChatLog);
+    }
+    QList<qsizetype> touched;
+    modMain::summarizeChats(grown, log.ChatLog, 5, &touched);
+    modMain::summarizeChats(whole, log.ChatLog);
+    QCOMPARE(touched, (QList<qsizetype>{1, 4, 0})); // A, C, b: each once
+    QCOMPARE(grown.size(), whole.size());
+    for (qsizetype i = 0; i < whole.size(); ++i)
+        QCOMPARE(modMain::describeChat(grown[i]), modMain::describeChat(whole[i]));
+    QCOMPARE(modMain::describeChat(whole[0]),
+             QStringLiteral("3 lines, 06/14/2005 21:03:17 to 06/14/2005 21:03:21"));
+    QCOMPARE(modMain::describeChat(whole[1]), QStringLiteral("2 lines, 06/14/2005 21:03:20"));
+    QCOMPARE(modMain::describeChat(whole[4]), QStringLiteral("1 line"));
+    QCOMPARE(whole[0].lastRecord, 7);
+    QCOMPARE(modMain::orderedChatNames(log, whole, modMain::ChatOrder(order)), expected);
 }
 
 QTEST_GUILESS_MAIN(tst_ChatText)

@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
@@ -116,6 +117,8 @@ private slots:
     void menuItemAndTitle();
     void appendedLinesShowAsTheyCome();
     void newChatIsListedBelowTheOthers();
+    void followedChatsKeepTheOrderAndFilter_data();
+    void followedChatsKeepTheOrderAndFilter();
     void viewAtTheEndStaysAtTheEnd();
     void viewElsewhereStaysPut();
     void cutOrReplacedLogStopsWithABox_data();
@@ -513,6 +516,64 @@ void tst_Follow::newChatIsListedBelowTheOthers()
     QCOMPARE(list->selectedItems().size(), 1);
     QCOMPARE(list->selectedItems().first()->text(), QStringLiteral("Name12"));
     QCOMPARE(list->verticalScrollBar()->value(), scroll);
+}
+
+void tst_Follow::followedChatsKeepTheOrderAndFilter_data()
+{
+    QTest::addColumn<QString>("order");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("shown");
+    QStringList byName;
+    for (int i = 0; i < 30; ++i)
+        byName.append(QStringLiteral("Name%1").arg(i, 2, 10, QLatin1Char('0')));
+    QStringList byLastLine = {"Newcomer", "Trade", "Name03"};
+    for (int i = 29; i >= 0; --i) {
+        if (i != 3)
+            byLastLine.append(byName[i]);
+    }
+    QTest::newRow("by name") << "Name"
+                             << "" << byName + QStringList{"Newcomer", "Trade"};
+    QTest::newRow("by last line") << "LastLine"
+                                  << "" << byLastLine;
+    QTest::newRow("filtered, in order of appearance") << "Appearance"
+                                                      << "COM" << QStringList{"Newcomer"};
+    QTest::newRow("filtered, by name")
+        << "Name"
+        << "e1" << QStringList{"Name10", "Name11", "Name12", "Name13", "Name14",
+                               "Name15", "Name16", "Name17", "Name18", "Name19"};
+}
+
+void tst_Follow::followedChatsKeepTheOrderAndFilter()
+{
+    QFETCH(QString, order);
+    QFETCH(QString, filter);
+    QFETCH(QStringList, shown);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    QByteArray log = kHeader;
+    for (int i = 0; i < 30; ++i)
+        log += tellLines(QStringLiteral("Name%1").arg(i, 2, 10, QLatin1Char('0')), 1);
+    writeFile(path, log);
+    WindowDriver r;
+    r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    r.get<QAction>(qPrintable(QStringLiteral("mnuOptions_SortChats_") + order))->trigger();
+    QVERIFY(r.clickChat(QStringLiteral("Name12")));
+    QTest::keyClicks(r.get<QLineEdit>("txtChatFilter"), filter);
+    r.get<QAction>("mnuOptionsFollowLog")->trigger();
+    appendBytes(path, tellLines(QStringLiteral("Newcomer"), 1) + tellLines(QStringLiteral("Name03"), 1) +
+                          "[06/14/2005 21:03:20] [Trade: Orrik] ore\r\n" +
+                          tellLines(QStringLiteral("Newcomer"), 1));
+    r.window.followLog();
+    auto *list = r.get<QListWidget>("lstChatNames");
+    QStringList visible;
+    for (int row = 0; row < list->count(); ++row) {
+        if (!list->isRowHidden(row))
+            visible.append(list->item(row)->text());
+    }
+    QCOMPARE(visible, shown);
+    QCOMPARE(list->count(), 32);
+    QCOMPARE(list->selectedItems().size(), 1); // the chat on view stays chosen, in sight or not
+    QCOMPARE(list->selectedItems().first()->text(), QStringLiteral("Name12"));
 }
 
 void tst_Follow::viewAtTheEndStaysAtTheEnd()

@@ -10,6 +10,7 @@
 #include "frmMainUi.h"
 
 class ChatFinder;
+class ChatListFilter;
 class ChatPageView;
 class ChatTextJob;
 class FollowSession;
@@ -173,4 +174,5 @@ private:
     FollowSession *follow_ = nullptr;
     ChatPageView *pages_ = nullptr;
     ChatFinder *finder_ = nullptr;
+    ChatListFilter *chatList_ = nullptr;
 };

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <QList>
 #include <QSize>
 #include <QStringList>
 
+class ChatFilterBox;
 class ChatListBox;
 class CommonDialog;
 class FileListBox;
 class QAction;
+class QActionGroup;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -47,6 +50,7 @@ private:
     QPushButton *cmdImportFile = nullptr;
     QLabel *Label1 = nullptr;
     ChatListBox *lstChatNames = nullptr;
+    ChatFilterBox *txtChatFilter = nullptr;
     QLabel *Label4 = nullptr;
     ChatListBox *lstMergedChatNames = nullptr;
     QPushButton *cmdAddMergedChat = nullptr;
@@ -80,6 +84,9 @@ private:
     QMenu *mnuOptions_PublicChannel = nullptr;
     QAction *mnuOptions_PublicChannel_DisplayGameFeedback = nullptr;
     QAction *mnuOptions_PublicChannel_DisplaySystem = nullptr;
+    QMenu *mnuOptions_SortChats = nullptr;
+    // In the order of modMain::ChatOrder.
+    QList<QAction *> mnuOptions_SortChats_Items;
     QAction *mnuOptionsFollowLog = nullptr;
     QMenu *mnuHelp = nullptr;
     QAction *mnuHelp_About = nullptr;
