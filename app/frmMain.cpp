@@ -32,6 +32,7 @@
 #include "RecentLogs.h"
 #include "TextCodec.h"
 #include "Twips.h"
+#include "WindowSettings.h"
 #include "WindowWorkers.h"
 #include "frmAbout.h"
 #include "frmGoToPage.h"
@@ -47,6 +48,12 @@ const QString kBrowseFilter =
 // Chat text is built on the GUI thread, at once and without a progress dialog, for a log of at most
 // this many records: a few milliseconds of work. Larger logs are read through on a worker thread.
 constexpr qsizetype kInstantTextRecords = 50000;
+
+// Whether a folder, as the folder box shows it, exists.
+bool namesFolder(const QString &folder)
+{
+    return QFileInfo(platformpaths::toLocalPath(folder)).isDir();
+}
 } // namespace
 
 frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
@@ -67,6 +74,19 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     fillRecentLogs(recentlogs::load());
     Form_Load();
     layoutReady_ = true;
+    restoreSetup();
+}
+
+void frmMain::restoreSetup()
+{
+    auto current = [this] {
+        return WindowSettings::Setup{state_.options, chatList_->order(), txtFileLocation->text()};
+    };
+    new WindowSettings(this, current);
+    const WindowSettings::Setup setup = WindowSettings::stored(current(), namesFolder);
+    setOptions(setup.options);
+    chatList_->setOrder(setup.order);
+    txtFileLocation->setText(setup.folder);
 }
 
 frmMain::~frmMain()
@@ -408,12 +428,17 @@ bool frmMain::dropTextJob(bool restore)
     std::exchange(textJob_, nullptr)->discard();
     if (restore) {
         SelectedChats = viewChats_;
-        state_.options = viewOptions_;
-        mnuOptionsShowTimestamp->setChecked(viewOptions_.ShowTimestamp);
-        mnuOptions_PublicChannel_DisplayGameFeedback->setChecked(viewOptions_.DisplayGameFeedback);
-        mnuOptions_PublicChannel_DisplaySystem->setChecked(viewOptions_.DisplaySystem);
+        setOptions(viewOptions_);
     }
     return true;
+}
+
+void frmMain::setOptions(const modMain::DisplayOptions &options)
+{
+    state_.options = options;
+    mnuOptionsShowTimestamp->setChecked(options.ShowTimestamp);
+    mnuOptions_PublicChannel_DisplayGameFeedback->setChecked(options.DisplayGameFeedback);
+    mnuOptions_PublicChannel_DisplaySystem->setChecked(options.DisplaySystem);
 }
 
 void frmMain::showChatText(QString text)

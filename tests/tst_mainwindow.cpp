@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -22,6 +23,7 @@
 #include "CommonDialog.h"
 #include "DesignedControls.h"
 #include "GuiTestHelpers.h"
+#include "ReaderSettings.h"
 #include "Twips.h"
 #include "frmMain.h"
 
@@ -52,6 +54,8 @@ private slots:
     void startUpInVanishedFolderReportsIt();
     void menusAndExit();
     void tabOrderFollowsDesign();
+    void setUpIsRemembered_data();
+    void setUpIsRemembered();
     void enterPressesTheFocusedButton();
     void smallestWindowCutsNothingOff();
     void darkSchemeIsReadable();
@@ -269,6 +273,80 @@ void tst_MainWindow::tabOrderFollowsDesign()
             w = w->nextInFocusChain();
         QCOMPARE(w->objectName(), expected[i]);
     }
+}
+
+void tst_MainWindow::setUpIsRemembered_data()
+{
+    QTest::addColumn<QVariantMap>("stored");
+    QTest::addColumn<QString>("folder"); // "there": a folder that exists; "gone": one that does not
+    QTest::addColumn<bool>("timestamps");
+    QTest::addColumn<QString>("order");
+    QTest::addColumn<bool>("geometryTaken");
+    const QRect geometry(40, 50, 700, 560);
+    QTest::newRow("nothing stored: as at a first start")
+        << QVariantMap() << "" << false << "Appearance" << false;
+    QTest::newRow("what was left is taken") << QVariantMap{{"View/ShowTimestamp", true},
+                                                           {"View/SortChats", "name"},
+                                                           {"Window/Geometry", geometry}}
+                                            << "there" << true << "Name" << true;
+    QTest::newRow("nonsense is ignored item by item")
+        << QVariantMap{{"View/ShowTimestamp", "banana"},
+                       {"View/SortChats", "lastLine"},
+                       {"Window/Geometry", QRect(-9000, -9000, 700, 560)},
+                       {"Window/Maximized", 7},
+                       {"Window/State", QByteArray("junk")}}
+        << "gone" << false << "LastLine" << false;
+    QTest::newRow("negative size") << QVariantMap{{"Window/Geometry", QRect(40, 50, -700, -560)}} << ""
+                                   << false << "Appearance" << false;
+}
+
+void tst_MainWindow::setUpIsRemembered()
+{
+    QFETCH(QVariantMap, stored);
+    QFETCH(QString, folder);
+    QFETCH(bool, timestamps);
+    QFETCH(QString, order);
+    QFETCH(bool, geometryTaken);
+    QTemporaryDir start, there;
+    CurrentDir cwd(start.path());
+    {
+        QSettings settings = readersettings::store();
+        settings.clear();
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+            settings.setValue(it.key(), it.value());
+        if (!folder.isEmpty())
+            settings.setValue(
+                QStringLiteral("Window/Folder"),
+                QDir::toNativeSeparators(folder == u"there" ? there.path() : there.filePath("gone")));
+    }
+    auto checked = [](frmMain &window, const QString &name) {
+        return window.findChild<QAction *>(name)->isChecked();
+    };
+    auto folderOf = [](frmMain &window) {
+        return window.findChild<QLineEdit *>(QStringLiteral("txtFileLocation"))->text();
+    };
+    MessageSeen seen;
+    ModalAnswer noBox(acceptMessage(&seen));
+    {
+        frmMain window;
+        QCOMPARE(checked(window, QStringLiteral("mnuOptionsShowTimestamp")), timestamps);
+        QVERIFY(checked(window, QStringLiteral("mnuOptions_SortChats_") + order));
+        QCOMPARE(folderOf(window),
+                 QDir::toNativeSeparators(folder == u"there" ? there.path() : start.path()));
+        QCOMPARE(window.geometry() == QRect(40, 50, 700, 560), geometryTaken);
+        QVERIFY(!window.isMaximized());
+        // What this run leaves is what the next one starts with.
+        window.findChild<QAction *>(QStringLiteral("mnuOptionsShowTimestamp"))->trigger();
+        window.findChild<QAction *>(QStringLiteral("mnuOptions_SortChats_Name"))->trigger();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.findChild<QAction *>(QStringLiteral("mnuFile_Exit"))->trigger();
+    }
+    frmMain again;
+    QCOMPARE(checked(again, QStringLiteral("mnuOptionsShowTimestamp")), !timestamps);
+    QVERIFY(checked(again, QStringLiteral("mnuOptions_SortChats_Name")));
+    QCOMPARE(folderOf(again), QDir::toNativeSeparators(folder == u"there" ? there.path() : start.path()));
+    QCOMPARE(seen.count, 0);
 }
 
 void tst_MainWindow::enterPressesTheFocusedButton()

@@ -143,6 +143,10 @@ private:
     bool refuseWhileImporting();
     // Puts text on view as the chat of SelectedChats, from page 1.
     void showChatText(QString text);
+    // The display options become options, with their menu items' check marks.
+    void setOptions(const modMain::DisplayOptions &options);
+    // The set-up of the last run, where it makes sense, and its saving at the end of this one.
+    void restoreSetup();
     // Forgets the chat text being built, if any (then true): its result will not be shown. With
     // restore, the chats and options go back to those of the text on view.
     bool dropTextJob(bool restore);
