@@ -16,6 +16,7 @@
 #include <exception>
 #include <new>
 
+#include "ChatExporter.h"
 #include "ChatFinder.h"
 #include "ChatListBox.h"
 #include "ChatListFilter.h"
@@ -70,6 +71,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
         [this] { return !QApplication::activeModalWidget() && !isBusy() && state_.logHeldAlone(); }, this);
     finder_ = new ChatFinder(this, pages_, {mnuEdit_FindNext, mnuEdit_FindPrevious});
     chatList_ = new ChatListFilter({lstChatNames, txtChatFilter, mnuOptions_SortChats_Items}, state_, this);
+    exporter_ = new ChatExporter(this);
     connectRooms();
     fillRecentLogs(recentlogs::load());
     Form_Load();
@@ -112,6 +114,7 @@ void frmMain::connectRooms()
         showMessageBox(this, why, BoxStyle::Warning, kProgramName);
     });
     connect(finder_, &ChatFinder::pageWanted, this, &frmMain::showPage);
+    connect(exporter_, &ChatExporter::finished, this, &frmMain::emitIdleIfDone);
 }
 
 void frmMain::showErrorTrap(int number, const QString &description, const QString &where)
@@ -252,7 +255,7 @@ QThreadPool *frmMain::workerPool()
 
 bool frmMain::isBusy() const
 {
-    return importer_->isRunning() || textJob_;
+    return importer_->isRunning() || textJob_ || exporter_->isRunning();
 }
 
 bool frmMain::refuseWhileImporting()
@@ -445,6 +448,7 @@ void frmMain::showChatText(QString text)
 {
     viewChats_ = SelectedChats;
     viewOptions_ = state_.options;
+    mnuFile_ExportChat->setEnabled(!viewChats_.isEmpty());
     pages_->clear();
     CurrentPage = 1;
     ChatText = std::move(text);
@@ -576,26 +580,22 @@ void frmMain::cmdCopyToClipboard_Click()
 void frmMain::cmdSaveLogToFile_Click()
 {
     cdgMainDialogs->filter = QStringLiteral("Text File (.txt)|*.txt");
-    if (!cdgMainDialogs->showSave())
+    if (cdgMainDialogs->showSave())
+        exporter_->savePage(cdgMainDialogs->fileName,
+                            pages_->text(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), state_.logFiles);
+}
+
+void frmMain::mnuFile_ExportChat_Click()
+{
+    if (viewChats_.isEmpty())
         return;
-    const QString path = cdgMainDialogs->fileName;
-    const bool loadedLog = std::any_of(state_.logFiles.cbegin(), state_.logFiles.cend(),
-                                       [&](const QString &log) { return localfiles::sameFile(path, log); });
-    if (loadedLog) {
-        QMessageBox box(
-            QMessageBox::Warning, QStringLiteral("Save Log to File"),
-            QStringLiteral("%1 is the chat log that is loaded.\nReplace it with the text on view?").arg(path),
-            QMessageBox::Yes | QMessageBox::No, this);
-        box.setDefaultButton(QMessageBox::No);
-        if (box.exec() != QMessageBox::Yes)
-            return;
+    ChatExporter::Chat chat{ChatText, std::nullopt, QString(), viewChats_, viewOptions_.ShowTimestamp};
+    // What the user typed into the page on view is part of the text on view.
+    if (pages_->pageEdited()) {
+        chat.editedSpan = modMain::PageRange(ChatText, CurrentPage);
+        chat.editedPage = pages_->text(QStringLiteral("\r\n"));
     }
-    QString error;
-    // A FIFO that no program reads would hang the window: that is a failure here, not a wait.
-    if (!modMain::writeTextFile(path, pages_->text(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), &error,
-                                false))
-        showMessageBox(this, QStringLiteral("Cannot write file %1:\n%2.").arg(path, error), BoxStyle::Warning,
-                       QStringLiteral("Error"));
+    exporter_->exportChat(std::move(chat), state_.logFiles);
 }
 
 void frmMain::resizeEvent(QResizeEvent *event)

@@ -84,6 +84,7 @@ void frmMainUi::connectHandlers(frmMain *window)
     QObject::connect(mnuFile_Exit, &QAction::triggered, window, &frmMain::mnuFile_Exit_Click);
     QObject::connect(mnuFile_OpenAllLogs, &QAction::triggered, window, &frmMain::mnuFile_OpenAllLogs_Click);
     QObject::connect(mnuFile_RecentLogs, &QMenu::triggered, window, &frmMain::mnuFile_RecentLogs_Click);
+    QObject::connect(mnuFile_ExportChat, &QAction::triggered, window, &frmMain::mnuFile_ExportChat_Click);
     QObject::connect(mnuEdit_Copy, &QAction::triggered, window, &frmMain::mnuEdit_Copy_Click);
     QObject::connect(mnuEdit_SelectAll, &QAction::triggered, window, &frmMain::mnuEdit_SelectAll_Click);
     QObject::connect(mnuEdit_Find, &QAction::triggered, window, &frmMain::mnuEdit_Find_Click);
@@ -235,6 +236,11 @@ void frmMainUi::createMenus(QMainWindow *window)
                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     mnuFile_RecentLogs =
         makeMenu(mnuFile->addMenu(QStringLiteral("&Recent Logs")), QStringLiteral("mnuFile_RecentLogs"));
+    mnuFile->addSeparator();
+    mnuFile_ExportChat = withShortcut(makeAction(mnuFile, QStringLiteral("mnuFile_ExportChat"),
+                                                 QStringLiteral("&Export Chat..."), false, false),
+                                      QKeySequence(Qt::CTRL | Qt::Key_E));
+    mnuFile_ExportChat->setEnabled(false); // until a chat is on view
     mnuFile->addSeparator();
     mnuFile_Exit = makeAction(mnuFile, QStringLiteral("mnuFile_Exit"), QStringLiteral("E&xit"), false, false);
 

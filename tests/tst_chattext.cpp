@@ -1,8 +1,12 @@
+#include <QFile>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include "ChatExport.h"
 #include "ChatSummary.h"
 #include "ReferenceModel.h"
+#include "TextCodec.h"
 #include "modMain.h"
 
 using modMain::ChatLine;
@@ -51,6 +55,9 @@ private slots:
     void lineLongerThanAPageShowsTheRest();
     void chatSummariesAndOrders_data();
     void chatSummariesAndOrders();
+    void exportedPage_data();
+    void exportedPage();
+    void exportInPiecesWritesTheWholeText();
 };
 
 void tst_ChatText::assembly_data()
@@ -457,6 +464,93 @@ void tst_ChatText::chatSummariesAndOrders()
     QCOMPARE(modMain::describeChat(whole[4]), QStringLiteral("1 line"));
     QCOMPARE(whole[0].lastRecord, 7);
     QCOMPARE(modMain::orderedChatNames(log, whole, modMain::ChatOrder(order)), expected);
+}
+
+void tst_ChatText::exportedPage_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("timestamps");
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("markup escaped") << QStringLiteral(" a <b> & \"c\"\r\n") << false
+                                    << QByteArray("<p> a &lt;b&gt; &amp; \"c\"</p>\n");
+    QTest::newRow("timestamp in a span of its own")
+        << QStringLiteral("[06/14/2005 21:03:17] Orrik tells you: hi\r\n") << true
+        << QByteArray("<p><span class=\"time\">[06/14/2005 21:03:17]</span> Orrik tells you: hi</p>\n");
+    QTest::newRow("bracketed text without timestamps is text")
+        << QStringLiteral("[06/14/2005 21:03:17] hi\r\n") << false
+        << QByteArray("<p>[06/14/2005 21:03:17] hi</p>\n");
+    QTest::newRow("empty line keeps its room, last line without its end")
+        << QStringLiteral("a\r\n\r\nb") << false << QByteArray("<p>a</p>\n<p><br></p>\n<p>b</p>\n");
+    QTest::newRow("UTF-8 beyond the code page and the plane")
+        << QStringLiteral("caf\u00E9 \u20AC \U0001F600\r\n") << false
+        << QByteArray("<p>caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80</p>\n");
+    QTest::newRow("controls and lone surrogates unfit for a page")
+        << (QStringLiteral("\t\u0001\u007F\u0081") + QChar(0xD800) + QStringLiteral("x") + QChar(0xDC00) +
+            QStringLiteral("\r\n"))
+        << false << QByteArray("<p>\t\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDx\xEF\xBF\xBD</p>\n");
+    QTest::newRow("nothing on view") << QString() << true << QByteArray();
+}
+
+void tst_ChatText::exportedPage()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, timestamps);
+    QFETCH(QByteArray, body);
+    const QByteArray page = modMain::chatPage(text, QStringLiteral("Orrik/<Trade> & co"), timestamps);
+    QVERIFY(page.startsWith("<!DOCTYPE html>"));
+    QVERIFY(page.contains("<meta charset=\"utf-8\">"));
+    QVERIFY(page.contains("<title>Orrik/&lt;Trade&gt; &amp; co</title>"));
+    QVERIFY(page.contains("@media (prefers-color-scheme: dark)"));
+    const qsizetype start = page.indexOf("</h1>\n") + 6;
+    QCOMPARE(page.mid(start, page.indexOf("</body>") - start), body);
+}
+
+void tst_ChatText::exportInPiecesWritesTheWholeText()
+{
+    // Lines of every length around the pieces' size, a surrogate pair and a line end across a boundary.
+    QString text;
+    QRandomGenerator rng(35);
+    while (text.size() < (qsizetype(5) << 19))
+        text += QStringLiteral("[06/14/2005 21:03:17] <") + QString(rng.bounded(1, 300000), u'x') +
+                QStringLiteral("> caf\u00E9 \U0001F600\r\n");
+    text.insert((qsizetype(1) << 20) - 1, QStringLiteral("\U0001F600"));
+    text.insert((qsizetype(2) << 20) - 1, QStringLiteral("\r\n"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out"));
+    auto contents = [&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("unreadable");
+    };
+    modMain::ExportOptions options;
+    options.title = QStringLiteral("Orrik");
+    options.timestamps = true;
+    qint64 done = 0, total = 0;
+    options.progress = [&](qint64 d, qint64 t) {
+        QVERIFY(d > done);
+        done = d;
+        total = t;
+    };
+    QString error;
+    QCOMPARE(modMain::exportChat(path, text, options, &error), modMain::ExportStatus::Written);
+    QCOMPARE(contents(), modMain::encodeAnsi(text));
+    QCOMPARE(done, text.size());
+    QCOMPARE(total, text.size());
+    options.format = modMain::ExportFormat::Html;
+    done = 0;
+    QCOMPARE(modMain::exportChat(path, text, options, &error), modMain::ExportStatus::Written);
+    QCOMPARE(contents(), modMain::chatPage(text, options.title, true));
+
+    // Cancelled, the file keeps what it had; a folder in the way is a failure that says why.
+    const std::atomic<bool> cancel{true};
+    options.cancel = &cancel;
+    done = 0;
+    const QByteArray before = contents();
+    QCOMPARE(modMain::exportChat(path, text, options, &error), modMain::ExportStatus::Cancelled);
+    QCOMPARE(contents(), before);
+    options.cancel = nullptr;
+    error.clear();
+    QCOMPARE(modMain::exportChat(dir.path(), text, options, &error), modMain::ExportStatus::Failed);
+    QVERIFY(!error.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_ChatText)

@@ -9,6 +9,7 @@
 #include "ReaderState.h"
 #include "frmMainUi.h"
 
+class ChatExporter;
 class ChatFinder;
 class ChatListFilter;
 class ChatPageView;
@@ -60,7 +61,7 @@ public:
     // does: in name order, which is the order of the sessions. All or nothing, like an import.
     void openAllLogs(const QString &folder);
 
-    // True while an import or a chat text is under way on a worker thread.
+    // True while an import, a chat text or an export is under way on a worker thread.
     bool isBusy() const;
 
     // The threads that the windows' work runs on: a pool of their own, since Qt's painting borrows
@@ -75,6 +76,8 @@ public slots:
     void Form_Load();
     void mnuFile_Exit_Click();
     void mnuFile_OpenAllLogs_Click();
+    // Writes the whole text on view, every page, to a file the user names, as text or a web page.
+    void mnuFile_ExportChat_Click();
 
     // Log folder and file.
     void txtFileLocation_Change();
@@ -179,4 +182,5 @@ private:
     ChatPageView *pages_ = nullptr;
     ChatFinder *finder_ = nullptr;
     ChatListFilter *chatList_ = nullptr;
+    ChatExporter *exporter_ = nullptr;
 };

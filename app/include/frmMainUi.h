@@ -67,6 +67,7 @@ private:
     QMenu *mnuFile = nullptr;
     QAction *mnuFile_OpenAllLogs = nullptr;
     QMenu *mnuFile_RecentLogs = nullptr;
+    QAction *mnuFile_ExportChat = nullptr;
     QAction *mnuFile_Exit = nullptr;
     QMenu *mnuEdit = nullptr;
     QAction *mnuEdit_Copy = nullptr;
