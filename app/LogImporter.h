@@ -27,6 +27,7 @@ public:
         QString label;     // what the progress dialog says
         QString title;     // the window title once loaded
         QString logPath;   // the log to follow once loaded; empty for a folder
+        QString name;      // the log as the status bar names it
     };
     struct Outcome {
         Request request;
@@ -37,6 +38,7 @@ public:
         std::optional<modMain::LogFollower> follower;
         // Of a loaded log: what the list of chats tells of each chat, and the files' encoding.
         QList<modMain::ChatSummary> summaries;
+        QString encoding;
     };
 
     // The progress dialogs, when they come, are window's.

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 
 #include <algorithm>
 #include <exception>
@@ -23,11 +24,13 @@
 #include "ChatPageView.h"
 #include "ChatTextJob.h"
 #include "CommonDialog.h"
+#include "FolderBoxCheck.h"
 #include "FollowSession.h"
 #include "FormTeardown.h"
 #include "LocalFiles.h"
 #include "LogDrops.h"
 #include "LogImporter.h"
+#include "LogStatus.h"
 #include "MessageBoxes.h"
 #include "PlatformPaths.h"
 #include "RecentLogs.h"
@@ -72,6 +75,8 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     finder_ = new ChatFinder(this, pages_, {mnuEdit_FindNext, mnuEdit_FindPrevious});
     chatList_ = new ChatListFilter({lstChatNames, txtChatFilter, mnuOptions_SortChats_Items}, state_, this);
     exporter_ = new ChatExporter(this);
+    folderCheck_ = new FolderBoxCheck(txtFileLocation, namesFolder);
+    status_ = std::make_unique<LogStatus>(lblLogStatus);
     connectRooms();
     fillRecentLogs(recentlogs::load());
     Form_Load();
@@ -114,6 +119,7 @@ void frmMain::connectRooms()
         showMessageBox(this, why, BoxStyle::Warning, kProgramName);
     });
     connect(finder_, &ChatFinder::pageWanted, this, &frmMain::showPage);
+    connect(folderCheck_, &FolderBoxCheck::checkWanted, this, &frmMain::txtFileLocation_Change);
     connect(exporter_, &ChatExporter::finished, this, &frmMain::emitIdleIfDone);
 }
 
@@ -164,6 +170,7 @@ bool frmMain::RefreshFileList(const QString &folder, FileListBox::Error *error)
 
 void frmMain::refreshFileList(const QString &folder, const QString &where)
 {
+    folderCheck_->checked(folder);
     FileListBox::Error error;
     if (!RefreshFileList(folder, &error))
         showErrorTrap(error.number, error.description, where);
@@ -195,8 +202,12 @@ void frmMain::changeDirToGameFolder(const QString &subFolder)
 {
     QString value;
     if (!modRegistryTools::ReadRegistryValue(modRegistryTools::RootKey::LocalMachine, kGameKey, QString(),
-                                             value))
+                                             value)) {
+        statusBar()->showMessage(QStringLiteral("No Evenfall installation was found in ") +
+                                     modRegistryTools::registryPlace(),
+                                 kStatusMessageMs);
         return;
+    }
     txtFileLocation->setText(value + subFolder);
 }
 
@@ -313,6 +324,8 @@ void frmMain::finishImport()
     releaseInWorker(std::exchange(state_.log, std::move(loaded)));
     chatList_->showLog(
         std::move(outcome.summaries)); // no choice of chat: the view stays until the user picks one
+    status_->showLog(request.name, state_.log->ChatLog.size(), state_.log->ChatNames.size(),
+                     outcome.encoding);
     cmdAddMergedChat->setEnabled(true);
     cmdClearList_Click();
 
@@ -638,6 +651,7 @@ void frmMain::followLog()
 void frmMain::followingChanged(bool following)
 {
     mnuOptionsFollowLog->setChecked(following);
+    status_->showFollowing(following);
     const QString name = QFileInfo(state_.logPath).fileName();
     setWindowTitle(name + (following ? QStringLiteral(" (following)") : QString()) + QStringLiteral(" - ") +
                    kProgramName);
@@ -653,6 +667,7 @@ void frmMain::addFollowedRecords(const modMain::FollowRead &read)
     const qsizetype firstNew = read.dropsLast ? 0 : log.ChatLog.size();
     const modMain::FollowedNames names = modMain::appendFollowed(log, read);
     chatList_->showFollowed(names, firstNew);
+    status_->showCounts(log.ChatLog.size(), log.ChatNames.size());
     if (SelectedChats.isEmpty())
         return;
     const QString added = modMain::BuildChatText(read.records, SelectedChats, state_.options);

@@ -50,9 +50,13 @@ void frmMainUi::setupUi(frmMain *window)
     createControls(window);
     createMenus(window);
     orderTabs();
+    describeControls();
     window->centralWidget()->setMinimumSize(minimumClientSize());
-    window->statusBar()->setObjectName(
-        QStringLiteral("sbStatus")); // below the designed client area, for Find
+    // Below the designed client area: what Find and the buttons say for a moment, and the loaded log.
+    window->statusBar()->setObjectName(QStringLiteral("sbStatus"));
+    lblLogStatus = new QLabel(window->statusBar());
+    lblLogStatus->setObjectName(QStringLiteral("lblLogStatus"));
+    window->statusBar()->addPermanentWidget(lblLogStatus);
     window->resize(twips::toPixels(kClientWidth), twips::toPixels(kClientHeight) +
                                                       window->menuBar()->sizeHint().height() +
                                                       window->statusBar()->sizeHint().height());
@@ -76,7 +80,6 @@ void frmMainUi::connectHandlers(frmMain *window)
     QObject::connect(cmdAddMergedChat, &QPushButton::clicked, window, &frmMain::cmdAddMergedChat_Click);
     QObject::connect(cmdCopyToClipboard, &QPushButton::clicked, window, &frmMain::cmdCopyToClipboard_Click);
     QObject::connect(cmdSaveLogToFile, &QPushButton::clicked, window, &frmMain::cmdSaveLogToFile_Click);
-    QObject::connect(txtFileLocation, &QLineEdit::textChanged, window, &frmMain::txtFileLocation_Change);
     QObject::connect(cmdBrowsPath, &QPushButton::clicked, window, &frmMain::cmdBrowsPath_Click);
     QObject::connect(cmdChangeDirToLogs, &QPushButton::clicked, window, &frmMain::cmdChangeDirToLogs_Click);
     QObject::connect(cmdChangeDirToLogs_Old, &QPushButton::clicked, window,
@@ -313,26 +316,35 @@ void frmMainUi::createMenus(QMainWindow *window)
 
 void frmMainUi::orderTabs()
 {
-    // The designed tab indices, lowest first; labels and the hidden file list take no focus.
+    // From the top left to the bottom right, as the eye reads the window; labels and the hidden file
+    // list take no focus.
     QWidget *const order[] = {
-        cmdImportFile,          // 0
-        lstChatNames,           // 1
-        txtChat,                // 2
-        txtFileLocation,        // 3
-        cmdBrowsPath,           // 5
-        cmdSaveLogToFile,       // 8
-        cmdCopyToClipboard,     // 9
-        lstMergedChatNames,     // 10
-        cmdAddMergedChat,       // 12
-        cmdClearList,           // 13
-        cmdChangeDirToLogs,     // 16
-        cmdChangeDirToLogs_Old, // 17
-        cmbFileName,            // 18
-        cmdPageNext,            // 20
-        cmdPagePrevious,        // 21
+        txtFileLocation,        cmdBrowsPath, cmbFileName,     cmdImportFile,    cmdChangeDirToLogs,
+        cmdChangeDirToLogs_Old, lstChatNames, txtChatFilter,   cmdAddMergedChat, lstMergedChatNames,
+        cmdClearList,           txtChat,      cmdPagePrevious, cmdPageNext,      cmdCopyToClipboard,
+        cmdSaveLogToFile,
     };
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void frmMainUi::describeControls()
+{
+    txtFileLocation->setAccessibleName(QStringLiteral("Path"));
+    cmbFileName->setAccessibleName(QStringLiteral("File"));
+    // The caption "..." says nothing when read out.
+    cmdBrowsPath->setAccessibleName(QStringLiteral("Browse for a log"));
+    lstChatNames->setAccessibleName(QStringLiteral("List of Chats"));
+    lstChatNames->setAccessibleDescription(
+        QStringLiteral("The chats of the imported log: channels, conversations and the public chat. "
+                       "Choose one to read it."));
+    lstMergedChatNames->setAccessibleName(QStringLiteral("List of Merged Chats"));
+    lstMergedChatNames->setAccessibleDescription(
+        QStringLiteral("Chats put together with Add Merged Chat. Choose one to read its chats as one."));
+    txtChat->setAccessibleName(QStringLiteral("Chat Log"));
+    txtChat->setAccessibleDescription(QStringLiteral("The text of the chat on view, a page at a time."));
+    cmdPagePrevious->setAccessibleName(QStringLiteral("Previous Page"));
+    cmdPageNext->setAccessibleName(QStringLiteral("Next Page"));
 }
 
 void frmMainUi::fillRecentLogs(const QStringList &logs)

@@ -445,13 +445,18 @@ void tst_Follow::menuItemAndTitle()
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
     QVERIFY(follow->isEnabled());
     QVERIFY(!follow->isChecked());
+    const QString status =
+        QStringLiteral("client_chat_log_a.txt  \u00B7  3 lines, 1 chat  \u00B7  windows-1252");
+    QCOMPARE(r.get<QLabel>("lblLogStatus")->text(), status);
     QTest::keyClick(&r.window, Qt::Key_L, Qt::ControlModifier);
     QVERIFY(follow->isChecked());
     QCOMPARE(r.window.windowTitle(),
              QStringLiteral("client_chat_log_a.txt (following) - Evenfall Chat Log Reader"));
+    QCOMPARE(r.get<QLabel>("lblLogStatus")->text(), status + QStringLiteral("  \u00B7  Following"));
     QTest::keyClick(&r.window, Qt::Key_L, Qt::ControlModifier);
     QVERIFY(!follow->isChecked());
     QCOMPARE(r.window.windowTitle(), QStringLiteral("client_chat_log_a.txt - Evenfall Chat Log Reader"));
+    QCOMPARE(r.get<QLabel>("lblLogStatus")->text(), status);
 }
 
 void tst_Follow::appendedLinesShowAsTheyCome()

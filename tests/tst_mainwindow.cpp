@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -54,6 +55,7 @@ private slots:
     void startUpInVanishedFolderReportsIt();
     void menusAndExit();
     void tabOrderFollowsDesign();
+    void everyControlIsNamedAndReachedWithTab();
     void setUpIsRemembered_data();
     void setUpIsRemembered();
     void enterPressesTheFocusedButton();
@@ -249,21 +251,15 @@ void tst_MainWindow::menusAndExit()
 void tst_MainWindow::tabOrderFollowsDesign()
 {
     frmMain window;
-    const QStringList expected = {QStringLiteral("cmdImportFile"),
-                                  QStringLiteral("lstChatNames"),
-                                  QStringLiteral("txtChat"),
-                                  QStringLiteral("txtFileLocation"),
-                                  QStringLiteral("cmdBrowsPath"),
-                                  QStringLiteral("cmdSaveLogToFile"),
-                                  QStringLiteral("cmdCopyToClipboard"),
-                                  QStringLiteral("lstMergedChatNames"),
-                                  QStringLiteral("cmdAddMergedChat"),
-                                  QStringLiteral("cmdClearList"),
-                                  QStringLiteral("cmdChangeDirToLogs"),
-                                  QStringLiteral("cmdChangeDirToLogs_Old"),
-                                  QStringLiteral("cmbFileName"),
-                                  QStringLiteral("cmdPageNext"),
-                                  QStringLiteral("cmdPagePrevious")};
+    const QStringList expected = {
+        QStringLiteral("txtFileLocation"),    QStringLiteral("cmdBrowsPath"),
+        QStringLiteral("cmbFileName"),        QStringLiteral("cmdImportFile"),
+        QStringLiteral("cmdChangeDirToLogs"), QStringLiteral("cmdChangeDirToLogs_Old"),
+        QStringLiteral("lstChatNames"),       QStringLiteral("txtChatFilter"),
+        QStringLiteral("cmdAddMergedChat"),   QStringLiteral("lstMergedChatNames"),
+        QStringLiteral("cmdClearList"),       QStringLiteral("txtChat"),
+        QStringLiteral("cmdPagePrevious"),    QStringLiteral("cmdPageNext"),
+        QStringLiteral("cmdCopyToClipboard"), QStringLiteral("cmdSaveLogToFile")};
     QWidget *w = window.findChild<QWidget *>(expected.first());
     for (qsizetype i = 1; i < expected.size(); ++i) {
         w = w->nextInFocusChain();
@@ -273,6 +269,46 @@ void tst_MainWindow::tabOrderFollowsDesign()
             w = w->nextInFocusChain();
         QCOMPARE(w->objectName(), expected[i]);
     }
+}
+
+void tst_MainWindow::everyControlIsNamedAndReachedWithTab()
+{
+    QTemporaryDir dir;
+    touch(dir.filePath(QStringLiteral("client_chat_log_1.txt")));
+    CurrentDir cwd(dir.path());
+    frmMain window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    // Every control that takes the focus from the keyboard, whichever room of the window made it.
+    QList<QWidget *> controls;
+    for (QWidget *w : window.findChildren<QWidget *>()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&window) && w->isEnabled() &&
+            !w->focusProxy() && !w->objectName().startsWith(u"qt_") && !w->objectName().isEmpty())
+            controls.append(w);
+    }
+    QVERIFY(controls.size() >= 10);
+    const QStringList described = {QStringLiteral("lstChatNames"), QStringLiteral("lstMergedChatNames"),
+                                   QStringLiteral("txtChat")};
+    for (QWidget *control : std::as_const(controls)) {
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(control);
+        QVERIFY2(face, qPrintable(control->objectName()));
+        QVERIFY2(!face->text(QAccessible::Name).trimmed().isEmpty(), qPrintable(control->objectName()));
+        if (described.contains(control->objectName()))
+            QVERIFY2(!face->text(QAccessible::Description).isEmpty(), qPrintable(control->objectName()));
+    }
+    QCOMPARE(
+        QAccessible::queryAccessibleInterface(window.findChild<QWidget *>(QStringLiteral("txtFileLocation")))
+            ->text(QAccessible::Name),
+        QStringLiteral("Path"));
+    // Tab from the first control goes round them all, each once, inner parts aside.
+    controls.first()->setFocus(Qt::TabFocusReason);
+    QList<QWidget *> reached;
+    for (qsizetype i = 0; i < 2 * controls.size() && !reached.contains(QApplication::focusWidget()); ++i) {
+        reached.append(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    for (QWidget *control : std::as_const(controls))
+        QVERIFY2(reached.contains(control), qPrintable(control->objectName()));
 }
 
 void tst_MainWindow::setUpIsRemembered_data()

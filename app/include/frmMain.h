@@ -15,7 +15,9 @@ class ChatListFilter;
 class ChatPageView;
 class ChatTextJob;
 class FollowSession;
+class FolderBoxCheck;
 class LogImporter;
+class LogStatus;
 class QAction;
 class QThreadPool;
 namespace modMain {
@@ -183,4 +185,6 @@ private:
     ChatFinder *finder_ = nullptr;
     ChatListFilter *chatList_ = nullptr;
     ChatExporter *exporter_ = nullptr;
+    FolderBoxCheck *folderCheck_ = nullptr;
+    std::unique_ptr<LogStatus> status_;
 };

@@ -63,6 +63,7 @@ private:
     QPushButton *cmdCopyToClipboard = nullptr;
     QPushButton *cmdSaveLogToFile = nullptr;
     CommonDialog *cdgMainDialogs = nullptr;
+    QLabel *lblLogStatus = nullptr; // the status bar's account of the loaded log
 
     QMenu *mnuFile = nullptr;
     QAction *mnuFile_OpenAllLogs = nullptr;
@@ -95,6 +96,8 @@ private:
     void createControls(QMainWindow *window);
     void createMenus(QMainWindow *window);
     void orderTabs();
+    // Names and descriptions for assistive technology: a control's name is its label's text.
+    void describeControls();
     void connectHandlers(frmMain *window);
     // The client area below which controls would be cut off: everything above the chat box at its
     // designed size, and a chat box of a few lines with the buttons under it.
