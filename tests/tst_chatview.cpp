@@ -429,12 +429,7 @@ void tst_ChatView::filterAndSortTheListOfChats()
     QCOMPARE(box->placeholderText(), QStringLiteral("Filter chats"));
     QTest::keyClicks(box, filter);
     auto *list = r.get<QListWidget>("lstChatNames");
-    QStringList visible;
-    for (int row = 0; row < list->count(); ++row) {
-        if (!list->isRowHidden(row))
-            visible.append(list->item(row)->text());
-    }
-    QCOMPARE(visible, shown);
+    QCOMPARE(r.shownRows("lstChatNames"), shown);
     QCOMPARE(list->count(), 3); // hidden, not removed
     if (!shown.isEmpty()) {
         QListWidgetItem *last = r.chatItem(shown.last());

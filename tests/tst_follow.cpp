@@ -91,6 +91,15 @@ QByteArray tellLines(const QString &name, int count, int length = 100, int first
     return bytes;
 }
 
+// One line from each of the chats Name00 to Name29, in that order.
+QByteArray thirtyChats()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 30; ++i)
+        bytes += tellLines(QStringLiteral("Name%1").arg(i, 2, 10, QLatin1Char('0')), 1);
+    return bytes;
+}
+
 QString kPublic()
 {
     return modMain::kPublicChatName;
@@ -499,10 +508,7 @@ void tst_Follow::newChatIsListedBelowTheOthers()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
-    QByteArray log = kHeader;
-    for (int i = 0; i < 30; ++i)
-        log += tellLines(QStringLiteral("Name%1").arg(i, 2, 10, QLatin1Char('0')), 1);
-    writeFile(path, log);
+    writeFile(path, kHeader + thirtyChats());
     WindowDriver r;
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
     auto *list = r.get<QListWidget>("lstChatNames");
@@ -555,10 +561,7 @@ void tst_Follow::followedChatsKeepTheOrderAndFilter()
     QFETCH(QStringList, shown);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
-    QByteArray log = kHeader;
-    for (int i = 0; i < 30; ++i)
-        log += tellLines(QStringLiteral("Name%1").arg(i, 2, 10, QLatin1Char('0')), 1);
-    writeFile(path, log);
+    writeFile(path, kHeader + thirtyChats());
     WindowDriver r;
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
     r.get<QAction>(qPrintable(QStringLiteral("mnuOptions_SortChats_") + order))->trigger();
@@ -570,12 +573,7 @@ void tst_Follow::followedChatsKeepTheOrderAndFilter()
                           tellLines(QStringLiteral("Newcomer"), 1));
     r.window.followLog();
     auto *list = r.get<QListWidget>("lstChatNames");
-    QStringList visible;
-    for (int row = 0; row < list->count(); ++row) {
-        if (!list->isRowHidden(row))
-            visible.append(list->item(row)->text());
-    }
-    QCOMPARE(visible, shown);
+    QCOMPARE(r.shownRows("lstChatNames"), shown);
     QCOMPARE(list->count(), 32);
     QCOMPARE(list->selectedItems().size(), 1); // the chat on view stays chosen, in sight or not
     QCOMPARE(list->selectedItems().first()->text(), QStringLiteral("Name12"));
