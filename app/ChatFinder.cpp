@@ -8,11 +8,6 @@
 #include "frmFind.h"
 #include "frmMain.h"
 
-namespace {
-// How long the status bar keeps what a search says about itself.
-constexpr int kStatusMessageMs = 10000;
-} // namespace
-
 ChatFinder::ChatFinder(frmMain *window, ChatPageView *pages, const QList<QAction *> &boxActions)
     : QObject(window), window_(window), pages_(pages), boxActions_(boxActions)
 {

@@ -10,6 +10,7 @@
 #include "ChatLogFolder.h"
 #include "FileListBox.h"
 #include "LocalFiles.h"
+#include "LogStatus.h"
 #include "MessageBoxes.h"
 #include "PlatformPaths.h"
 #include "WindowWorkers.h"
@@ -25,7 +26,8 @@ LogImporter::Request LogImporter::fileRequest(const QString &path)
             path,
             QStringLiteral("Importing %1...").arg(name),
             name + QStringLiteral(" - ") + kProgramName,
-            localPath};
+            localPath,
+            name};
 }
 
 std::optional<LogImporter::Request> LogImporter::folderRequest(const QString &folder, QString *error)
@@ -60,8 +62,13 @@ std::optional<LogImporter::Request> LogImporter::folderRequest(const QString &fo
         folderName = QDir::toNativeSeparators(QDir(localFolder).absolutePath());
     const QString logs =
         files.size() == 1 ? QStringLiteral("1 log") : QStringLiteral("%1 logs").arg(files.size());
-    return Request{files, QString(), QStringLiteral("Importing %1 in %2...").arg(logs, folderName),
-                   QStringLiteral("%1 in %2 - %3").arg(logs, folderName, kProgramName), QString()};
+    const QString name = QStringLiteral("%1 in %2").arg(logs, folderName);
+    return Request{files,
+                   QString(),
+                   QStringLiteral("Importing %1...").arg(name),
+                   name + QStringLiteral(" - ") + kProgramName,
+                   QString(),
+                   name};
 }
 
 LogImporter::~LogImporter()
@@ -113,6 +120,10 @@ void LogImporter::start(const Request &request)
         // Only regular files are read: a FIFO in their place would hang the load.
         outcome.result =
             modMain::loadChatLogs(files, options, &outcome.failedPath, localfiles::openRegularFile, fileRead);
+        if (outcome.result.status == modMain::LoadStatus::Loaded && !counters->cancel.load()) {
+            modMain::summarizeChats(outcome.summaries, outcome.result.log.ChatLog);
+            outcome.encoding = LogStatus::encodingOf(files);
+        }
         return outcome;
     }));
 }

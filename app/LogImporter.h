@@ -8,6 +8,7 @@
 
 #include <optional>
 
+#include "ChatSummary.h"
 #include "LogFollower.h"
 #include "modMain.h"
 
@@ -26,6 +27,7 @@ public:
         QString label;     // what the progress dialog says
         QString title;     // the window title once loaded
         QString logPath;   // the log to follow once loaded; empty for a folder
+        QString name;      // the log as the status bar names it
     };
     struct Outcome {
         Request request;
@@ -34,6 +36,9 @@ public:
         QString failedPath;     // the file that failed a load of several
         // Where the load of a log to follow stopped, for reading what is written to it later.
         std::optional<modMain::LogFollower> follower;
+        // Of a loaded log: what the list of chats tells of each chat, and the files' encoding.
+        QList<modMain::ChatSummary> summaries;
+        QString encoding;
     };
 
     // The progress dialogs, when they come, are window's.

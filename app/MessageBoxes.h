@@ -8,6 +8,9 @@ class QWidget;
 // The program's name, as the titles of its windows and boxes show it.
 inline const QString kProgramName = QStringLiteral("Evenfall Chat Log Reader");
 
+// How long the status bar keeps what the window says of the moment (a search that went round).
+inline constexpr int kStatusMessageMs = 10000;
+
 // The icon of a box the window shows with one OK button.
 enum class BoxStyle { Critical, Warning };
 

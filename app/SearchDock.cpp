@@ -378,9 +378,11 @@ void SearchDock::showResult(int row)
     if (record >= log->ChatLog.size())
         return;
     const QString chat = log->ChatLog.at(record).ChatName;
-    const int listRow = int(log->ChatNames.indexOf(chat));
-    if (listRow < 0)
+    // By name: a sorted list no longer stands in the order of the log's table of names.
+    const QList<QListWidgetItem *> rows = chats_->findItems(chat, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (rows.isEmpty())
         return;
+    const int listRow = chats_->row(rows.first());
     const SearchResults::Span match = results_->matchOf(row);
     pending_ = Pending{log.get(), record, chat, match.start, match.length};
     // As a click on the chat's row, but a chat on view is not read again.

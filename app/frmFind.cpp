@@ -35,10 +35,11 @@ void frmFind::createControls()
     twips::setGeometry(txtFind, 1140, 150, 3135, 315);
     lblFind->setBuddy(txtFind);
 
+    // The options are remembered between runs: whoever wants a search to go round wants it every time.
     chkMatchCase = new QCheckBox(QStringLiteral("Match &case"), this);
     chkMatchCase->setObjectName(QStringLiteral("chkMatchCase"));
     twips::setGeometry(chkMatchCase, 120, 1050, 1755, 255);
-    // Remembered between runs: whoever wants a search to go round wants it every time.
+    chkMatchCase->setChecked(readersettings::findMatchesCase());
     chkWrapAround = new QCheckBox(QStringLiteral("Wrap a&round"), this);
     chkWrapAround->setObjectName(QStringLiteral("chkWrapAround"));
     twips::setGeometry(chkWrapAround, 120, 1335, 1755, 255);
@@ -53,7 +54,7 @@ void frmFind::createControls()
     optDown = new QRadioButton(QStringLiteral("&Down"), fraDirection);
     optDown->setObjectName(QStringLiteral("optDown"));
     twips::setGeometry(optDown, 960, 330, 915, 255);
-    optDown->setChecked(true);
+    (readersettings::findSearchesUp() ? optUp : optDown)->setChecked(true);
 
     // Find Next is the default button, so Enter in the text field searches.
     cmdFindNext = makeButton(this, QStringLiteral("cmdFindNext"), QStringLiteral("&Find Next"));
@@ -73,6 +74,8 @@ void frmFind::createControls()
     connect(cmdFindNext, &QPushButton::clicked, this, &frmFind::cmdFindNext_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmFind::cmdCancel_Click);
     connect(chkWrapAround, &QCheckBox::toggled, this, &readersettings::setFindWrapsAround);
+    connect(chkMatchCase, &QCheckBox::toggled, this, &readersettings::setFindMatchesCase);
+    connect(optUp, &QRadioButton::toggled, this, &readersettings::setFindSearchesUp);
 }
 
 QString frmFind::findText() const

@@ -5,36 +5,39 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
-#include <QDropEvent>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
-#include <QUrl>
+#include <QStatusBar>
 
 #include <algorithm>
 #include <exception>
 #include <new>
 
+#include "ChatExporter.h"
 #include "ChatFinder.h"
 #include "ChatListBox.h"
+#include "ChatListFilter.h"
 #include "ChatPageView.h"
 #include "ChatTextJob.h"
 #include "CommonDialog.h"
+#include "FolderBoxCheck.h"
 #include "FollowSession.h"
 #include "FormTeardown.h"
 #include "LocalFiles.h"
+#include "LogDrops.h"
 #include "LogImporter.h"
+#include "LogStatus.h"
 #include "MessageBoxes.h"
 #include "PlatformPaths.h"
 #include "RecentLogs.h"
 #include "SearchDock.h"
 #include "TextCodec.h"
 #include "Twips.h"
+#include "WindowSettings.h"
 #include "WindowWorkers.h"
 #include "frmAbout.h"
 #include "frmGoToPage.h"
@@ -50,6 +53,12 @@ const QString kBrowseFilter =
 // Chat text is built on the GUI thread, at once and without a progress dialog, for a log of at most
 // this many records: a few milliseconds of work. Larger logs are read through on a worker thread.
 constexpr qsizetype kInstantTextRecords = 50000;
+
+// Whether a folder, as the folder box shows it, exists.
+bool namesFolder(const QString &folder)
+{
+    return QFileInfo(platformpaths::toLocalPath(folder)).isDir();
+}
 } // namespace
 
 frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
@@ -69,10 +78,27 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
         this, pages_, lstChatNames,
         {mnuOptions_PublicChannel_DisplayGameFeedback, mnuOptions_PublicChannel_DisplaySystem});
     search_->addToMenu(mnuEdit, mnuEdit_GoToPage);
+    chatList_ = new ChatListFilter({lstChatNames, txtChatFilter, mnuOptions_SortChats_Items}, state_, this);
+    exporter_ = new ChatExporter(this);
+    folderCheck_ = new FolderBoxCheck(txtFileLocation, namesFolder);
+    status_ = std::make_unique<LogStatus>(lblLogStatus);
     connectRooms();
     fillRecentLogs(recentlogs::load());
     Form_Load();
     layoutReady_ = true;
+    restoreSetup();
+}
+
+void frmMain::restoreSetup()
+{
+    auto current = [this] {
+        return WindowSettings::Setup{state_.options, chatList_->order(), txtFileLocation->text()};
+    };
+    new WindowSettings(this, current);
+    const WindowSettings::Setup setup = WindowSettings::stored(current(), namesFolder);
+    setOptions(setup.options);
+    chatList_->setOrder(setup.order);
+    txtFileLocation->setText(setup.folder);
 }
 
 frmMain::~frmMain()
@@ -85,12 +111,9 @@ frmMain::~frmMain()
 
 void frmMain::connectRooms()
 {
-    // A log file dropped on a text field opens like one dropped anywhere else on the window; text
-    // dropped there is still the field's.
-    for (QWidget *target :
-         {static_cast<QWidget *>(this), txtChat->viewport(), static_cast<QWidget *>(txtFileLocation),
-          static_cast<QWidget *>(cmbFileName->lineEdit())})
-        target->installEventFilter(this);
+    // A log file dropped on a text field opens like one dropped anywhere else on the window.
+    auto *drops = new LogDrops(this, {txtChat->viewport(), txtFileLocation, cmbFileName->lineEdit()});
+    connect(drops, &LogDrops::logDropped, this, &frmMain::openLog);
     // Re-read when opened, so that logs imported by another window of the program show too.
     connect(mnuFile_RecentLogs, &QMenu::aboutToShow, this, [this] { fillRecentLogs(recentlogs::load()); });
     connect(importer_, &LogImporter::finished, this, &frmMain::finishImport);
@@ -104,6 +127,8 @@ void frmMain::connectRooms()
     });
     connect(finder_, &ChatFinder::pageWanted, this, &frmMain::showPage);
     connect(search_, &SearchDock::pageWanted, this, &frmMain::showPage);
+    connect(folderCheck_, &FolderBoxCheck::checkWanted, this, &frmMain::txtFileLocation_Change);
+    connect(exporter_, &ChatExporter::finished, this, &frmMain::emitIdleIfDone);
 }
 
 void frmMain::showErrorTrap(int number, const QString &description, const QString &where)
@@ -153,6 +178,7 @@ bool frmMain::RefreshFileList(const QString &folder, FileListBox::Error *error)
 
 void frmMain::refreshFileList(const QString &folder, const QString &where)
 {
+    folderCheck_->checked(folder);
     FileListBox::Error error;
     if (!RefreshFileList(folder, &error))
         showErrorTrap(error.number, error.description, where);
@@ -184,8 +210,12 @@ void frmMain::changeDirToGameFolder(const QString &subFolder)
 {
     QString value;
     if (!modRegistryTools::ReadRegistryValue(modRegistryTools::RootKey::LocalMachine, kGameKey, QString(),
-                                             value))
+                                             value)) {
+        statusBar()->showMessage(QStringLiteral("No Evenfall installation was found in ") +
+                                     modRegistryTools::registryPlace(),
+                                 kStatusMessageMs);
         return;
+    }
     txtFileLocation->setText(value + subFolder);
 }
 
@@ -244,7 +274,7 @@ QThreadPool *frmMain::workerPool()
 
 bool frmMain::isBusy() const
 {
-    return importer_->isRunning() || textJob_;
+    return importer_->isRunning() || textJob_ || exporter_->isRunning();
 }
 
 bool frmMain::refuseWhileImporting()
@@ -301,8 +331,10 @@ void frmMain::finishImport()
     mnuOptionsFollowLog->setEnabled(follow_->canFollow());
     releaseInWorker(std::exchange(state_.log, std::move(loaded)));
     search_->logReplaced(); // rows of the log gone out must not show
-    lstChatNames->setRows(
-        state_.log->ChatNames); // no choice of chat: the view stays until the user picks one
+    chatList_->showLog(
+        std::move(outcome.summaries)); // no choice of chat: the view stays until the user picks one
+    status_->showLog(request.name, state_.log->ChatLog.size(), state_.log->ChatNames.size(),
+                     outcome.encoding);
     cmdAddMergedChat->setEnabled(true);
     cmdClearList_Click();
 
@@ -327,10 +359,8 @@ void frmMain::showChatOfNewLog()
     showChatText(QString());
     CurrentPage = 0;
     pages_->updateControls(CurrentPage, PageCount);
-    const int row = onView.size() == 1 ? int(state_.log->ChatNames.indexOf(onView.first())) : -1;
-    if (row < 0)
+    if (onView.size() != 1 || !chatList_->choose(onView.first()))
         return;
-    lstChatNames->chooseRow(row);
     SelectedChats = onView;
     RefreshChatText();
 }
@@ -346,37 +376,6 @@ void frmMain::openLog(const QString &path)
         cmbFileName->setEditText(file.fileName());
     }
     importLog(file.absoluteFilePath());
-}
-
-QString frmMain::droppedLogPath(const QMimeData *mimeData)
-{
-    if (!mimeData || !mimeData->hasUrls())
-        return {};
-    const QList<QUrl> urls = mimeData->urls();
-    if (urls.size() != 1 || !urls.first().isLocalFile())
-        return {};
-    const QString path = urls.first().toLocalFile();
-    return QFileInfo(path).isFile() ? path : QString();
-}
-
-bool frmMain::eventFilter(QObject *watched, QEvent *event)
-{
-    const QEvent::Type type = event->type();
-    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
-        return QMainWindow::eventFilter(watched, event);
-    auto *drop = static_cast<QDropEvent *>(event);
-    if (watched != this && !drop->mimeData()->hasUrls())
-        return QMainWindow::eventFilter(watched, event); // text for the field
-    const QString path = droppedLogPath(drop->mimeData());
-    if (path.isEmpty()) {
-        drop->ignore();
-        return true;
-    }
-    drop->acceptProposedAction();
-    // Imported once the drop has returned, so that the file manager is not kept waiting.
-    if (type == QEvent::Drop)
-        QTimer::singleShot(0, this, [this, path] { openLog(path); });
-    return true;
 }
 
 void frmMain::mnuFile_RecentLogs_Click(QAction *action)
@@ -454,18 +453,24 @@ bool frmMain::dropTextJob(bool restore)
     std::exchange(textJob_, nullptr)->discard();
     if (restore) {
         SelectedChats = viewChats_;
-        state_.options = viewOptions_;
-        mnuOptionsShowTimestamp->setChecked(viewOptions_.ShowTimestamp);
-        mnuOptions_PublicChannel_DisplayGameFeedback->setChecked(viewOptions_.DisplayGameFeedback);
-        mnuOptions_PublicChannel_DisplaySystem->setChecked(viewOptions_.DisplaySystem);
+        setOptions(viewOptions_);
     }
     return true;
+}
+
+void frmMain::setOptions(const modMain::DisplayOptions &options)
+{
+    state_.options = options;
+    mnuOptionsShowTimestamp->setChecked(options.ShowTimestamp);
+    mnuOptions_PublicChannel_DisplayGameFeedback->setChecked(options.DisplayGameFeedback);
+    mnuOptions_PublicChannel_DisplaySystem->setChecked(options.DisplaySystem);
 }
 
 void frmMain::showChatText(QString text)
 {
     viewChats_ = SelectedChats;
     viewOptions_ = state_.options;
+    mnuFile_ExportChat->setEnabled(!viewChats_.isEmpty());
     pages_->clear();
     CurrentPage = 1;
     ChatText = std::move(text);
@@ -597,26 +602,22 @@ void frmMain::cmdCopyToClipboard_Click()
 void frmMain::cmdSaveLogToFile_Click()
 {
     cdgMainDialogs->filter = QStringLiteral("Text File (.txt)|*.txt");
-    if (!cdgMainDialogs->showSave())
+    if (cdgMainDialogs->showSave())
+        exporter_->savePage(cdgMainDialogs->fileName,
+                            pages_->text(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), state_.logFiles);
+}
+
+void frmMain::mnuFile_ExportChat_Click()
+{
+    if (viewChats_.isEmpty())
         return;
-    const QString path = cdgMainDialogs->fileName;
-    const bool loadedLog = std::any_of(state_.logFiles.cbegin(), state_.logFiles.cend(),
-                                       [&](const QString &log) { return localfiles::sameFile(path, log); });
-    if (loadedLog) {
-        QMessageBox box(
-            QMessageBox::Warning, QStringLiteral("Save Log to File"),
-            QStringLiteral("%1 is the chat log that is loaded.\nReplace it with the text on view?").arg(path),
-            QMessageBox::Yes | QMessageBox::No, this);
-        box.setDefaultButton(QMessageBox::No);
-        if (box.exec() != QMessageBox::Yes)
-            return;
+    ChatExporter::Chat chat{ChatText, std::nullopt, QString(), viewChats_, viewOptions_.ShowTimestamp};
+    // What the user typed into the page on view is part of the text on view.
+    if (pages_->pageEdited()) {
+        chat.editedSpan = modMain::PageRange(ChatText, CurrentPage);
+        chat.editedPage = pages_->text(QStringLiteral("\r\n"));
     }
-    QString error;
-    // A FIFO that no program reads would hang the window: that is a failure here, not a wait.
-    if (!modMain::writeTextFile(path, pages_->text(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), &error,
-                                false))
-        showMessageBox(this, QStringLiteral("Cannot write file %1:\n%2.").arg(path, error), BoxStyle::Warning,
-                       QStringLiteral("Error"));
+    exporter_->exportChat(std::move(chat), state_.logFiles);
 }
 
 void frmMain::resizeEvent(QResizeEvent *event)
@@ -659,6 +660,7 @@ void frmMain::followLog()
 void frmMain::followingChanged(bool following)
 {
     mnuOptionsFollowLog->setChecked(following);
+    status_->showFollowing(following);
     const QString name = QFileInfo(state_.logPath).fileName();
     setWindowTitle(name + (following ? QStringLiteral(" (following)") : QString()) + QStringLiteral(" - ") +
                    kProgramName);
@@ -671,8 +673,10 @@ void frmMain::addFollowedRecords(const modMain::FollowRead &read)
     if (read.dropsLast && !log.ChatLog.isEmpty() && !SelectedChats.isEmpty())
         dropped = modMain::BuildChatText(QList<modMain::ChatLine>{log.ChatLog.last()}, SelectedChats,
                                          state_.options);
+    const qsizetype firstNew = read.dropsLast ? 0 : log.ChatLog.size();
     const modMain::FollowedNames names = modMain::appendFollowed(log, read);
-    lstChatNames->changeLastRows(names.dropped, names.added);
+    chatList_->showFollowed(names, firstNew);
+    status_->showCounts(log.ChatLog.size(), log.ChatNames.size());
     if (SelectedChats.isEmpty())
         return;
     const QString added = modMain::BuildChatText(read.records, SelectedChats, state_.options);

@@ -1,6 +1,7 @@
 #include "frmMainUi.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QComboBox>
 #include <QDir>
 #include <QFontMetrics>
@@ -15,8 +16,10 @@
 #include <QStatusBar>
 
 #include <algorithm>
+#include <utility>
 
 #include "AppIcon.h"
+#include "ChatFilterBox.h"
 #include "ChatListBox.h"
 #include "CommonDialog.h"
 #include "DesignedControls.h"
@@ -47,9 +50,13 @@ void frmMainUi::setupUi(frmMain *window)
     createControls(window);
     createMenus(window);
     orderTabs();
+    describeControls();
     window->centralWidget()->setMinimumSize(minimumClientSize());
-    window->statusBar()->setObjectName(
-        QStringLiteral("sbStatus")); // below the designed client area, for Find
+    // Below the designed client area: what Find and the buttons say for a moment, and the loaded log.
+    window->statusBar()->setObjectName(QStringLiteral("sbStatus"));
+    lblLogStatus = new QLabel(window->statusBar());
+    lblLogStatus->setObjectName(QStringLiteral("lblLogStatus"));
+    window->statusBar()->addPermanentWidget(lblLogStatus);
     window->resize(twips::toPixels(kClientWidth), twips::toPixels(kClientHeight) +
                                                       window->menuBar()->sizeHint().height() +
                                                       window->statusBar()->sizeHint().height());
@@ -73,7 +80,6 @@ void frmMainUi::connectHandlers(frmMain *window)
     QObject::connect(cmdAddMergedChat, &QPushButton::clicked, window, &frmMain::cmdAddMergedChat_Click);
     QObject::connect(cmdCopyToClipboard, &QPushButton::clicked, window, &frmMain::cmdCopyToClipboard_Click);
     QObject::connect(cmdSaveLogToFile, &QPushButton::clicked, window, &frmMain::cmdSaveLogToFile_Click);
-    QObject::connect(txtFileLocation, &QLineEdit::textChanged, window, &frmMain::txtFileLocation_Change);
     QObject::connect(cmdBrowsPath, &QPushButton::clicked, window, &frmMain::cmdBrowsPath_Click);
     QObject::connect(cmdChangeDirToLogs, &QPushButton::clicked, window, &frmMain::cmdChangeDirToLogs_Click);
     QObject::connect(cmdChangeDirToLogs_Old, &QPushButton::clicked, window,
@@ -81,6 +87,7 @@ void frmMainUi::connectHandlers(frmMain *window)
     QObject::connect(mnuFile_Exit, &QAction::triggered, window, &frmMain::mnuFile_Exit_Click);
     QObject::connect(mnuFile_OpenAllLogs, &QAction::triggered, window, &frmMain::mnuFile_OpenAllLogs_Click);
     QObject::connect(mnuFile_RecentLogs, &QMenu::triggered, window, &frmMain::mnuFile_RecentLogs_Click);
+    QObject::connect(mnuFile_ExportChat, &QAction::triggered, window, &frmMain::mnuFile_ExportChat_Click);
     QObject::connect(mnuEdit_Copy, &QAction::triggered, window, &frmMain::mnuEdit_Copy_Click);
     QObject::connect(mnuEdit_SelectAll, &QAction::triggered, window, &frmMain::mnuEdit_SelectAll_Click);
     QObject::connect(mnuEdit_Find, &QAction::triggered, window, &frmMain::mnuEdit_Find_Click);
@@ -143,6 +150,9 @@ void frmMainUi::createControls(QMainWindow *window)
     lstChatNames->setObjectName(QStringLiteral("lstChatNames"));
     lstChatNames->setSelectionMode(QAbstractItemView::SingleSelection);
     twips::setGeometry(lstChatNames, 240, 1440, 2655, 1035);
+    // On the right of the list's header bar, where it takes no room from the list.
+    txtChatFilter = new ChatFilterBox(lstChatNames, client);
+    twips::setGeometry(txtChatFilter, 1440, 1140, 1455, 300);
 
     Label4 = makeHeaderLabel(client, QStringLiteral("Label4"), QStringLiteral("List of Merged Chats:"));
     twips::setGeometry(Label4, 3000, 1200, 3735, 255);
@@ -230,6 +240,11 @@ void frmMainUi::createMenus(QMainWindow *window)
     mnuFile_RecentLogs =
         makeMenu(mnuFile->addMenu(QStringLiteral("&Recent Logs")), QStringLiteral("mnuFile_RecentLogs"));
     mnuFile->addSeparator();
+    mnuFile_ExportChat = withShortcut(makeAction(mnuFile, QStringLiteral("mnuFile_ExportChat"),
+                                                 QStringLiteral("&Export Chat..."), false, false),
+                                      QKeySequence(Qt::CTRL | Qt::Key_E));
+    mnuFile_ExportChat->setEnabled(false); // until a chat is on view
+    mnuFile->addSeparator();
     mnuFile_Exit = makeAction(mnuFile, QStringLiteral("mnuFile_Exit"), QStringLiteral("E&xit"), false, false);
 
     mnuEdit = makeMenu(bar->addMenu(QStringLiteral("&Edit")), QStringLiteral("mnuEdit"));
@@ -276,6 +291,18 @@ void frmMainUi::createMenus(QMainWindow *window)
     mnuOptions_PublicChannel_DisplaySystem =
         makeAction(mnuOptions_PublicChannel, QStringLiteral("mnuOptions_PublicChannel_DisplaySystem"),
                    QStringLiteral("Display System"), true, true);
+    mnuOptions_SortChats =
+        makeMenu(mnuOptions->addMenu(QStringLiteral("Sort &Chats")), QStringLiteral("mnuOptions_SortChats"));
+    auto *orders = new QActionGroup(window);
+    for (const auto &[name, caption] :
+         {std::pair{"Appearance", "In Order of &Appearance"}, std::pair{"Name", "By &Name"},
+          std::pair{"LastLine", "By &Last Line"}}) {
+        QAction *order =
+            makeAction(mnuOptions_SortChats, QStringLiteral("mnuOptions_SortChats_") + QLatin1String(name),
+                       QLatin1String(caption), true, mnuOptions_SortChats_Items.isEmpty());
+        orders->addAction(order);
+        mnuOptions_SortChats_Items.append(order);
+    }
     mnuOptions->addSeparator();
     mnuOptionsFollowLog = withShortcut(makeAction(mnuOptions, QStringLiteral("mnuOptionsFollowLog"),
                                                   QStringLiteral("&Follow Log"), true, false),
@@ -289,26 +316,35 @@ void frmMainUi::createMenus(QMainWindow *window)
 
 void frmMainUi::orderTabs()
 {
-    // The designed tab indices, lowest first; labels and the hidden file list take no focus.
+    // From the top left to the bottom right, as the eye reads the window; labels and the hidden file
+    // list take no focus.
     QWidget *const order[] = {
-        cmdImportFile,          // 0
-        lstChatNames,           // 1
-        txtChat,                // 2
-        txtFileLocation,        // 3
-        cmdBrowsPath,           // 5
-        cmdSaveLogToFile,       // 8
-        cmdCopyToClipboard,     // 9
-        lstMergedChatNames,     // 10
-        cmdAddMergedChat,       // 12
-        cmdClearList,           // 13
-        cmdChangeDirToLogs,     // 16
-        cmdChangeDirToLogs_Old, // 17
-        cmbFileName,            // 18
-        cmdPageNext,            // 20
-        cmdPagePrevious,        // 21
+        txtFileLocation,        cmdBrowsPath, cmbFileName,     cmdImportFile,    cmdChangeDirToLogs,
+        cmdChangeDirToLogs_Old, lstChatNames, txtChatFilter,   cmdAddMergedChat, lstMergedChatNames,
+        cmdClearList,           txtChat,      cmdPagePrevious, cmdPageNext,      cmdCopyToClipboard,
+        cmdSaveLogToFile,
     };
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void frmMainUi::describeControls()
+{
+    txtFileLocation->setAccessibleName(QStringLiteral("Path"));
+    cmbFileName->setAccessibleName(QStringLiteral("File"));
+    // The caption "..." says nothing when read out.
+    cmdBrowsPath->setAccessibleName(QStringLiteral("Browse for a log"));
+    lstChatNames->setAccessibleName(QStringLiteral("List of Chats"));
+    lstChatNames->setAccessibleDescription(
+        QStringLiteral("The chats of the imported log: channels, conversations and the public chat. "
+                       "Choose one to read it."));
+    lstMergedChatNames->setAccessibleName(QStringLiteral("List of Merged Chats"));
+    lstMergedChatNames->setAccessibleDescription(
+        QStringLiteral("Chats put together with Add Merged Chat. Choose one to read its chats as one."));
+    txtChat->setAccessibleName(QStringLiteral("Chat Log"));
+    txtChat->setAccessibleDescription(QStringLiteral("The text of the chat on view, a page at a time."));
+    cmdPagePrevious->setAccessibleName(QStringLiteral("Previous Page"));
+    cmdPageNext->setAccessibleName(QStringLiteral("Next Page"));
 }
 
 void frmMainUi::fillRecentLogs(const QStringList &logs)

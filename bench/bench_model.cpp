@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "BenchLogs.h"
+#include "ChatExport.h"
 #include "LogGenerator.h"
 #include "TextCodec.h"
 #include "modMain.h"
@@ -192,6 +194,31 @@ void pageCuts(benchmark::State &state)
         double(pages), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// Export Chat of the largest chat with timestamps, as text or as a web page, to a file on disk.
+void exportChat(benchmark::State &state, modMain::ExportFormat format)
+{
+    modMain::DisplayOptions options;
+    options.ShowTimestamp = true;
+    const QString text = modMain::BuildChatText(
+        mainLog().ChatLog,
+        {QString::fromUtf8(loggen::kLargestChatName.data(), qsizetype(loggen::kLargestChatName.size()))},
+        options);
+    QTemporaryDir dir;
+    modMain::ExportOptions exportOptions;
+    exportOptions.format = format;
+    exportOptions.timestamps = true;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        QString error;
+        if (modMain::exportChat(dir.filePath(QStringLiteral("out")), text, exportOptions, &error) !=
+            modMain::ExportStatus::Written)
+            state.SkipWithError(qPrintable(error));
+        state.SetIterationTime(seconds(Clock::now() - start));
+    }
+    state.counters["chars"] = double(text.size());
+    state.counters["bytes"] = double(QFile(dir.filePath(QStringLiteral("out"))).size());
+}
+
 QString utf8(std::string_view s)
 {
     return QString::fromUtf8(s.data(), qsizetype(s.size()));
@@ -235,6 +262,14 @@ void registerAll()
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();
     benchmark::RegisterBenchmark(("BuildChatText/" + logLabel + "/small").c_str(), build, small, false)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime();
+    benchmark::RegisterBenchmark(("ExportChat/" + logLabel + "/largest_text").c_str(), exportChat,
+                                 modMain::ExportFormat::Text)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime();
+    benchmark::RegisterBenchmark(("ExportChat/" + logLabel + "/largest_html").c_str(), exportChat,
+                                 modMain::ExportFormat::Html)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();
     benchmark::RegisterBenchmark(("FindNearest/" + logLabel + "/every_page_of_largest").c_str(), pageCuts)

@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "ChatFilterBox.h"
 #include "DesignedControls.h"
 #include "FormTeardown.h"
 #include "Twips.h"
@@ -40,7 +41,10 @@ void frmMergeChats::createControls()
     lstChatNames = new QListWidget(this);
     lstChatNames->setObjectName(QStringLiteral("lstChatNames"));
     lstChatNames->setSelectionMode(QAbstractItemView::MultiSelection);
-    twips::setGeometry(lstChatNames, 120, 360, 2655, 2205);
+    // A long list is narrowed to the names holding the filter's text; a hidden row is never added by ">>".
+    twips::setGeometry(lstChatNames, 120, 720, 2655, 1845);
+    txtChatFilter = new ChatFilterBox(lstChatNames, this, true);
+    twips::setGeometry(txtChatFilter, 120, 360, 2655, 315);
 
     cmdAddToMerge = makeButton(this, QStringLiteral("cmdAddToMerge"), QStringLiteral(">>"));
     twips::setGeometry(cmdAddToMerge, 2880, 840, 615, 375);
@@ -82,6 +86,7 @@ void frmMergeChats::setTabOrder()
     QWidget *const order[] = {
         lstMergedChatNames, // 0
         lstChatNames,       // 1
+        txtChatFilter,
         cmdAddToMerge,      // 3
         cmdRemoveFromMerge, // 5
         cmdApply,           // 6

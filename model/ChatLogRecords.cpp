@@ -159,6 +159,12 @@ quint32 ChatLogRecords::addChatName(const QString &name)
     return index;
 }
 
+qsizetype ChatLogRecords::chatIndex(const QString &name) const
+{
+    const auto found = nameIndex_.constFind(name);
+    return found != nameIndex_.cend() ? qsizetype(*found) : -1;
+}
+
 void ChatLogRecords::appendRecord(quint32 chat, double timeStamp, quint8 flags, QStringView text)
 {
     Q_ASSERT(chat < quint32(names_.size()));

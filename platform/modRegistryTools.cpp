@@ -46,4 +46,13 @@ bool ReadRegistryValue(RootKey root, const QString &keyPath, const QString &valu
 #endif
 }
 
+QString registryPlace()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("the registry");
+#else
+    return QStringLiteral("the Wine prefix ") + platformpaths::winePrefix();
+#endif
+}
+
 } // namespace modRegistryTools

@@ -1,8 +1,13 @@
+#include <QFile>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include "ChatExport.h"
+#include "ChatSummary.h"
 #include "LogSearch.h"
 #include "ReferenceModel.h"
+#include "TextCodec.h"
 #include "TextMatcher.h"
 #include "modMain.h"
 
@@ -50,6 +55,11 @@ private slots:
     void pagesJoinBackIntoTheText_data();
     void pagesJoinBackIntoTheText();
     void lineLongerThanAPageShowsTheRest();
+    void chatSummariesAndOrders_data();
+    void chatSummariesAndOrders();
+    void exportedPage_data();
+    void exportedPage();
+    void exportInPiecesWritesTheWholeText();
 };
 
 void tst_ChatText::assembly_data()
@@ -449,6 +459,144 @@ void tst_ChatText::lineLongerThanAPageShowsTheRest()
     QCOMPARE(second.start, 97500);
     QCOMPARE(second.length, 200000);
     QCOMPARE(modMain::PageRange(QString(), 1).length, 0);
+}
+
+void tst_ChatText::chatSummariesAndOrders_data()
+{
+    QTest::addColumn<int>("order");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("in order of appearance")
+        << int(modMain::ChatOrder::Appearance) << QStringList{"b", "A", "Trade", "a", "C"};
+    QTest::newRow("by name, case aside, then exactly")
+        << int(modMain::ChatOrder::Name) << QStringList{"A", "a", "b", "C", "Trade"};
+    QTest::newRow("latest last line first")
+        << int(modMain::ChatOrder::LastLine) << QStringList{"b", "C", "A", "a", "Trade"};
+}
+
+void tst_ChatText::chatSummariesAndOrders()
+{
+    QFETCH(int, order);
+    QFETCH(QStringList, expected);
+    const double t = modMain::makeDateTime(modMain::daySerial(2005, 6, 14), 21 * 3600 + 3 * 60 + 17);
+    const double second = 1.0 / 86400;
+    modMain::LoadedChatLog log;
+    const QList<ChatLine> records = {record("b", " 1", t),
+                                     record("A", " 2", 0.0),
+                                     record("Trade", " 3", t + second),
+                                     record("b", " 4", 0.0),
+                                     record("a", " 5", t + 2 * second),
+                                     record("A", " 6", t + 3 * second),
+                                     record("C", " 7", 0.0),
+                                     record("b", " 8", t + 4 * second)};
+    // Counted as an import would, then as a follower would after the first five.
+    QList<modMain::ChatSummary> whole, grown;
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        log.ChatLog.append(records[i]);
+        if (!log.ChatNames.contains(records[i].ChatName))
+            log.ChatNames.append(records[i].ChatName);
+        if (i == 4)
+            modMain::summarizeChats(grown, log.ChatLog);
+    }
+    QList<qsizetype> touched;
+    modMain::summarizeChats(grown, log.ChatLog, 5, &touched);
+    modMain::summarizeChats(whole, log.ChatLog);
+    QCOMPARE(touched, (QList<qsizetype>{1, 4, 0})); // A, C, b: each once
+    QCOMPARE(grown.size(), whole.size());
+    for (qsizetype i = 0; i < whole.size(); ++i)
+        QCOMPARE(modMain::describeChat(grown[i]), modMain::describeChat(whole[i]));
+    QCOMPARE(modMain::describeChat(whole[0]),
+             QStringLiteral("3 lines, 06/14/2005 21:03:17 to 06/14/2005 21:03:21"));
+    QCOMPARE(modMain::describeChat(whole[1]), QStringLiteral("2 lines, 06/14/2005 21:03:20"));
+    QCOMPARE(modMain::describeChat(whole[4]), QStringLiteral("1 line"));
+    QCOMPARE(whole[0].lastRecord, 7);
+    QCOMPARE(modMain::orderedChatNames(log, whole, modMain::ChatOrder(order)), expected);
+}
+
+void tst_ChatText::exportedPage_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("timestamps");
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("markup escaped") << QStringLiteral(" a <b> & \"c\"\r\n") << false
+                                    << QByteArray("<p> a &lt;b&gt; &amp; \"c\"</p>\n");
+    QTest::newRow("timestamp in a span of its own")
+        << QStringLiteral("[06/14/2005 21:03:17] Orrik tells you: hi\r\n") << true
+        << QByteArray("<p><span class=\"time\">[06/14/2005 21:03:17]</span> Orrik tells you: hi</p>\n");
+    QTest::newRow("bracketed text without timestamps is text")
+        << QStringLiteral("[06/14/2005 21:03:17] hi\r\n") << false
+        << QByteArray("<p>[06/14/2005 21:03:17] hi</p>\n");
+    QTest::newRow("empty line keeps its room, last line without its end")
+        << QStringLiteral("a\r\n\r\nb") << false << QByteArray("<p>a</p>\n<p><br></p>\n<p>b</p>\n");
+    QTest::newRow("UTF-8 beyond the code page and the plane")
+        << QStringLiteral("caf\u00E9 \u20AC \U0001F600\r\n") << false
+        << QByteArray("<p>caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80</p>\n");
+    QTest::newRow("controls and lone surrogates unfit for a page")
+        << (QStringLiteral("\t\u0001\u007F\u0081") + QChar(0xD800) + QStringLiteral("x") + QChar(0xDC00) +
+            QStringLiteral("\r\n"))
+        << false << QByteArray("<p>\t\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDx\xEF\xBF\xBD</p>\n");
+    QTest::newRow("nothing on view") << QString() << true << QByteArray();
+}
+
+void tst_ChatText::exportedPage()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, timestamps);
+    QFETCH(QByteArray, body);
+    const QByteArray page = modMain::chatPage(text, QStringLiteral("Orrik/<Trade> & co"), timestamps);
+    QVERIFY(page.startsWith("<!DOCTYPE html>"));
+    QVERIFY(page.contains("<meta charset=\"utf-8\">"));
+    QVERIFY(page.contains("<title>Orrik/&lt;Trade&gt; &amp; co</title>"));
+    QVERIFY(page.contains("@media (prefers-color-scheme: dark)"));
+    const qsizetype start = page.indexOf("</h1>\n") + 6;
+    QCOMPARE(page.mid(start, page.indexOf("</body>") - start), body);
+}
+
+void tst_ChatText::exportInPiecesWritesTheWholeText()
+{
+    // Lines of every length around the pieces' size, a surrogate pair and a line end across a boundary.
+    QString text;
+    QRandomGenerator rng(35);
+    while (text.size() < (qsizetype(5) << 19))
+        text += QStringLiteral("[06/14/2005 21:03:17] <") + QString(rng.bounded(1, 300000), u'x') +
+                QStringLiteral("> caf\u00E9 \U0001F600\r\n");
+    text.insert((qsizetype(1) << 20) - 1, QStringLiteral("\U0001F600"));
+    text.insert((qsizetype(2) << 20) - 1, QStringLiteral("\r\n"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out"));
+    auto contents = [&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("unreadable");
+    };
+    modMain::ExportOptions options;
+    options.title = QStringLiteral("Orrik");
+    options.timestamps = true;
+    qint64 done = 0, total = 0;
+    options.progress = [&](qint64 d, qint64 t) {
+        QVERIFY(d > done);
+        done = d;
+        total = t;
+    };
+    QString error;
+    QCOMPARE(modMain::exportChat(path, text, options, &error), modMain::ExportStatus::Written);
+    QCOMPARE(contents(), modMain::encodeAnsi(text));
+    QCOMPARE(done, text.size());
+    QCOMPARE(total, text.size());
+    options.format = modMain::ExportFormat::Html;
+    done = 0;
+    QCOMPARE(modMain::exportChat(path, text, options, &error), modMain::ExportStatus::Written);
+    QCOMPARE(contents(), modMain::chatPage(text, options.title, true));
+
+    // Cancelled, the file keeps what it had; a folder in the way is a failure that says why.
+    const std::atomic<bool> cancel{true};
+    options.cancel = &cancel;
+    done = 0;
+    const QByteArray before = contents();
+    QCOMPARE(modMain::exportChat(path, text, options, &error), modMain::ExportStatus::Cancelled);
+    QCOMPARE(contents(), before);
+    options.cancel = nullptr;
+    error.clear();
+    QCOMPARE(modMain::exportChat(dir.path(), text, options, &error), modMain::ExportStatus::Failed);
+    QVERIFY(!error.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_ChatText)

@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -8,6 +9,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 #include "WindowDriver.h"
 
@@ -63,6 +65,8 @@ private slots:
     void everythingFilteredOut();
     void optionsBeforeAnyChat();
     void keyboardSelectionShowsChat();
+    void filterAndSortTheListOfChats_data();
+    void filterAndSortTheListOfChats();
     void clickOnTheSelectedChatShowsItAgain();
     void importShowsOnlyTheNewLogsText_data();
     void importShowsOnlyTheNewLogsText();
@@ -384,6 +388,62 @@ void tst_ChatView::keyboardSelectionShowsChat()
     QTRY_VERIFY(r.viewText().startsWith(QStringLiteral(" Veyla tells you: ")));
     QTest::keyClick(list, Qt::Key_Up);
     QVERIFY(r.viewText().startsWith(QStringLiteral(" Orrik tells you: ")));
+}
+
+void tst_ChatView::filterAndSortTheListOfChats_data()
+{
+    QTest::addColumn<QString>("order");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QString>("tooltip"); // of the last row shown
+    const QString one = QStringLiteral("1 line, 06/14/2005 21:00:00");
+    QTest::newRow("in order of appearance") << "Appearance"
+                                            << "" << QStringList{"Orrik", "bryn", "Veyla"} << one;
+    QTest::newRow("by name, filtered ignoring case")
+        << "Name"
+        << "R" << QStringList{"bryn", "Orrik"} << "2 lines, 06/14/2005 21:00:00 to 06/14/2005 21:00:01";
+    QTest::newRow("by last line") << "LastLine"
+                                  << "" << QStringList{"Orrik", "Veyla", "bryn"} << one;
+    QTest::newRow("filter matching nothing") << "Appearance"
+                                             << "zz" << QStringList() << QString();
+}
+
+void tst_ChatView::filterAndSortTheListOfChats()
+{
+    QFETCH(QString, order);
+    QFETCH(QString, filter);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, tooltip);
+    QTemporaryDir dir;
+    QByteArray orrikLater = tellLines(QStringLiteral("Orrik"), {40, 40});
+    const qsizetype second = orrikLater.indexOf("[06/14/2005 21:00:01]");
+    writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")),
+              kHeader + orrikLater.left(second) + tellLines(QStringLiteral("bryn"), {40}) +
+                  tellLines(QStringLiteral("Veyla"), {40}) + orrikLater.mid(second));
+    WindowDriver r;
+    r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    r.get<QAction>(qPrintable(QStringLiteral("mnuOptions_SortChats_") + order))->trigger();
+    QTest::keyClick(&r.window, Qt::Key_K, Qt::ControlModifier);
+    auto *box = r.get<QLineEdit>("txtChatFilter");
+    QCOMPARE(QApplication::focusWidget(), box);
+    QCOMPARE(box->placeholderText(), QStringLiteral("Filter chats"));
+    QTest::keyClicks(box, filter);
+    auto *list = r.get<QListWidget>("lstChatNames");
+    QCOMPARE(r.shownRows("lstChatNames"), shown);
+    QCOMPARE(list->count(), 3); // hidden, not removed
+    if (!shown.isEmpty()) {
+        QListWidgetItem *last = r.chatItem(shown.last());
+        WindowDriver::clickItem(last);
+        QVERIFY(r.viewText().startsWith(u' ' + shown.last() + QStringLiteral(" tells you: ")));
+        const QPoint at = list->visualItemRect(last).center();
+        QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &help);
+        QTRY_COMPARE(QToolTip::text(), tooltip);
+    }
+    QTest::keyClick(box, Qt::Key_Escape);
+    QVERIFY(box->text().isEmpty());
+    for (int row = 0; row < list->count(); ++row)
+        QVERIFY(!list->isRowHidden(row));
 }
 
 void tst_ChatView::clickOnTheSelectedChatShowsItAgain()

@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -99,6 +100,7 @@ void tst_FileChoice::missingFolderIsReportedAndComboKept()
     {
         ModalAnswer answer(acceptMessage(&seen));
         w.folderBox()->setText(missing);
+        QTRY_COMPARE(seen.count, 1); // once typing has paused
     }
     QCOMPARE(seen.count, 1);
     QCOMPARE(seen.icon, QMessageBox::Critical);
@@ -115,6 +117,7 @@ void tst_FileChoice::missingFolderIsReportedAndComboKept()
     {
         ModalAnswer answer(acceptMessage(&again));
         w.folderBox()->setText(dir.filePath(QStringLiteral("client_chat_log_1.txt")));
+        QTRY_COMPARE(again.count, 1);
     }
     QCOMPARE(again.count, 1);
 }
@@ -127,19 +130,41 @@ void tst_FileChoice::typingCharacterByCharacter()
     WindowDriver w(false);
     w.folderBox()->setText(dir.path() + u'/');
     w.window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+    QVERIFY(QTest::qWaitForWindowActive(&w.window));
     w.folderBox()->setFocus();
     w.folderBox()->end(false);
-    // "l", "lo", "log" do not exist; "logs" does.
+    // "l", "lo", "log" do not exist; "logs" does. Typing raises no box; a pause, Enter or leaving the box
+    // looks at the text once, and a folder that exists is taken at once.
     int messages = 0;
-    for (const char *key : {"l", "o", "g", "s"}) {
+    {
         MessageSeen seen;
-        {
-            ModalAnswer answer(acceptMessage(&seen));
-            QTest::keyClicks(w.folderBox(), QLatin1String(key));
-        }
+        ModalAnswer answer(acceptMessage(&seen));
+        QTest::keyClicks(w.folderBox(), QStringLiteral("log"));
+        QCOMPARE(seen.count, 0);
+        QTRY_COMPARE(seen.count, 1);
         messages += seen.count;
-        QCOMPARE(seen.count, key[0] == 's' ? 0 : 1);
+    }
+    {
+        MessageSeen seen;
+        ModalAnswer answer(acceptMessage(&seen));
+        QTest::keyClick(w.folderBox(), Qt::Key_Return);
+        QCOMPARE(seen.count, 0); // the same text again
+        QTest::keyClick(w.folderBox(), Qt::Key_Backspace);
+        QTest::keyClick(w.folderBox(), Qt::Key_Return);
+        messages += seen.count;
+    }
+    {
+        MessageSeen seen;
+        ModalAnswer answer(acceptMessage(&seen));
+        QTest::keyClicks(w.folderBox(), QStringLiteral("gs"));
+        QCOMPARE(w.fileCombo()->currentText(), QStringLiteral("client_chat_log_1.txt"));
+        QCOMPARE(seen.count, 0);
+        QTest::keyClicks(w.folderBox(), QStringLiteral("/x"));
+        w.window.activateWindow(); // back from the last box
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        w.get<QPushButton>("cmdImportFile")->setFocus(); // leaving the box
+        QCOMPARE(seen.count, 1);
+        messages += seen.count;
     }
     QCOMPARE(messages, 3);
     QCOMPARE(w.fileCombo()->currentText(), QStringLiteral("client_chat_log_1.txt"));
@@ -308,6 +333,10 @@ void tst_FileChoice::logsButtons()
     ModalAnswer noMessage(acceptMessage(&seen));
     w.click("cmdChangeDirToLogs");
     QCOMPARE(w.folderBox()->text(), hasKey ? logsFolder : start.path());
+    QCOMPARE(w.window.statusBar()->currentMessage(),
+             hasKey ? QString()
+                    : QStringLiteral("No Evenfall installation was found in the Wine prefix ") +
+                          qEnvironmentVariable("WINEPREFIX"));
     QCOMPARE(items(w.fileCombo()), hasKey ? logs : QStringList{QStringLiteral("client_chat_log_here.txt")});
     w.click("cmdChangeDirToLogs_Old");
     QCOMPARE(w.folderBox()->text(), hasKey ? oldFolder : start.path());

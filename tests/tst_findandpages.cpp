@@ -187,7 +187,7 @@ private slots:
 
 void tst_FindAndPages::init()
 {
-    readersettings::setFindWrapsAround(false); // as a new user has it
+    readersettings::store().clear(); // the Find box's options as a new user has them
 }
 
 void tst_FindAndPages::editMenuShowsShortcuts()

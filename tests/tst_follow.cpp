@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
@@ -90,6 +91,15 @@ QByteArray tellLines(const QString &name, int count, int length = 100, int first
     return bytes;
 }
 
+// One line from each of the chats Name00 to Name29, in that order.
+QByteArray thirtyChats()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 30; ++i)
+        bytes += tellLines(QStringLiteral("Name%1").arg(i, 2, 10, QLatin1Char('0')), 1);
+    return bytes;
+}
+
 QString kPublic()
 {
     return modMain::kPublicChatName;
@@ -116,6 +126,8 @@ private slots:
     void menuItemAndTitle();
     void appendedLinesShowAsTheyCome();
     void newChatIsListedBelowTheOthers();
+    void followedChatsKeepTheOrderAndFilter_data();
+    void followedChatsKeepTheOrderAndFilter();
     void viewAtTheEndStaysAtTheEnd();
     void viewElsewhereStaysPut();
     void cutOrReplacedLogStopsWithABox_data();
@@ -450,13 +462,18 @@ void tst_Follow::menuItemAndTitle()
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
     QVERIFY(follow->isEnabled());
     QVERIFY(!follow->isChecked());
+    const QString status =
+        QStringLiteral("client_chat_log_a.txt  \u00B7  3 lines, 1 chat  \u00B7  windows-1252");
+    QCOMPARE(r.get<QLabel>("lblLogStatus")->text(), status);
     QTest::keyClick(&r.window, Qt::Key_L, Qt::ControlModifier);
     QVERIFY(follow->isChecked());
     QCOMPARE(r.window.windowTitle(),
              QStringLiteral("client_chat_log_a.txt (following) - Evenfall Chat Log Reader"));
+    QCOMPARE(r.get<QLabel>("lblLogStatus")->text(), status + QStringLiteral("  \u00B7  Following"));
     QTest::keyClick(&r.window, Qt::Key_L, Qt::ControlModifier);
     QVERIFY(!follow->isChecked());
     QCOMPARE(r.window.windowTitle(), QStringLiteral("client_chat_log_a.txt - Evenfall Chat Log Reader"));
+    QCOMPARE(r.get<QLabel>("lblLogStatus")->text(), status);
 }
 
 void tst_Follow::appendedLinesShowAsTheyCome()
@@ -499,10 +516,7 @@ void tst_Follow::newChatIsListedBelowTheOthers()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
-    QByteArray log = kHeader;
-    for (int i = 0; i < 30; ++i)
-        log += tellLines(QStringLiteral("Name%1").arg(i, 2, 10, QLatin1Char('0')), 1);
-    writeFile(path, log);
+    writeFile(path, kHeader + thirtyChats());
     WindowDriver r;
     r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
     auto *list = r.get<QListWidget>("lstChatNames");
@@ -521,6 +535,56 @@ void tst_Follow::newChatIsListedBelowTheOthers()
     QCOMPARE(list->selectedItems().size(), 1);
     QCOMPARE(list->selectedItems().first()->text(), QStringLiteral("Name12"));
     QCOMPARE(list->verticalScrollBar()->value(), scroll);
+}
+
+void tst_Follow::followedChatsKeepTheOrderAndFilter_data()
+{
+    QTest::addColumn<QString>("order");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("shown");
+    QStringList byName;
+    for (int i = 0; i < 30; ++i)
+        byName.append(QStringLiteral("Name%1").arg(i, 2, 10, QLatin1Char('0')));
+    QStringList byLastLine = {"Newcomer", "Trade", "Name03"};
+    for (int i = 29; i >= 0; --i) {
+        if (i != 3)
+            byLastLine.append(byName[i]);
+    }
+    QTest::newRow("by name") << "Name"
+                             << "" << byName + QStringList{"Newcomer", "Trade"};
+    QTest::newRow("by last line") << "LastLine"
+                                  << "" << byLastLine;
+    QTest::newRow("filtered, in order of appearance") << "Appearance"
+                                                      << "COM" << QStringList{"Newcomer"};
+    QTest::newRow("filtered, by name")
+        << "Name"
+        << "e1" << QStringList{"Name10", "Name11", "Name12", "Name13", "Name14",
+                               "Name15", "Name16", "Name17", "Name18", "Name19"};
+}
+
+void tst_Follow::followedChatsKeepTheOrderAndFilter()
+{
+    QFETCH(QString, order);
+    QFETCH(QString, filter);
+    QFETCH(QStringList, shown);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("client_chat_log_a.txt"));
+    writeFile(path, kHeader + thirtyChats());
+    WindowDriver r;
+    r.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    r.get<QAction>(qPrintable(QStringLiteral("mnuOptions_SortChats_") + order))->trigger();
+    QVERIFY(r.clickChat(QStringLiteral("Name12")));
+    QTest::keyClicks(r.get<QLineEdit>("txtChatFilter"), filter);
+    r.get<QAction>("mnuOptionsFollowLog")->trigger();
+    appendBytes(path, tellLines(QStringLiteral("Newcomer"), 1) + tellLines(QStringLiteral("Name03"), 1) +
+                          "[06/14/2005 21:03:20] [Trade: Orrik] ore\r\n" +
+                          tellLines(QStringLiteral("Newcomer"), 1));
+    r.window.followLog();
+    auto *list = r.get<QListWidget>("lstChatNames");
+    QCOMPARE(r.shownRows("lstChatNames"), shown);
+    QCOMPARE(list->count(), 32);
+    QCOMPARE(list->selectedItems().size(), 1); // the chat on view stays chosen, in sight or not
+    QCOMPARE(list->selectedItems().first()->text(), QStringLiteral("Name12"));
 }
 
 void tst_Follow::viewAtTheEndStaysAtTheEnd()

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -12,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -22,6 +24,7 @@
 #include "CommonDialog.h"
 #include "DesignedControls.h"
 #include "GuiTestHelpers.h"
+#include "ReaderSettings.h"
 #include "Twips.h"
 #include "frmMain.h"
 
@@ -52,6 +55,9 @@ private slots:
     void startUpInVanishedFolderReportsIt();
     void menusAndExit();
     void tabOrderFollowsDesign();
+    void everyControlIsNamedAndReachedWithTab();
+    void setUpIsRemembered_data();
+    void setUpIsRemembered();
     void enterPressesTheFocusedButton();
     void smallestWindowCutsNothingOff();
     void darkSchemeIsReadable();
@@ -245,21 +251,15 @@ void tst_MainWindow::menusAndExit()
 void tst_MainWindow::tabOrderFollowsDesign()
 {
     frmMain window;
-    const QStringList expected = {QStringLiteral("cmdImportFile"),
-                                  QStringLiteral("lstChatNames"),
-                                  QStringLiteral("txtChat"),
-                                  QStringLiteral("txtFileLocation"),
-                                  QStringLiteral("cmdBrowsPath"),
-                                  QStringLiteral("cmdSaveLogToFile"),
-                                  QStringLiteral("cmdCopyToClipboard"),
-                                  QStringLiteral("lstMergedChatNames"),
-                                  QStringLiteral("cmdAddMergedChat"),
-                                  QStringLiteral("cmdClearList"),
-                                  QStringLiteral("cmdChangeDirToLogs"),
-                                  QStringLiteral("cmdChangeDirToLogs_Old"),
-                                  QStringLiteral("cmbFileName"),
-                                  QStringLiteral("cmdPageNext"),
-                                  QStringLiteral("cmdPagePrevious")};
+    const QStringList expected = {
+        QStringLiteral("txtFileLocation"),    QStringLiteral("cmdBrowsPath"),
+        QStringLiteral("cmbFileName"),        QStringLiteral("cmdImportFile"),
+        QStringLiteral("cmdChangeDirToLogs"), QStringLiteral("cmdChangeDirToLogs_Old"),
+        QStringLiteral("lstChatNames"),       QStringLiteral("txtChatFilter"),
+        QStringLiteral("cmdAddMergedChat"),   QStringLiteral("lstMergedChatNames"),
+        QStringLiteral("cmdClearList"),       QStringLiteral("txtChat"),
+        QStringLiteral("cmdPagePrevious"),    QStringLiteral("cmdPageNext"),
+        QStringLiteral("cmdCopyToClipboard"), QStringLiteral("cmdSaveLogToFile")};
     QWidget *w = window.findChild<QWidget *>(expected.first());
     for (qsizetype i = 1; i < expected.size(); ++i) {
         w = w->nextInFocusChain();
@@ -269,6 +269,120 @@ void tst_MainWindow::tabOrderFollowsDesign()
             w = w->nextInFocusChain();
         QCOMPARE(w->objectName(), expected[i]);
     }
+}
+
+void tst_MainWindow::everyControlIsNamedAndReachedWithTab()
+{
+    QTemporaryDir dir;
+    touch(dir.filePath(QStringLiteral("client_chat_log_1.txt")));
+    CurrentDir cwd(dir.path());
+    frmMain window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    // Every control that takes the focus from the keyboard, whichever room of the window made it.
+    QList<QWidget *> controls;
+    for (QWidget *w : window.findChildren<QWidget *>()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&window) && w->isEnabled() &&
+            !w->focusProxy() && !w->objectName().startsWith(u"qt_") && !w->objectName().isEmpty())
+            controls.append(w);
+    }
+    QVERIFY(controls.size() >= 10);
+    const QStringList described = {QStringLiteral("lstChatNames"), QStringLiteral("lstMergedChatNames"),
+                                   QStringLiteral("txtChat")};
+    for (QWidget *control : std::as_const(controls)) {
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(control);
+        QVERIFY2(face, qPrintable(control->objectName()));
+        QVERIFY2(!face->text(QAccessible::Name).trimmed().isEmpty(), qPrintable(control->objectName()));
+        if (described.contains(control->objectName()))
+            QVERIFY2(!face->text(QAccessible::Description).isEmpty(), qPrintable(control->objectName()));
+    }
+    QCOMPARE(
+        QAccessible::queryAccessibleInterface(window.findChild<QWidget *>(QStringLiteral("txtFileLocation")))
+            ->text(QAccessible::Name),
+        QStringLiteral("Path"));
+    // Tab from the first control goes round them all, each once, inner parts aside.
+    controls.first()->setFocus(Qt::TabFocusReason);
+    QList<QWidget *> reached;
+    for (qsizetype i = 0; i < 2 * controls.size() && !reached.contains(QApplication::focusWidget()); ++i) {
+        reached.append(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    for (QWidget *control : std::as_const(controls))
+        QVERIFY2(reached.contains(control), qPrintable(control->objectName()));
+}
+
+void tst_MainWindow::setUpIsRemembered_data()
+{
+    QTest::addColumn<QVariantMap>("stored");
+    QTest::addColumn<QString>("folder"); // "there": a folder that exists; "gone": one that does not
+    QTest::addColumn<bool>("timestamps");
+    QTest::addColumn<QString>("order");
+    QTest::addColumn<bool>("geometryTaken");
+    const QRect geometry(40, 50, 700, 560);
+    QTest::newRow("nothing stored: as at a first start")
+        << QVariantMap() << "" << false << "Appearance" << false;
+    QTest::newRow("what was left is taken") << QVariantMap{{"View/ShowTimestamp", true},
+                                                           {"View/SortChats", "name"},
+                                                           {"Window/Geometry", geometry}}
+                                            << "there" << true << "Name" << true;
+    QTest::newRow("nonsense is ignored item by item")
+        << QVariantMap{{"View/ShowTimestamp", "banana"},
+                       {"View/SortChats", "lastLine"},
+                       {"Window/Geometry", QRect(-9000, -9000, 700, 560)},
+                       {"Window/Maximized", 7},
+                       {"Window/State", QByteArray("junk")}}
+        << "gone" << false << "LastLine" << false;
+    QTest::newRow("negative size") << QVariantMap{{"Window/Geometry", QRect(40, 50, -700, -560)}} << ""
+                                   << false << "Appearance" << false;
+}
+
+void tst_MainWindow::setUpIsRemembered()
+{
+    QFETCH(QVariantMap, stored);
+    QFETCH(QString, folder);
+    QFETCH(bool, timestamps);
+    QFETCH(QString, order);
+    QFETCH(bool, geometryTaken);
+    QTemporaryDir start, there;
+    CurrentDir cwd(start.path());
+    {
+        QSettings settings = readersettings::store();
+        settings.clear();
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+            settings.setValue(it.key(), it.value());
+        if (!folder.isEmpty())
+            settings.setValue(
+                QStringLiteral("Window/Folder"),
+                QDir::toNativeSeparators(folder == u"there" ? there.path() : there.filePath("gone")));
+    }
+    auto checked = [](frmMain &window, const QString &name) {
+        return window.findChild<QAction *>(name)->isChecked();
+    };
+    auto folderOf = [](frmMain &window) {
+        return window.findChild<QLineEdit *>(QStringLiteral("txtFileLocation"))->text();
+    };
+    MessageSeen seen;
+    ModalAnswer noBox(acceptMessage(&seen));
+    {
+        frmMain window;
+        QCOMPARE(checked(window, QStringLiteral("mnuOptionsShowTimestamp")), timestamps);
+        QVERIFY(checked(window, QStringLiteral("mnuOptions_SortChats_") + order));
+        QCOMPARE(folderOf(window),
+                 QDir::toNativeSeparators(folder == u"there" ? there.path() : start.path()));
+        QCOMPARE(window.geometry() == QRect(40, 50, 700, 560), geometryTaken);
+        QVERIFY(!window.isMaximized());
+        // What this run leaves is what the next one starts with.
+        window.findChild<QAction *>(QStringLiteral("mnuOptionsShowTimestamp"))->trigger();
+        window.findChild<QAction *>(QStringLiteral("mnuOptions_SortChats_Name"))->trigger();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.findChild<QAction *>(QStringLiteral("mnuFile_Exit"))->trigger();
+    }
+    frmMain again;
+    QCOMPARE(checked(again, QStringLiteral("mnuOptionsShowTimestamp")), !timestamps);
+    QVERIFY(checked(again, QStringLiteral("mnuOptions_SortChats_Name")));
+    QCOMPARE(folderOf(again), QDir::toNativeSeparators(folder == u"there" ? there.path() : start.path()));
+    QCOMPARE(seen.count, 0);
 }
 
 void tst_MainWindow::enterPressesTheFocusedButton()

@@ -76,7 +76,8 @@ void tst_MergeDialog::designedWindow()
         int l, t, w, h;
     };
     for (const Control &c : {Control{"Label2", "List of Available Chats:", 120, 120, 2655, 255},
-                             Control{"lstChatNames", nullptr, 120, 360, 2655, 2205},
+                             Control{"txtChatFilter", nullptr, 120, 360, 2655, 315},
+                             Control{"lstChatNames", nullptr, 120, 720, 2655, 1845},
                              Control{"cmdAddToMerge", ">>", 2880, 840, 615, 375},
                              Control{"cmdRemoveFromMerge", "<<", 2880, 1320, 615, 375},
                              Control{"Label4", "List of Chats to be Merged:", 3600, 120, 2655, 255},
@@ -103,8 +104,8 @@ void tst_MergeDialog::designedWindow()
     QCOMPARE(dialog.size(), QSize(twips::toPixels(6375), twips::toPixels(3180)));
     QVERIFY(dialog.maximumSize().width() > dialog.width()); // resizable
     QTRY_COMPARE(QApplication::focusWidget(), list(&dialog, "lstMergedChatNames"));
-    const char *const tabOrder[] = {"lstChatNames", "cmdAddToMerge", "cmdRemoveFromMerge", "cmdApply",
-                                    "cmdCancel"};
+    const char *const tabOrder[] = {"lstChatNames",       "txtChatFilter", "cmdAddToMerge",
+                                    "cmdRemoveFromMerge", "cmdApply",      "cmdCancel"};
     QWidget *w = list(&dialog, "lstMergedChatNames");
     for (const char *next : tabOrder) {
         do

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "ChatExport.h"
+#include "TextCodec.h"
 #include "Twips.h"
 #include "WindowDriver.h"
 
@@ -59,6 +61,8 @@ private slots:
     void copyTakesThePageOnView();
     void savePageNothingAndOverExisting();
     void saveToUnwritablePathIsReported();
+    void exportChatWritesEveryPage_data();
+    void exportChatWritesEveryPage();
     void resizeMovesOnlyTheViewAndItsFollowers();
     void aboutFromTheMenu();
 };
@@ -177,6 +181,52 @@ void tst_WindowActions::savePageNothingAndOverExisting()
     }
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("keep"));
+}
+
+void tst_WindowActions::exportChatWritesEveryPage_data()
+{
+    QTest::addColumn<int>("type"); // in the dialog's list of types
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("text, the type's extension added") << 0 << "chat"
+                                                      << "chat.txt";
+    QTest::newRow("web page, the type's extension added") << 1 << "chat"
+                                                          << "chat.html";
+    QTest::newRow("web page named as typed") << 1 << "chat.htm"
+                                             << "chat.htm";
+}
+
+void tst_WindowActions::exportChatWritesEveryPage()
+{
+    QFETCH(int, type);
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    Window w(alternatingLog(2000));
+    auto *exportChat = w.window.findChild<QAction *>(QStringLiteral("mnuFile_ExportChat"));
+    QCOMPARE(exportChat->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+    QVERIFY(!exportChat->isEnabled()); // nothing on view
+    w.clickRow("lstChatNames", 0);
+    w.click("cmdPageNext");
+    QVERIFY(exportChat->isEnabled());
+    {
+        ModalAnswer answer([&](QWidget *modal) {
+            auto *types = modal->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+            QVERIFY(types);
+            types->setCurrentIndex(type);
+            emit types->textActivated(types->currentText()); // as a choice with the mouse
+            chooseInFileDialog(modal, w.dir.filePath(typed));
+        });
+        exportChat->trigger();
+        w.waitUntilIdle();
+    }
+    QFile file(w.dir.filePath(written));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+    const QByteArray bytes = file.readAll();
+    // The whole chat, not the page on view.
+    const QString text = w.window.ChatText;
+    QVERIFY(text.size() > w.view().size() * 2);
+    QCOMPARE(bytes,
+             type == 0 ? modMain::encodeAnsi(text) : modMain::chatPage(text, QStringLiteral("Orrik"), false));
 }
 
 void tst_WindowActions::saveToUnwritablePathIsReported()

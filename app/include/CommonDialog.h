@@ -17,7 +17,12 @@ public:
 
     QString filter;
     QString initDir;
-    QString fileName; // the path chosen last in this run; empty until a choice is made
+    QString fileName;    // the path chosen last in this run; empty until a choice is made
+    QString dialogTitle; // the dialog's title; empty: the toolkit's own
+    // The type of the filter shown first (from 0), and after a confirmed choice the one chosen.
+    int filterIndex = 0;
+    // Whether a name typed without an extension gets that of the chosen type's first pattern.
+    bool addExtension = false;
 
     // Turns a path as the program shows it into one the file system can open (identity by default).
     std::function<QString(const QString &)> toLocalPath;

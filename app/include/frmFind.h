@@ -12,7 +12,7 @@ class QPushButton;
 class QRadioButton;
 
 // The modeless Find box of the main window: the text to find, whether its case must match, whether the
-// search goes on from the other end of the chat (remembered between runs) and which way to search. "Find
+// search goes on from the other end of the chat and which way to search (remembered between runs). "Find
 // Next" asks the owner to search (findNextRequested); the box stays open until Cancel, Esc or its close box
 // hides it, and keeps its settings for the next time it is shown.
 class frmFind : public QDialog {

@@ -9,13 +9,16 @@
 #include "ReaderState.h"
 #include "frmMainUi.h"
 
+class ChatExporter;
 class ChatFinder;
+class ChatListFilter;
 class ChatPageView;
 class ChatTextJob;
 class FollowSession;
+class FolderBoxCheck;
 class LogImporter;
+class LogStatus;
 class QAction;
-class QMimeData;
 class QThreadPool;
 class SearchDock;
 namespace modMain {
@@ -61,16 +64,12 @@ public:
     // does: in name order, which is the order of the sessions. All or nothing, like an import.
     void openAllLogs(const QString &folder);
 
-    // True while an import or a chat text is under way on a worker thread.
+    // True while an import, a chat text or an export is under way on a worker thread.
     bool isBusy() const;
 
     // The threads that the windows' work runs on: a pool of their own, since Qt's painting borrows
     // threads from the global one and must never wait behind a long import.
     static QThreadPool *workerPool();
-
-    // The local path of the one log file that mime data carries, or empty when it carries anything else:
-    // several files, a folder, a URL that is no local file.
-    static QString droppedLogPath(const QMimeData *mimeData);
 
 signals:
     // The last piece of work under way has ended and its outcome is on screen.
@@ -80,6 +79,8 @@ public slots:
     void Form_Load();
     void mnuFile_Exit_Click();
     void mnuFile_OpenAllLogs_Click();
+    // Writes the whole text on view, every page, to a file the user names, as text or a web page.
+    void mnuFile_ExportChat_Click();
 
     // Log folder and file.
     void txtFileLocation_Change();
@@ -135,8 +136,6 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
-    // Drags and drops on the window and on its text fields: one log file is taken and opened.
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Wires the window to the rooms it works with, and the drop targets.
@@ -150,6 +149,10 @@ private:
     bool refuseWhileImporting();
     // Puts text on view as the chat of SelectedChats, from page 1.
     void showChatText(QString text);
+    // The display options become options, with their menu items' check marks.
+    void setOptions(const modMain::DisplayOptions &options);
+    // The set-up of the last run, where it makes sense, and its saving at the end of this one.
+    void restoreSetup();
     // Forgets the chat text being built, if any (then true): its result will not be shown. With
     // restore, the chats and options go back to those of the text on view.
     bool dropTextJob(bool restore);
@@ -182,4 +185,8 @@ private:
     ChatPageView *pages_ = nullptr;
     ChatFinder *finder_ = nullptr;
     SearchDock *search_ = nullptr;
+    ChatListFilter *chatList_ = nullptr;
+    ChatExporter *exporter_ = nullptr;
+    FolderBoxCheck *folderCheck_ = nullptr;
+    std::unique_ptr<LogStatus> status_;
 };

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <QList>
 #include <QSize>
 #include <QStringList>
 
+class ChatFilterBox;
 class ChatListBox;
 class CommonDialog;
 class FileListBox;
 class QAction;
+class QActionGroup;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -47,6 +50,7 @@ private:
     QPushButton *cmdImportFile = nullptr;
     QLabel *Label1 = nullptr;
     ChatListBox *lstChatNames = nullptr;
+    ChatFilterBox *txtChatFilter = nullptr;
     QLabel *Label4 = nullptr;
     ChatListBox *lstMergedChatNames = nullptr;
     QPushButton *cmdAddMergedChat = nullptr;
@@ -59,10 +63,12 @@ private:
     QPushButton *cmdCopyToClipboard = nullptr;
     QPushButton *cmdSaveLogToFile = nullptr;
     CommonDialog *cdgMainDialogs = nullptr;
+    QLabel *lblLogStatus = nullptr; // the status bar's account of the loaded log
 
     QMenu *mnuFile = nullptr;
     QAction *mnuFile_OpenAllLogs = nullptr;
     QMenu *mnuFile_RecentLogs = nullptr;
+    QAction *mnuFile_ExportChat = nullptr;
     QAction *mnuFile_Exit = nullptr;
     QMenu *mnuEdit = nullptr;
     QAction *mnuEdit_Copy = nullptr;
@@ -80,6 +86,9 @@ private:
     QMenu *mnuOptions_PublicChannel = nullptr;
     QAction *mnuOptions_PublicChannel_DisplayGameFeedback = nullptr;
     QAction *mnuOptions_PublicChannel_DisplaySystem = nullptr;
+    QMenu *mnuOptions_SortChats = nullptr;
+    // In the order of modMain::ChatOrder.
+    QList<QAction *> mnuOptions_SortChats_Items;
     QAction *mnuOptionsFollowLog = nullptr;
     QMenu *mnuHelp = nullptr;
     QAction *mnuHelp_About = nullptr;
@@ -87,6 +96,8 @@ private:
     void createControls(QMainWindow *window);
     void createMenus(QMainWindow *window);
     void orderTabs();
+    // Names and descriptions for assistive technology: a control's name is its label's text.
+    void describeControls();
     void connectHandlers(frmMain *window);
     // The client area below which controls would be cut off: everything above the chat box at its
     // designed size, and a chat box of a few lines with the buttons under it.

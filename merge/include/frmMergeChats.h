@@ -6,6 +6,7 @@
 
 #include "MergedChats.h"
 
+class ChatFilterBox;
 class QKeyEvent;
 class QLabel;
 class QListWidget;
@@ -58,6 +59,7 @@ private:
     // Controls, named as in the dialog's design.
     QLabel *Label2 = nullptr;
     QListWidget *lstChatNames = nullptr;
+    ChatFilterBox *txtChatFilter = nullptr;
     QPushButton *cmdAddToMerge = nullptr;
     QPushButton *cmdRemoveFromMerge = nullptr;
     QLabel *Label4 = nullptr;

@@ -146,6 +146,8 @@ public:
     const QStringList &chatNames() const { return names_; }
     // The index of name in the table, added at the end when it is new.
     quint32 addChatName(const QString &name);
+    // The index of name in the table; -1 when no record has had it.
+    qsizetype chatIndex(const QString &name) const;
 
     // Adds a record from its parts, for readers that parse lines themselves; chat must index the table.
     // The WideText flag is ignored: how the text is kept is decided here.

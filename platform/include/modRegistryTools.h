@@ -14,4 +14,8 @@ enum class RootKey { ClassesRoot, CurrentUser, LocalMachine, Users };
 // is missing, cannot be read, or holds more than 1024 bytes.
 bool ReadRegistryValue(RootKey root, const QString &keyPath, const QString &valueName, QString &value);
 
+// Where ReadRegistryValue reads, as the user knows it: "the registry" on Windows, elsewhere "the Wine
+// prefix " and its folder.
+QString registryPlace();
+
 } // namespace modRegistryTools

@@ -140,6 +140,18 @@ public:
     QStringList chatRows() { return rowsOf("lstChatNames"); }
     QStringList mergedRows() { return rowsOf("lstMergedChatNames"); }
 
+    // The rows of the list that its filter leaves in sight, top to bottom.
+    QStringList shownRows(const char *listName)
+    {
+        QStringList rows;
+        auto *list = get<QListWidget>(listName);
+        for (int i = 0; i < list->count(); ++i) {
+            if (!list->isRowHidden(i))
+                rows.append(list->item(i)->text());
+        }
+        return rows;
+    }
+
     QStringList rowsOf(const char *listName)
     {
         QStringList rows;
