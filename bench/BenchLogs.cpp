@@ -48,6 +48,13 @@ QString baseFolder()
     return temporary->path();
 }
 
+[[noreturn]] void cannotGenerate(const LogFile &log, const QFile &file)
+{
+    std::fprintf(stderr, "bench: cannot generate %s: %s\n", qPrintable(log.path()),
+                 qPrintable(file.errorString()));
+    std::exit(2);
+}
+
 } // namespace
 
 QList<LogSize> sizes()
@@ -105,9 +112,7 @@ LogFile longLineLog(const LogSize &textSize)
             left -= std::uint64_t(n);
         }
         if (!ok || file.write("\r\n") != 2) {
-            std::fprintf(stderr, "bench: cannot generate %s: %s\n", qPrintable(log.path()),
-                         qPrintable(file.errorString()));
-            std::exit(2);
+            cannotGenerate(log, file);
         }
         file.close();
         info.refresh();
@@ -134,9 +139,7 @@ LogFile manyChatsLog(int chats)
             bytes.append(line, n);
         }
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-            std::fprintf(stderr, "bench: cannot generate %s: %s\n", qPrintable(log.path()),
-                         qPrintable(file.errorString()));
-            std::exit(2);
+            cannotGenerate(log, file);
         }
         file.close();
         info.refresh();
