@@ -44,11 +44,18 @@ private:
 LoadResult readLog(QIODevice &file, const LoadOptions &options)
 {
     detail::LogBuilder builder;
-    if (!file.isSequential())
-        builder.expect(file.size() - file.pos());
+    qsizetype readSize = options.readSize;
+    if (!file.isSequential()) {
+        const qint64 size = file.size() - file.pos();
+        builder.expect(size);
+        // A small log (a folder of them is read one after another) needs no buffer of a large one; a
+        // file that grows meanwhile is read on in reads of that size.
+        constexpr qint64 kSmallestRead = qint64(64) << 10;
+        readSize = qsizetype(std::min<qint64>(readSize, std::max(size + 1, kSmallestRead)));
+    }
     detail::DevicePass pass(file, options);
     DeviceSource source(file);
-    LoadResult result = detail::splitLines(source, options.readSize, nullptr, true, builder, pass);
+    LoadResult result = detail::splitLines(source, readSize, nullptr, true, builder, pass);
     result = pass.finish(std::move(result), builder.empty());
     if (result.status == LoadStatus::Loaded) {
         result.log.ChatLog = builder.take();

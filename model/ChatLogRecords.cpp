@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "CodePage1252.h"
@@ -45,15 +46,14 @@ QString ChatLogRecords::Segment::text(qsizetype i) const
     return text;
 }
 
-bool ChatLogRecords::Segment::append(quint32 chat, double timeStamp, quint8 flags, QStringView text)
+// Makes room for a text of up to size bytes after start in the texts, and for one more record in the
+// columns, with the pages about to be written mapped ahead; false when the segment cannot index it.
+bool ChatLogRecords::Segment::prepare(qsizetype start, qsizetype size)
 {
-    const qsizetype start = texts_.size();
-    // Room for the narrow form; the UTF-8 one may need more, should the text need it.
-    if (start + text.size() > kMaxSegmentText)
+    if (start + size > kMaxSegmentText)
         return false;
-    flags &= kRecordFlags;
-    if (texts_.capacity() >= start + text.size()) {
-        detail::writeAhead(texts_.constData(), start, start + text.size(), texts_.capacity());
+    if (texts_.capacity() >= start + size) {
+        detail::writeAhead(texts_.constData(), start, start + size, texts_.capacity());
         // The columns in smaller steps: they keep their room after the load, mapped or not.
         const qsizetype n = chats_.size();
         if (n % kColumnBatch == 0 && chats_.capacity() > n) {
@@ -64,6 +64,36 @@ bool ChatLogRecords::Segment::append(quint32 chat, double timeStamp, quint8 flag
             detail::writeAhead(flags_.constData(), n, to, flags_.capacity(), kColumnStep);
         }
     }
+    return true;
+}
+
+void ChatLogRecords::Segment::addColumns(quint32 chat, double timeStamp, quint8 flags)
+{
+    chats_.append(chat);
+    flags_.append(char(flags));
+    stamps_.append(timeStamp);
+    textEnds_.append(quint32(texts_.size()));
+}
+
+bool ChatLogRecords::Segment::appendWindows1252(quint32 chat, double timeStamp, quint8 flags,
+                                                QByteArrayView text)
+{
+    const qsizetype start = texts_.size();
+    if (!prepare(start, text.size()))
+        return false;
+    texts_.resize(start + text.size());
+    std::memcpy(texts_.data() + start, text.data(), size_t(text.size()));
+    addColumns(chat, timeStamp, flags & kRecordFlags);
+    return true;
+}
+
+bool ChatLogRecords::Segment::append(quint32 chat, double timeStamp, quint8 flags, QStringView text)
+{
+    const qsizetype start = texts_.size();
+    // Room for the narrow form; the UTF-8 one may need more, should the text need it.
+    if (!prepare(start, text.size()))
+        return false;
+    flags &= kRecordFlags;
     texts_.resize(start + text.size());
     const qsizetype narrowed = detail::narrowWindows1252(text.utf16(), text.size(), texts_.data() + start);
     if (narrowed < text.size()) {
@@ -79,10 +109,7 @@ bool ChatLogRecords::Segment::append(quint32 chat, double timeStamp, quint8 flag
         detail::writeUtf8(text.utf16(), text.size(), to + sizeof units);
         flags |= WideText;
     }
-    chats_.append(chat);
-    flags_.append(char(flags));
-    stamps_.append(timeStamp);
-    textEnds_.append(quint32(texts_.size()));
+    addColumns(chat, timeStamp, flags);
     return true;
 }
 
@@ -165,20 +192,37 @@ qsizetype ChatLogRecords::chatIndex(const QString &name) const
     return found != nameIndex_.cend() ? qsizetype(*found) : -1;
 }
 
-void ChatLogRecords::appendRecord(quint32 chat, double timeStamp, quint8 flags, QStringView text)
+template <typename Text>
+void ChatLogRecords::appendTo(quint32 chat, double timeStamp, quint8 flags, Text text)
 {
     Q_ASSERT(chat < quint32(names_.size()));
-    if (!segments_.isEmpty() && segments_.last().append(chat, timeStamp, flags, text)) {
+    auto add = [&](Segment &segment) {
+        if constexpr (std::is_same_v<Text, QStringView>)
+            return segment.append(chat, timeStamp, flags, text);
+        else
+            return segment.appendWindows1252(chat, timeStamp, flags, text);
+    };
+    if (!segments_.isEmpty() && add(segments_.last())) {
         ++size_;
         return;
     }
     Segment fresh;
     fresh.reserve(std::exchange(reservedRecords_, 0), std::exchange(reservedText_, 0));
-    if (!fresh.append(chat, timeStamp, flags, text))
+    if (!add(fresh))
         throw std::bad_alloc(); // a single text beyond what a segment can index
     segments_.append(std::move(fresh));
     starts_.append(size_);
     ++size_;
+}
+
+void ChatLogRecords::appendRecord(quint32 chat, double timeStamp, quint8 flags, QStringView text)
+{
+    appendTo(chat, timeStamp, flags, text);
+}
+
+void ChatLogRecords::appendRecord(quint32 chat, double timeStamp, quint8 flags, QByteArrayView windows1252)
+{
+    appendTo(chat, timeStamp, flags, windows1252);
 }
 
 void ChatLogRecords::append(const ChatLine &record)

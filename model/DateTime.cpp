@@ -1,5 +1,7 @@
 #include "DateTime.h"
 
+#include <QVarLengthArray>
+
 #include <cmath>
 #include <cstring>
 
@@ -183,12 +185,21 @@ bool scanTime(Scanner &sc, int *seconds)
     return true;
 }
 
-bool parseCommonForm(QStringView t, double *days, DateCache *cache)
+inline char16_t unitOf(QStringView t, qsizetype k)
+{
+    return t.utf16()[k];
+}
+inline char16_t unitOf(QByteArrayView t, qsizetype k)
+{
+    return static_cast<unsigned char>(t.data()[k]);
+}
+
+template <typename View> bool parseCommonForm(View t, double *days, DateCache *cache)
 {
     // MM/dd/yyyy HH:mm:ss
     static const char kShape[] = "00/00/0000 00:00:00";
     for (int k = 0; k < 19; ++k) {
-        const char16_t c = t[k].unicode();
+        const char16_t c = unitOf(t, k);
         if (kShape[k] == '0') {
             if (c < u'0' || c > u'9')
                 return false;
@@ -196,7 +207,7 @@ bool parseCommonForm(QStringView t, double *days, DateCache *cache)
             return false;
         }
     }
-    auto two = [&](int k) { return digit(t[k]) * 10 + digit(t[k + 1]); };
+    auto two = [&](int k) { return (unitOf(t, k) - u'0') * 10 + (unitOf(t, k + 1) - u'0'); };
     const int month = two(0), day = two(3), year = two(6) * 100 + two(8);
     const int hour = two(11), minute = two(14), second = two(17);
     if (!dateValid(year, month, day) || hour > 23 || minute > 59 || second > 59)
@@ -213,6 +224,21 @@ bool parseCommonForm(QStringView t, double *days, DateCache *cache)
     }
     *days = makeDateTime(cache->serial, hour * 3600 + minute * 60 + second);
     return true;
+}
+
+// "HH:mm:ss" at t as seconds of the day, or -1.
+int commonTimeOfDay(const char *t)
+{
+    auto two = [](const char *at) {
+        const unsigned a = unsigned(static_cast<unsigned char>(at[0]) - '0');
+        const unsigned b = unsigned(static_cast<unsigned char>(at[1]) - '0');
+        return a <= 9 && b <= 9 ? int(a * 10 + b) : -1;
+    };
+    const int hour = two(t), minute = two(t + 3), second = two(t + 6);
+    if (t[2] != ':' || t[5] != ':' || hour < 0 || minute < 0 || second < 0 || hour > 23 || minute > 59 ||
+        second > 59)
+        return -1;
+    return hour * 3600 + minute * 60 + second;
 }
 
 } // namespace
@@ -251,6 +277,38 @@ bool parseTimestamp(QStringView text, double *days, DateCache *cache)
         return false;
     *days = makeDateTime(serial, seconds);
     return true;
+}
+
+bool parseTimestamp(QByteArrayView text, double *days, DateCache *cache)
+{
+    if (text.size() == 19) {
+        const char *t = text.data();
+        // The lines of a log come day after day: the same date as the last costs its time alone.
+        if (cache && cache->bytesKey == cache->key && cache->key >= 0 && t[10] == ' ' &&
+            std::memcmp(t, cache->dateBytes, sizeof cache->dateBytes) == 0) {
+            const int seconds = commonTimeOfDay(t + 11);
+            if (seconds >= 0) {
+                *days = makeDateTime(cache->serial, seconds);
+                return true;
+            }
+        }
+        if (parseCommonForm(text, days, cache)) {
+            if (cache) {
+                std::memcpy(cache->dateBytes, t, sizeof cache->dateBytes);
+                cache->bytesKey = cache->key;
+            }
+            return true;
+        }
+    }
+    // Every character of a timestamp is ASCII: a byte above it is a character that no form holds.
+    QVarLengthArray<char16_t, 64> wide(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text.data()[i]);
+        if (byte > 0x7F)
+            return false;
+        wide[i] = byte;
+    }
+    return parseTimestamp(QStringView(wide.data(), wide.size()), days, cache);
 }
 
 void TimestampFormatter::formatTo(double days, char16_t *out)

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QStringView>
 
 #include <bit>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -44,6 +46,24 @@ template <typename Char> inline const Char *findLineEnd(const Char *p, const Cha
     return p;
 }
 
+// Whether every byte of bytes is below 0x80.
+inline bool isAscii(QByteArrayView bytes)
+{
+    const char *p = bytes.data(), *end = p + bytes.size();
+#if defined(__SSE2__)
+    while (end - p >= 16) {
+        if (_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p))))
+            return false;
+        p += 16;
+    }
+#endif
+    for (; p < end; ++p) {
+        if (static_cast<unsigned char>(*p) > 0x7F)
+            return false;
+    }
+    return true;
+}
+
 // The last CR or LF byte in [begin, end), or nullptr; as findLineEnd, for encodings of single bytes.
 inline const char *findLastLineEnd(const char *begin, const char *end)
 {
@@ -76,29 +96,33 @@ public:
     // characters they took, line ends included. The next call's text must begin with the characters
     // not taken, unchanged, then the new ones: those are not searched again, so that a line of any
     // length costs one scan however many pieces it spans. With atEnd the text's end ends a last line.
-    template <typename OnLine> qsizetype feed(const char16_t *text, qsizetype size, bool atEnd, OnLine &&line)
+    // Text is decoded (char16_t, lines handed on as QStringView) or the bytes of an encoding in which CR
+    // and LF are bytes of their own (char, lines handed on as QByteArrayView).
+    template <typename Char, typename OnLine>
+    qsizetype feed(const Char *text, qsizetype size, bool atEnd, OnLine &&line)
     {
+        using View = std::conditional_t<sizeof(Char) == 1, QByteArrayView, QStringView>;
         qsizetype start = 0;
         if (afterCr_ && size > 0) {
             afterCr_ = false; // nothing was left over after the CR: text[0] is the next character
-            if (text[0] == u'\n')
+            if (text[0] == Char('\n'))
                 start = 1;
         }
         for (qsizetype i = std::max(scanned_, start); i < size; ++i) {
             i = findLineEnd(text + i, text + size) - text;
             if (i == size)
                 break;
-            line(QStringView(text + start, i - start));
-            if (text[i] == u'\r') {
+            line(View(text + start, i - start));
+            if (text[i] == Char('\r')) {
                 if (i + 1 == size)
                     afterCr_ = true;
-                else if (text[i + 1] == u'\n')
+                else if (text[i + 1] == Char('\n'))
                     ++i;
             }
             start = i + 1;
         }
         if (atEnd && start < size) {
-            line(QStringView(text + start, size - start));
+            line(View(text + start, size - start));
             start = size;
         }
         scanned_ = size - start;

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "ChatNameTable.h"
+#include "CodePage1252.h"
 #include "LineParser.h"
 #include "LineReader.h"
 #include "TextCodec.h"
@@ -24,6 +25,55 @@ namespace modMain::detail {
 
 LoadResult failure(LoadStatus status, const QString &errorText);
 LoadResult fileCutShort(qint64 read, qint64 sizeAtOpen);
+
+// Whether the lines of a log in this encoding are split and classified on their bytes: those that hold
+// windows-1252 (where every byte is a character) or ASCII (a UTF-8 line without bytes above 0x7F).
+inline bool readsAsBytes(LogEncoding encoding)
+{
+#ifdef Q_OS_WIN
+    if (encoding == LogEncoding::Ansi)
+        return false; // the system's code page, which may have characters of two bytes
+#endif
+    return encoding == LogEncoding::Ansi || encoding == LogEncoding::Utf8;
+}
+
+// Chat names as the bytes of lines in windows-1252 hold them, each mapped to its index in a name table:
+// a name is decoded once, when its bytes are first seen.
+class ByteNameIndex {
+public:
+    ByteNameIndex() { std::fill(std::begin(recent_), std::end(recent_), -1); }
+
+    // The index of name's bytes; addName(QStringView) interns the decoded name when they are new.
+    template <typename AddName> quint32 intern(QByteArrayView name, AddName &&addName)
+    {
+        // Most lines find their name among the recent ones, by a cheap mix of its length and ends.
+        const qsizetype slot = name.isEmpty() ? 0
+                                              : (name.size() * 7 + static_cast<unsigned char>(name.front()) +
+                                                 static_cast<unsigned char>(name.back()) * 3) %
+                                                    kRecent;
+        const qint64 known = recent_[slot];
+        if (known >= 0 && QByteArrayView(keys_[known]) == name)
+            return values_[known];
+        auto it = index_.constFind(QByteArray::fromRawData(name.data(), name.size()));
+        if (it == index_.cend()) {
+            QString decoded(name.size(), Qt::Uninitialized);
+            widenWindows1252(name.data(), name.size(), reinterpret_cast<char16_t *>(decoded.data()));
+            keys_.append(name.toByteArray());
+            values_.append(addName(decoded));
+            it = index_.insert(keys_.last(), quint32(keys_.size() - 1));
+        }
+        recent_[slot] = *it;
+        return values_[*it];
+    }
+
+private:
+    static constexpr qsizetype kRecent = 61;
+
+    QList<QByteArray> keys_;           // every name's bytes seen, in order
+    QList<quint32> values_;            // the table's index of each
+    QHash<QByteArray, quint32> index_; // a name's bytes to its place in keys_
+    qint64 recent_[kRecent];
+};
 
 // Builds the records of one log, or of one part of a file, apart from any loaded one, so that a failed
 // load changes nothing.
@@ -42,10 +92,22 @@ public:
         } else {
             chat = intern(shape.chatName);
         }
-        const quint8 flags = (shape.kind == LineKind::Channel ? ChatLogRecords::Channel : 0) |
-                             (shape.kind == LineKind::Tell ? ChatLogRecords::Tell : 0) |
-                             (shape.isGameFeedback ? ChatLogRecords::GameFeedback : 0);
-        records_.appendRecord(chat, shape.timeStamp, flags, line.sliced(shape.textStart));
+        records_.appendRecord(chat, shape.timeStamp, flagsOf(shape), line.sliced(shape.textStart));
+    }
+
+    // The same for the bytes of a line in windows-1252 (or ASCII): its text is kept as it stands.
+    void addBytes(QByteArrayView line, qint64 /*number*/)
+    {
+        const ByteLineShape shape = shapeOfBytes(line, &dates_);
+        quint32 chat = 0;
+        if (shape.kind == LineKind::Public) {
+            if (publicIndex_ < 0)
+                publicIndex_ = qint64(intern(kPublicChatName));
+            chat = quint32(publicIndex_);
+        } else {
+            chat = byteNames_.intern(shape.chatName, [this](QStringView name) { return intern(name); });
+        }
+        records_.appendRecord(chat, shape.timeStamp, flagsOf(shape), line.sliced(shape.textStart));
     }
 
     // The bytes about to be read, when known: a line takes a few dozen of them and its text fewer.
@@ -64,6 +126,13 @@ public:
 private:
     static constexpr qint64 kBytesPerRecord = 48;
 
+    template <typename View> static quint8 flagsOf(const BasicLineShape<View> &shape)
+    {
+        return (shape.kind == LineKind::Channel ? ChatLogRecords::Channel : 0) |
+               (shape.kind == LineKind::Tell ? ChatLogRecords::Tell : 0) |
+               (shape.isGameFeedback ? ChatLogRecords::GameFeedback : 0);
+    }
+
     quint32 intern(QStringView name)
     {
         const quint32 index = names_.intern(name);
@@ -76,6 +145,7 @@ private:
     ChatLogRecords records_;
     DateCache dates_;
     ChatNameTable names_;
+    ByteNameIndex byteNames_;
     qint64 publicIndex_ = -1;
 };
 
@@ -116,8 +186,10 @@ private:
     qint64 total_ = 0;
 };
 
-// Reads source to its end and hands every record's line to sink.addLine, in order, with its number (from
-// 1, counting every line of the source, the header and empty ones too). Without encoding,
+// Reads source to its end and hands every record's line to the sink, in order, with its number (from
+// 1, counting every line of the source, the header and empty ones too): sink.addLine(QStringView, number)
+// the decoded line, or, when the sink has addBytes and the encoding allows (readsAsBytes), a line of
+// windows-1252 or ASCII bytes to sink.addBytes(QByteArrayView, number) undecoded. Without encoding,
 // the encoding is read from a byte-order mark at the start; with it, the bytes are a part of a file in
 // that encoding that starts at the start of a line, and withHeader says whether it is the file's first
 // part. afterRead(bytes) hears of every read and returns false to stop the load, which is then
@@ -126,15 +198,22 @@ template <typename Source, typename LineSink, typename AfterRead>
 LoadResult splitLines(Source &source, qsizetype readSize, const LogEncoding *encoding, bool withHeader,
                       LineSink &sink, AfterRead &&afterRead)
 {
+    constexpr bool kSinkTakesBytes = requires(QByteArrayView bytes)
+    {
+        sink.addBytes(bytes, qint64());
+    };
     readSize = std::max<qsizetype>(readSize, 1);
-    // Room for a whole byte-order mark even when reads are smaller than one.
-    QByteArray chunk(std::max<qsizetype>(readSize, 3), Qt::Uninitialized);
+    QByteArray chunk; // the reads while the text is decoded
     qsizetype filled = 0;
     // Decoded characters: the unfinished line of the previous chunk, then the new chunk.
     // A QString grows by realloc without filling its new room, so a line of any length costs no more
     // than its own characters: large blocks are moved by remapping pages, not by copying them.
     QString pending;
     qsizetype pendingSize = 0;
+    // Read as bytes, the unfinished line and the new bytes, read into it behind that line.
+    QByteArray pendingBytes;
+    bool asBytes = false;
+    bool readAll = false; // the last read found the end
     LineSplitter splitter;
     // The first line is the header; empty lines are no records.
     bool headerSeen = !withHeader;
@@ -146,36 +225,99 @@ LoadResult splitLines(Source &source, qsizetype readSize, const LogEncoding *enc
         else if (!text.isEmpty())
             sink.addLine(text, number);
     };
+    QString wideLine; // a UTF-8 line with more than ASCII, decoded
+    std::optional<LogDecoder> lineDecoder;
+    auto byteLine = [&](QByteArrayView bytes) {
+        if (!headerSeen || bytes.isEmpty() || !lineDecoder || isAscii(bytes)) {
+            if constexpr (kSinkTakesBytes) {
+                ++number;
+                if (!headerSeen)
+                    headerSeen = true;
+                else if (!bytes.isEmpty())
+                    sink.addBytes(bytes, number);
+            }
+            return;
+        }
+        // A decoder stops an unfinished sequence at a line end, so the line decoded with its line end
+        // (one character) reads as it does in the whole file; the last line of the file has none.
+        const bool withEnd =
+            !(readAll && bytes.data() + bytes.size() == pendingBytes.constData() + pendingSize);
+        const QByteArrayView decoded(bytes.data(), bytes.size() + (withEnd ? 1 : 0));
+        if (wideLine.size() < decoded.size() + 4)
+            wideLine.resize(decoded.size() + 4);
+        char16_t *text = reinterpret_cast<char16_t *>(wideLine.data());
+        line(QStringView(text, lineDecoder->decode(decoded, text, true) - (withEnd ? 1 : 0)));
+    };
     std::unique_ptr<LogDecoder> decoder;
-    if (encoding)
+    auto startBytes = [&](LogEncoding known) {
+        asBytes = kSinkTakesBytes && readsAsBytes(known);
+        if (asBytes && known == LogEncoding::Utf8)
+            lineDecoder.emplace(known);
+    };
+    if (encoding) {
         decoder = std::make_unique<LogDecoder>(*encoding);
+        startBytes(*encoding);
+    }
+    if (!asBytes) {
+        // Room for a whole byte-order mark even when reads are smaller than one.
+        chunk.resize(std::max<qsizetype>(readSize, 3));
+    }
 
     for (;;) {
-        const qint64 got = source.read(chunk.data() + filled, std::min(readSize, chunk.size() - filled));
+        // As bytes, reads go straight behind the unfinished line.
+        if (asBytes && pendingBytes.size() < pendingSize + readSize)
+            pendingBytes.resize(pendingSize + readSize);
+        char *const to = asBytes ? pendingBytes.data() + pendingSize : chunk.data() + filled;
+        const qint64 got = source.read(to, asBytes ? readSize : std::min(readSize, chunk.size() - filled));
         if (got < 0)
             return failure(LoadStatus::FileError, source.errorString());
         if (!afterRead(got))
             return failure(LoadStatus::Cancelled, QString());
         const bool atEnd = got == 0;
-        filled += got;
-        QByteArrayView bytes(chunk.constData(), filled);
-        if (!decoder) {
-            if (filled < 3 && !atEnd)
-                continue; // the encoding is known once a mark could have been seen whole
-            qsizetype mark = 0;
-            decoder = std::make_unique<LogDecoder>(detectEncoding(bytes, &mark));
-            bytes = bytes.sliced(mark);
+        readAll = atEnd;
+        if (!asBytes) {
+            filled += got;
+            QByteArrayView bytes(chunk.constData(), filled);
+            if (!decoder) {
+                if (filled < 3 && !atEnd)
+                    continue; // the encoding is known once a mark could have been seen whole
+                qsizetype mark = 0;
+                const LogEncoding found = detectEncoding(bytes, &mark);
+                decoder = std::make_unique<LogDecoder>(found);
+                bytes = bytes.sliced(mark);
+                startBytes(found);
+                if (asBytes) {
+                    // The bytes of this first read are the start of the unfinished line.
+                    pendingBytes = bytes.toByteArray();
+                    pendingSize = 0;
+                    filled = 0;
+                }
+            }
+            if (!asBytes) {
+                filled = 0;
+                if (pending.size() < pendingSize + bytes.size() + 4)
+                    pending.resize(pendingSize + bytes.size() + 4);
+                char16_t *text = reinterpret_cast<char16_t *>(pending.data());
+                pendingSize += decoder->decode(bytes, text + pendingSize, atEnd);
+                const qsizetype used = splitter.feed(text, pendingSize, atEnd, line);
+                // Only the unfinished line moves, and only when lines ended before it: it then began
+                // within this chunk, so the move is never longer than a chunk.
+                if (used > 0) {
+                    std::memmove(text, text + used, (pendingSize - used) * sizeof(char16_t));
+                    pendingSize -= used;
+                }
+                if (atEnd)
+                    break;
+                continue;
+            }
+            pendingSize += pendingBytes.size(); // what the first read brought
+        } else {
+            pendingSize += got;
         }
-        filled = 0;
-        if (pending.size() < pendingSize + bytes.size() + 4)
-            pending.resize(pendingSize + bytes.size() + 4);
-        char16_t *text = reinterpret_cast<char16_t *>(pending.data());
-        pendingSize += decoder->decode(bytes, text + pendingSize, atEnd);
-        const qsizetype used = splitter.feed(text, pendingSize, atEnd, line);
-        // Only the unfinished line moves, and only when lines ended before it: it then began within
-        // this chunk, so the move is never longer than a chunk.
+        char *bytes = pendingBytes.data();
+        const qsizetype used = splitter.feed(static_cast<const char *>(bytes), pendingSize, atEnd, byteLine);
         if (used > 0) {
-            std::memmove(text, text + used, (pendingSize - used) * sizeof(char16_t));
+            std::memmove(bytes, bytes + used, size_t(pendingSize - used));
             pendingSize -= used;
         }
         if (atEnd)

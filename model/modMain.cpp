@@ -12,31 +12,31 @@ constexpr QStringView kFeedbackTexts[] = {
     u"You have received",
 };
 
-QStringView trimSpaces(QStringView s)
+template <typename View> View trimSpaces(View s)
 {
     qsizetype b = 0, e = s.size();
-    while (b < e && s[b] == u' ')
+    while (b < e && unitAt(s, b) == u' ')
         ++b;
-    while (e > b && s[e - 1] == u' ')
+    while (e > b && unitAt(s, e - 1) == u' ')
         --e;
     return s.sliced(b, e - b);
 }
 
 // The chat of the line from the working text (the line after its timestamp) on.
-LineShape shapeAfterTimestamp(QStringView line, LineShape shape)
+template <typename View> BasicLineShape<View> shapeAfterTimestamp(View line, BasicLineShape<View> shape)
 {
-    const QStringView work = line.sliced(shape.textStart);
-    const QStringView trimmed = trimSpaces(work);
+    const View work = line.sliced(shape.textStart);
+    const View trimmed = trimSpaces(work);
     if (trimmed.isEmpty())
         return shape; // nothing after the timestamp: a public line
 
-    if (trimmed.front() == u'[') {
+    if (unitAt(trimmed, 0) == u'[') {
         shape.kind = LineKind::Channel;
         // The first "[" of the working text is the one that opens the trimmed text.
         const qsizetype cOpen = findChar(work, u'[');
         const qsizetype cClose = findChar(work, u']', cOpen + 1);
         if (cClose >= 0) {
-            const QStringView channel = work.sliced(cOpen + 1, cClose - cOpen - 1);
+            const View channel = work.sliced(cOpen + 1, cClose - cOpen - 1);
             // The name ends at the first ":" from the channel text's second character on.
             const qsizetype colon = findChar(channel, u':', 1);
             if (colon >= 0)
@@ -49,23 +49,23 @@ LineShape shapeAfterTimestamp(QStringView line, LineShape shape)
     const qsizetype s1 = findChar(trimmed, u' ');
     const qsizetype s2 = s1 >= 0 ? findChar(trimmed, u' ', s1 + 1) : -1;
     if (s2 >= 0) {
-        const QStringView token1 = trimmed.sliced(s1 + 1, s2 - s1 - 1);
-        if (same(token1, u"tell")) {
+        const View token1 = trimmed.sliced(s1 + 1, s2 - s1 - 1);
+        if (isText(token1, u"tell")) {
             const qsizetype s3 = findChar(trimmed, u' ', s2 + 1);
-            const QStringView token2 = trimmed.sliced(s2 + 1, (s3 >= 0 ? s3 : trimmed.size()) - s2 - 1);
+            const View token2 = trimmed.sliced(s2 + 1, (s3 >= 0 ? s3 : trimmed.size()) - s2 - 1);
             if (!token2.isEmpty()) { // a tell to nobody is read as a public line
                 shape.kind = LineKind::Tell;
                 shape.chatName = token2.chopped(1);
                 return shape;
             }
-        } else if (same(token1, u"tells")) {
+        } else if (isText(token1, u"tells")) {
             shape.kind = LineKind::Tell;
             shape.chatName = trimmed.first(s1);
             return shape;
         }
     }
 
-    if (trimmed.front() == u'Y') { // all three feedback texts begin so
+    if (unitAt(trimmed, 0) == u'Y') { // all three feedback texts begin so
         for (QStringView feedback : kFeedbackTexts) {
             if (beginsWith(trimmed, feedback)) {
                 shape.isGameFeedback = true;
@@ -76,17 +76,15 @@ LineShape shapeAfterTimestamp(QStringView line, LineShape shape)
     return shape;
 }
 
-} // namespace
-
-LineShape shapeOfLine(QStringView line, DateCache *cache)
+template <typename View> BasicLineShape<View> shapeOf(View line, DateCache *cache)
 {
-    LineShape shape;
+    BasicLineShape<View> shape;
 
     // Nearly every line opens with "[MM/dd/yyyy HH:mm:ss]". When that stamp parses, its brackets are
     // the first "[" and the first "]" after it (a stamp that parses holds neither), so no search is
     // needed.
     constexpr qsizetype kStampEnd = 20;
-    if (line.size() > kStampEnd && line[0] == u'[' && line[kStampEnd] == u']' &&
+    if (line.size() > kStampEnd && unitAt(line, 0) == u'[' && unitAt(line, kStampEnd) == u']' &&
         parseTimestamp(line.sliced(1, kStampEnd - 1), &shape.timeStamp, cache)) {
         shape.textStart = kStampEnd + 1;
         return shapeAfterTimestamp(line, shape);
@@ -107,6 +105,18 @@ LineShape shapeOfLine(QStringView line, DateCache *cache)
     }
 
     return shapeAfterTimestamp(line, shape);
+}
+
+} // namespace
+
+LineShape shapeOfLine(QStringView line, DateCache *cache)
+{
+    return shapeOf(line, cache);
+}
+
+ByteLineShape shapeOfBytes(QByteArrayView line, DateCache *cache)
+{
+    return shapeOf(line, cache);
 }
 
 } // namespace detail

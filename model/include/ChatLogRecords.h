@@ -62,6 +62,9 @@ public:
     private:
         friend class ChatLogRecords;
         bool append(quint32 chat, double timeStamp, quint8 flags, QStringView text);
+        bool appendWindows1252(quint32 chat, double timeStamp, quint8 flags, QByteArrayView text);
+        bool prepare(qsizetype start, qsizetype size);
+        void addColumns(quint32 chat, double timeStamp, quint8 flags);
         void removeLast();
         void reserve(qsizetype records, qsizetype textBytes);
         void squeeze();
@@ -152,6 +155,8 @@ public:
     // Adds a record from its parts, for readers that parse lines themselves; chat must index the table.
     // The WideText flag is ignored: how the text is kept is decided here.
     void appendRecord(quint32 chat, double timeStamp, quint8 flags, QStringView text);
+    // The same with the text's bytes in windows-1252, kept as they are.
+    void appendRecord(quint32 chat, double timeStamp, quint8 flags, QByteArrayView windows1252);
 
     // The columns in file order, for readers that want a few fields of many records.
     qsizetype segmentCount() const { return segments_.size(); }
@@ -166,6 +171,7 @@ public:
 
 private:
     ChatLine record(const Segment &segment, qsizetype i) const;
+    template <typename Text> void appendTo(quint32 chat, double timeStamp, quint8 flags, Text text);
 
     QList<Segment> segments_;
     QList<qsizetype> starts_; // the index of each segment's first record

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -25,8 +26,14 @@ double makeDateTime(qint64 daySerial, int secondsOfDay);
 struct DateCache {
     int key = -1;
     qint64 serial = 0;
+    // The bytes of that date as the last timestamp in bytes wrote it, while bytesKey is key.
+    char dateBytes[10] = {};
+    int bytesKey = -1;
 };
 bool parseTimestamp(QStringView text, double *days, DateCache *cache = nullptr);
+// The same for the bytes of a timestamp in an encoding that holds ASCII characters as themselves in one
+// byte each (windows-1252, UTF-8): a byte above 0x7F is a character no timestamp holds.
+bool parseTimestamp(QByteArrayView text, double *days, DateCache *cache = nullptr);
 
 // Formats timestamps as "MM/dd/yyyy HH:mm:ss" (19 characters), rounded to the nearest second. Keeps the
 // date text of the last day it formatted, so a chat's lines, which come day after day, mostly cost the
