@@ -7,12 +7,8 @@
 
 namespace chatlogcli {
 
-ReadOutcome readLog(const Terminal &terminal, QFile &file, const QString &shown, const LineSink &sink,
-                    const QStringList &onlyChats, const std::atomic<bool> *stop, const QString &textContains)
+ReadOutcome readOutcome(const Terminal &terminal, const modMain::LoadResult &result, const QString &shown)
 {
-    modMain::LoadOptions options;
-    options.cancel = stop;
-    const modMain::LoadResult result = modMain::readLogLines(file, options, sink, onlyChats, textContains);
     switch (result.status) {
     case modMain::LoadStatus::Loaded:
         return ReadOutcome::Read;
@@ -30,10 +26,17 @@ ReadOutcome readLog(const Terminal &terminal, QFile &file, const QString &shown,
     return ReadOutcome::Failed;
 }
 
-bool readWholeLog(const Terminal &terminal, QFile &file, const QString &path, const LineSink &sink,
-                  const QStringList &onlyChats, const std::atomic<bool> *stop)
+ReadOutcome readLog(const Terminal &terminal, QFile &file, const QString &shown, const LineSink &sink,
+                    const QStringList &onlyChats, const std::atomic<bool> *stop, const QString &textContains)
 {
-    switch (readLog(terminal, file, shownName(path), sink, onlyChats, stop)) {
+    modMain::LoadOptions options;
+    options.cancel = stop;
+    return readOutcome(terminal, modMain::readLogLines(file, options, sink, onlyChats, textContains), shown);
+}
+
+bool wholeLogRead(const Terminal &terminal, ReadOutcome outcome, const QString &path)
+{
+    switch (outcome) {
     case ReadOutcome::Read:
     case ReadOutcome::Stopped:
         return true;
@@ -44,6 +47,12 @@ bool readWholeLog(const Terminal &terminal, QFile &file, const QString &path, co
         break;
     }
     return false;
+}
+
+bool readWholeLog(const Terminal &terminal, QFile &file, const QString &path, const LineSink &sink,
+                  const QStringList &onlyChats, const std::atomic<bool> *stop)
+{
+    return wholeLogRead(terminal, readLog(terminal, file, shownName(path), sink, onlyChats, stop), path);
 }
 
 bool openOrSay(const Terminal &terminal, QFile &file, const QString &path)

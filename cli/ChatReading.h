@@ -24,6 +24,9 @@ using LineSink = std::function<void(const modMain::LogLine &)>;
 
 enum class ReadOutcome { Read, NoLines, Failed, Stopped };
 
+// What a read's result means for a command; a failure is reported in one line naming the log as shown.
+ReadOutcome readOutcome(const Terminal &terminal, const modMain::LoadResult &result, const QString &shown);
+
 // Reads one opened log to its end, handing its lines (only those of onlyChats when given, and only those
 // that may hold textContains when given) to sink; raising stop ends the read early. A failure is
 // reported in one line naming the log as shown.
@@ -35,6 +38,9 @@ ReadOutcome readLog(const Terminal &terminal, QFile &file, const QString &shown,
 // be read or held none, which has been reported.
 bool readWholeLog(const Terminal &terminal, QFile &file, const QString &path, const LineSink &sink,
                   const QStringList &onlyChats = {}, const std::atomic<bool> *stop = nullptr);
+
+// Whether a log read as show and list want it (whole, with chat lines) was; says why not.
+bool wholeLogRead(const Terminal &terminal, ReadOutcome outcome, const QString &path);
 
 // Opens the log a command line names (LogFiles.h); false when it cannot, which has been reported.
 bool openOrSay(const Terminal &terminal, QFile &file, const QString &path);

@@ -1,35 +1,22 @@
 // list: one row per chat of a log, with its number of lines and its first and last timestamp.
 
-#include "ChatNameTable.h"
 #include "ChatReading.h"
 #include "CommandTable.h"
+#include "LogFiles.h"
 
 namespace chatlogcli {
 namespace {
 
-enum KindBit : unsigned { KindChannel = 1, KindTell = 2, KindPublic = 4 };
-
-struct ChatSummary {
-    qsizetype lines = 0;
-    double first = 0.0; // 0: no line of the chat had a timestamp
-    double last = 0.0;
-    unsigned kinds = 0;
-};
-
-QString kindName(unsigned kinds)
+QString kindName(const modMain::ChatCount &chat)
 {
-    switch (kinds) {
-    case KindChannel:
-        return QStringLiteral("channel");
-    case KindTell:
-        return QStringLiteral("tell");
-    case KindPublic:
-        return QStringLiteral("public");
-    default:
+    if (chat.channel + chat.tell + chat.publicChat > 1) {
         // A name used both ways, say a channel and a player both called Orrik: the window shows them
         // as one chat, so the list does too, and says so rather than pick one.
         return QStringLiteral("mixed");
     }
+    return chat.channel ? QStringLiteral("channel")
+           : chat.tell  ? QStringLiteral("tell")
+                        : QStringLiteral("public");
 }
 
 QString timestamp(double days)
@@ -45,32 +32,21 @@ int listCommand(const Invocation &call)
     QFile file;
     if (!openOrSay(call.terminal, file, path))
         return ExitFailure;
-    modMain::ChatNameTable names;
-    QList<ChatSummary> chats;
-    const auto count = [&](const modMain::LogLine &line) {
-        const qsizetype index = names.intern(line.chatName);
-        if (index == chats.size())
-            chats.append(ChatSummary());
-        ChatSummary &chat = chats[index];
-        ++chat.lines;
-        chat.kinds |= line.isChannel ? KindChannel : line.isTell ? KindTell : KindPublic;
-        if (line.timeStamp != 0.0) {
-            if (chat.first == 0.0)
-                chat.first = line.timeStamp;
-            chat.last = line.timeStamp;
-        }
-    };
-    if (!readWholeLog(call.terminal, file, path, count))
+    // Counted on the machine's cores, the lines kept nowhere.
+    QStringList names;
+    QList<modMain::ChatCount> chats;
+    const modMain::LoadResult result = modMain::countChats(file, modMain::LoadOptions(), &names, &chats);
+    if (!wholeLogRead(call.terminal, readOutcome(call.terminal, result, shownName(path)), path))
         return ExitFailure;
 
     const bool withKind = call.isSet(call.options.kind);
     QString rows;
     for (qsizetype i = 0; i < chats.size(); ++i) {
         // The empty name stays an empty field.
-        rows += field(names.names()[i]) + u'\t' + QString::number(chats[i].lines) + u'\t' +
+        rows += field(names[i]) + u'\t' + QString::number(chats[i].lines) + u'\t' +
                 timestamp(chats[i].first) + u'\t' + timestamp(chats[i].last);
         if (withKind)
-            rows += u'\t' + kindName(chats[i].kinds);
+            rows += u'\t' + kindName(chats[i]);
         rows += QStringLiteral("\r\n");
     }
     return call.terminal.print(rows);

@@ -1,5 +1,7 @@
 // LoadChatLog on any file: the records are those of decoding the whole file in one go and parsing each
-// line on its own, and they are the same for any read size.
+// line on its own (the reference model, which never reads bytes as lines), and they are the same for any
+// read size and any number of parts read at once. Logs in windows-1252 and UTF-8 are split and parsed on
+// their bytes, so this holds that reader to the decoded one.
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -40,5 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_CHECK(pieces.status == whole.status);
         FUZZ_CHECK(reference::firstDifference(pieces.log, whole.log) < 0);
     }
+    // Parts cut where the input chooses: each starts at a line start searched for in the bytes.
+    modMain::LoadOptions inParts;
+    inParts.parts = 2 + last % 5;
+    inParts.readSize = 1 + last % 7;
+    const modMain::LoadResult parts = modMain::LoadChatLog(kPath, inParts);
+    FUZZ_CHECK(parts.status == whole.status);
+    FUZZ_CHECK(reference::firstDifference(parts.log, whole.log) < 0);
     return 0;
 }

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "LogReading.h"
+#include "ReadInParts.h"
 
 namespace modMain {
 namespace detail {
@@ -29,34 +29,11 @@ namespace {
 
 using detail::failure;
 
-// Reads a device from where it stands, as its own read() goes.
-class DeviceSource {
-public:
-    explicit DeviceSource(QIODevice &device) : device_(device) {}
-    qint64 read(char *to, qsizetype size) { return device_.read(to, size); }
-    QString errorString() const { return device_.errorString(); }
-
-private:
-    QIODevice &device_;
-};
-
 // The records of the device's lines, in one pass from where it stands, on this thread.
 LoadResult readLog(QIODevice &file, const LoadOptions &options)
 {
     detail::LogBuilder builder;
-    qsizetype readSize = options.readSize;
-    if (!file.isSequential()) {
-        const qint64 size = file.size() - file.pos();
-        builder.expect(size);
-        // A small log (a folder of them is read one after another) needs no buffer of a large one; a
-        // file that grows meanwhile is read on in reads of that size.
-        constexpr qint64 kSmallestRead = qint64(64) << 10;
-        readSize = qsizetype(std::min<qint64>(readSize, std::max(size + 1, kSmallestRead)));
-    }
-    detail::DevicePass pass(file, options);
-    DeviceSource source(file);
-    LoadResult result = detail::splitLines(source, readSize, nullptr, true, builder, pass);
-    result = pass.finish(std::move(result), builder.empty());
+    LoadResult result = detail::readInOneGo(file, options, builder);
     if (result.status == LoadStatus::Loaded) {
         result.log.ChatLog = builder.take();
         result.log.ChatNames = result.log.ChatLog.chatNames();

@@ -548,6 +548,58 @@ modMain::LoadResult loadInParts(const QString &path, int parts, qsizetype readSi
     return modMain::LoadChatLog(path, options);
 }
 
+QString describeCounts(const QStringList &names, const QList<modMain::ChatCount> &counts)
+{
+    QString text;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        text += QStringLiteral("%1 %2 %3 %4 %5%6%7\n")
+                    .arg(names[i])
+                    .arg(counts[i].lines)
+                    .arg(counts[i].first, 0, 'g', 17)
+                    .arg(counts[i].last, 0, 'g', 17)
+                    .arg(counts[i].channel)
+                    .arg(counts[i].tell)
+                    .arg(counts[i].publicChat);
+    return text;
+}
+
+// The chats of a loaded log counted record by record, as countChats counts them without keeping any.
+QString countsOf(const modMain::LoadedChatLog &log)
+{
+    QStringList names;
+    QList<modMain::ChatCount> counts;
+    for (const modMain::ChatLine &line : log.ChatLog) {
+        qsizetype i = names.indexOf(line.ChatName);
+        if (i < 0) {
+            i = names.size();
+            names.append(line.ChatName);
+            counts.append(modMain::ChatCount());
+        }
+        modMain::ChatCount &c = counts[i];
+        ++c.lines;
+        (line.IsChannel ? c.channel : line.IsTell ? c.tell : c.publicChat) = true;
+        if (line.TimeStamp != 0.0) {
+            c.first = c.first == 0.0 ? line.TimeStamp : c.first;
+            c.last = line.TimeStamp;
+        }
+    }
+    return describeCounts(names, counts);
+}
+
+QString countedChats(const QString &path, int parts, qsizetype readSize)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot open");
+    modMain::LoadOptions options;
+    options.parts = parts;
+    options.readSize = readSize;
+    QStringList names;
+    QList<modMain::ChatCount> counts;
+    modMain::countChats(file, options, &names, &counts);
+    return describeCounts(names, counts);
+}
+
 } // namespace
 
 void tst_Loader::partsGiveTheRecordsOfOneRead_data()
@@ -591,6 +643,7 @@ void tst_Loader::partsGiveTheRecordsOfOneRead()
             const modMain::LoadResult r = loadInParts(path, parts, readSize);
             QCOMPARE(r.status, whole.status);
             compareLogs(r.log, whole.log, qPrintable(QStringLiteral("%1 parts").arg(parts)));
+            QCOMPARE(countedChats(path, parts, readSize), countsOf(whole.log));
             if (QTest::currentTestFailed())
                 return;
         }

@@ -181,6 +181,22 @@ LoadResult readLogLines(QIODevice &device, const LoadOptions &options,
                         const std::function<void(const LogLine &)> &sink, const QStringList &onlyChats = {},
                         const QString &textContains = {});
 
+// What a log holds of each chat, counted without keeping its lines.
+struct ChatCount {
+    qsizetype lines = 0;
+    double first = 0.0; // the timestamps of its first and last line that has one; 0: none has
+    double last = 0.0;
+    bool channel = false; // the kinds of its lines: a name may be used more than one way
+    bool tell = false;
+    bool publicChat = false;
+};
+
+// Reads a log as LoadChatLog does, in parts at once where it can, and counts each chat's lines:
+// names in order of first appearance, counts beside them. The status is LoadChatLog's; unless Loaded,
+// both lists are empty.
+LoadResult countChats(QIODevice &device, const LoadOptions &options, QStringList *names,
+                      QList<ChatCount> *counts);
+
 } // namespace modMain
 
 Q_DECLARE_TYPEINFO(modMain::ChatLine, Q_RELOCATABLE_TYPE);
