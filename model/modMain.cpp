@@ -22,13 +22,13 @@ template <typename View> View trimSpaces(View s)
     return s.sliced(b, e - b);
 }
 
-// The chat of the line from the working text (the line after its timestamp) on.
-template <typename View> BasicLineShape<View> shapeAfterTimestamp(View line, BasicLineShape<View> shape)
+// The chat of the line from the working text (the line after its timestamp) on, into shape.
+template <typename View> void shapeAfterTimestamp(View line, BasicLineShape<View> &shape)
 {
     const View work = line.sliced(shape.textStart);
     const View trimmed = trimSpaces(work);
     if (trimmed.isEmpty())
-        return shape; // nothing after the timestamp: a public line
+        return; // nothing after the timestamp: a public line
 
     if (unitAt(trimmed, 0) == u'[') {
         shape.kind = LineKind::Channel;
@@ -42,7 +42,7 @@ template <typename View> BasicLineShape<View> shapeAfterTimestamp(View line, Bas
             if (colon >= 0)
                 shape.chatName = channel.first(colon);
         }
-        return shape;
+        return;
     }
 
     // Tokens 0 to 2 of the trimmed text split at single spaces; a tell needs at least three tokens.
@@ -56,12 +56,12 @@ template <typename View> BasicLineShape<View> shapeAfterTimestamp(View line, Bas
             if (!token2.isEmpty()) { // a tell to nobody is read as a public line
                 shape.kind = LineKind::Tell;
                 shape.chatName = token2.chopped(1);
-                return shape;
+                return;
             }
         } else if (isText(token1, u"tells")) {
             shape.kind = LineKind::Tell;
             shape.chatName = trimmed.first(s1);
-            return shape;
+            return;
         }
     }
 
@@ -73,7 +73,6 @@ template <typename View> BasicLineShape<View> shapeAfterTimestamp(View line, Bas
             }
         }
     }
-    return shape;
 }
 
 template <typename View> BasicLineShape<View> shapeOf(View line, DateCache *cache)
@@ -87,7 +86,8 @@ template <typename View> BasicLineShape<View> shapeOf(View line, DateCache *cach
     if (line.size() > kStampEnd && unitAt(line, 0) == u'[' && unitAt(line, kStampEnd) == u']' &&
         parseTimestamp(line.sliced(1, kStampEnd - 1), &shape.timeStamp, cache)) {
         shape.textStart = kStampEnd + 1;
-        return shapeAfterTimestamp(line, shape);
+        shapeAfterTimestamp(line, shape);
+        return shape;
     }
     // Timestamp: between the first "[" and the first "]" after it. A "]" without "[" still cuts the
     // line after it. A bracketed text that is no date is not a timestamp: the line is then read whole,
@@ -104,7 +104,8 @@ template <typename View> BasicLineShape<View> shapeOf(View line, DateCache *cach
         }
     }
 
-    return shapeAfterTimestamp(line, shape);
+    shapeAfterTimestamp(line, shape);
+    return shape;
 }
 
 } // namespace
