@@ -86,7 +86,7 @@ void LogImporter::showProgress()
         progress_->showNow();
 }
 
-void LogImporter::start(const Request &request)
+void LogImporter::start(const Request &request, modMain::ChatOrder order)
 {
     request_ = request;
     emit started();
@@ -105,7 +105,7 @@ void LogImporter::start(const Request &request)
         emit finished();
     });
     const bool follow = !request.logPath.isEmpty();
-    watcher_->setFuture(QtConcurrent::run(windowWorkers(), [files = request.files, follow, counters] {
+    watcher_->setFuture(QtConcurrent::run(windowWorkers(), [files = request.files, follow, counters, order] {
         modMain::LoadOptions options;
         options.cancel = &counters->cancel;
         options.progress = [&counters](qint64 done, qint64 total) {
@@ -122,6 +122,8 @@ void LogImporter::start(const Request &request)
             modMain::loadChatLogs(files, options, &outcome.failedPath, localfiles::openRegularFile, fileRead);
         if (outcome.result.status == modMain::LoadStatus::Loaded && !counters->cancel.load()) {
             modMain::summarizeChats(outcome.summaries, outcome.result.log.ChatLog);
+            outcome.rows = modMain::orderedChatNames(outcome.result.log, outcome.summaries, order);
+            outcome.rowsOrder = order;
             outcome.encoding = LogStatus::encodingOf(files);
         }
         return outcome;
