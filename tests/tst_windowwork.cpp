@@ -428,6 +428,16 @@ void tst_WindowWork::loadingSeveralLogs()
     QCOMPARE(joined.log.ChatLog.size(), 4);
     QCOMPARE(joined.log.ChatLog[3].Text, QStringLiteral(" [Trade: X] y"));
     QCOMPARE(modMain::loadChatLogs({empty, empty}).status, modMain::LoadStatus::NoLines);
+    // Many small logs, read several at once, join in their order all the same.
+    QStringList many, manyNames;
+    for (int i = 0; i < 64; ++i) {
+        many.append(dir.filePath(QStringLiteral("m%1.txt").arg(i)));
+        manyNames.append(QStringLiteral("Chatter%1").arg(i));
+        writeFile(many.last(), logOf(manyNames.last().toLatin1(), i % 3));
+    }
+    for (int i = 0; i < 64; i += 3)
+        manyNames.removeOne(QStringLiteral("Chatter%1").arg(i)); // no lines: no chat
+    QCOMPARE(modMain::loadChatLogs(many).log.ChatNames, manyNames);
 
     // Progress runs over all files, up to their whole size.
     qint64 last = 0, total = 0;
