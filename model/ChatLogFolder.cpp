@@ -153,10 +153,19 @@ LoadResult loadChatLogs(const QStringList &paths, const LoadOptions &options, QS
             case LoadStatus::OutOfMemory:
                 return failAt(paths[i], one.status, one.errorText);
             }
-            if (joined.status != LoadStatus::Loaded)
+            if (joined.status != LoadStatus::Loaded) {
                 joined = std::move(one);
-            else
+                // At most the names of every file to come, each looked up once.
+                qsizetype names = 0;
+                for (qsizetype j = i; j < attempted; ++j)
+                    names += results[size_t(j)].log.ChatNames.size();
+                // The loader leaves ChatNames sharing the records' table; it lets go while the table grows.
+                joined.log.ChatNames = QStringList();
+                joined.log.ChatLog.reserveNames(names);
+                joined.log.ChatNames = joined.log.ChatLog.chatNames();
+            } else {
                 joined.log.append(std::move(one.log));
+            }
             one = LoadResult();
         }
     } catch (const std::bad_alloc &) {
