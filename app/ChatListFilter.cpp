@@ -22,6 +22,8 @@ ChatListFilter::ChatListFilter(const Controls &controls, const ReaderState &stat
         controls_.filter->setFocus(Qt::ShortcutFocusReason);
         controls_.filter->selectAll();
     });
+    connect(controls_.list, &ChatListBox::rowsAdded, controls_.filter, &ChatFilterBox::filterRows);
+    connect(controls_.list, &ChatListBox::rowsFilled, this, &ChatListFilter::rowsFilled);
     for (qsizetype i = 0; i < controls_.orders.size(); ++i) {
         connect(controls_.orders[i], &QAction::triggered, this,
                 [this, i] { setOrder(modMain::ChatOrder(i)); });
@@ -34,6 +36,8 @@ void ChatListFilter::setOrder(modMain::ChatOrder order)
     if (order == order_)
         return;
     order_ = order;
+    if (listing_)
+        return; // the rows filling are put in this order once they are in
     const QList<QListWidgetItem *> selected = controls_.list->selectedItems();
     const QString chosen = selected.isEmpty() ? QString() : selected.first()->text();
     listAll();
@@ -41,10 +45,33 @@ void ChatListFilter::setOrder(modMain::ChatOrder order)
         choose(chosen);
 }
 
-void ChatListFilter::showLog(QList<modMain::ChatSummary> summaries)
+void ChatListFilter::showLog(std::shared_ptr<const modMain::LoadedChatLog> log,
+                             QList<modMain::ChatSummary> summaries, QStringList rows,
+                             modMain::ChatOrder rowsOrder)
 {
-    summaries_ = std::move(summaries);
-    listAll();
+    listing_ = std::move(log);
+    listingSummaries_ = std::move(summaries);
+    listingOrder_ = rowsOrder;
+    if (rowsOrder != order_) {
+        listingOrder_ = order_;
+        rows = modMain::orderedChatNames(*listing_, listingSummaries_, order_);
+    }
+    controls_.list->fillRows(std::move(rows));
+}
+
+void ChatListFilter::rowsFilled()
+{
+    if (!listing_)
+        return;
+    if (listingOrder_ != order_) { // Sort Chats was chosen while the rows filled
+        listingOrder_ = order_;
+        controls_.list->fillRows(modMain::orderedChatNames(*listing_, listingSummaries_, order_));
+        return;
+    }
+    summaries_ = std::move(listingSummaries_);
+    listingSummaries_.clear();
+    listing_.reset();
+    emit listed();
 }
 
 void ChatListFilter::listAll()

@@ -3,6 +3,9 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+
+#include <memory>
 
 #include "ChatSummary.h"
 
@@ -13,7 +16,8 @@ class QWidget;
 struct ReaderState;
 namespace modMain {
 struct FollowedNames;
-}
+struct LoadedChatLog;
+} // namespace modMain
 
 // What "List of Chats" shows and in what order: the loaded log's chats in the order of Sort Chats, the
 // rows that the filter box leaves in sight, and each row's tooltip (its lines and first and last time).
@@ -36,20 +40,27 @@ public:
     // Checks the order's menu item and lists the chats in that order, the selected one staying selected.
     void setOrder(modMain::ChatOrder order);
 
-    // A new log is in state: its chats are listed anew with summaries (as summarizeChats gives them),
-    // none selected, under the filter.
-    void showLog(QList<modMain::ChatSummary> summaries);
+    // A new log is coming: its chats are listed anew with summaries (as summarizeChats gives them),
+    // none selected, under the filter; rows are its names as orderedChatNames gives them in rowsOrder.
+    // A long list fills over several turns of the event loop; listed() follows once the rows are all in,
+    // for the window to put log in state. A new log while the rows fill replaces them.
+    void showLog(std::shared_ptr<const modMain::LoadedChatLog> log, QList<modMain::ChatSummary> summaries,
+                 QStringList rows, modMain::ChatOrder rowsOrder);
     // Follow Log changed the log: records from firstNew on are new (0: the summaries are made anew) and
     // names says which chats came or went. The rows follow in the order, where they are.
     void showFollowed(const modMain::FollowedNames &names, qsizetype firstNew);
     // Selects the row of name, scrolled into sight, as no click does; false when it is not listed.
     bool choose(const QString &name);
 
+signals:
+    void listed();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void listAll();
+    void rowsFilled();
     void insertByName(const QString &name);
     void moveToTopByLastLine(QList<qsizetype> chats, const QStringList &added);
     int rowOf(const QString &name) const;
@@ -58,4 +69,8 @@ private:
     const ReaderState &state_;
     QList<modMain::ChatSummary> summaries_; // indexed like the log's table of chat names
     modMain::ChatOrder order_ = modMain::ChatOrder::Appearance;
+    // The log whose rows are filling, with its summaries and the order of the rows.
+    std::shared_ptr<const modMain::LoadedChatLog> listing_;
+    QList<modMain::ChatSummary> listingSummaries_;
+    modMain::ChatOrder listingOrder_ = modMain::ChatOrder::Appearance;
 };

@@ -8,6 +8,20 @@ FileListBox::FileListBox(QObject *parent) : QObject(parent)
     setObjectName(QStringLiteral("flstFileName"));
 }
 
+bool FileListBox::canList(const QString &local, const QString &folder, Error *error)
+{
+    const QFileInfo info(local);
+    if (!info.exists() || !info.isDir()) {
+        *error = {76, QStringLiteral("Path not found: %1").arg(folder)};
+        return false;
+    }
+    if (!info.isReadable() || !QDir(local).isReadable()) {
+        *error = {75, QStringLiteral("Path/File access error: %1").arg(folder)};
+        return false;
+    }
+    return true;
+}
+
 bool FileListBox::setPath(const QString &folder, Error *error)
 {
     if (folder.isEmpty()) {
@@ -16,16 +30,9 @@ bool FileListBox::setPath(const QString &folder, Error *error)
         return true;
     }
     const QString local = toLocalPath ? toLocalPath(folder) : folder;
-    const QFileInfo info(local);
-    if (!info.exists() || !info.isDir()) {
-        *error = {76, QStringLiteral("Path not found: %1").arg(folder)};
+    if (!canList(local, folder, error))
         return false;
-    }
     QDir dir(local);
-    if (!info.isReadable() || !dir.isReadable()) {
-        *error = {75, QStringLiteral("Path/File access error: %1").arg(folder)};
-        return false;
-    }
 #ifdef Q_OS_WIN
     const QDir::SortFlags order = QDir::Unsorted;
     const QDir::Filters caseRule = {};

@@ -32,18 +32,16 @@ LogImporter::Request LogImporter::fileRequest(const QString &path)
 
 std::optional<LogImporter::Request> LogImporter::folderRequest(const QString &folder, QString *error)
 {
-    FileListBox list;
-    list.toLocalPath = platformpaths::toLocalPath;
+    const QString localFolder = platformpaths::toLocalPath(folder);
     FileListBox::Error listError;
-    if (folder.isEmpty() || !list.setPath(folder, &listError)) {
+    if (folder.isEmpty() || !FileListBox::canList(localFolder, folder, &listError)) {
         *error =
             QStringLiteral("Cannot read folder %1:\n%2.")
                 .arg(folder, folder.isEmpty() ? QStringLiteral("no folder chosen") : listError.description);
         return std::nullopt;
     }
-    const QString localFolder = platformpaths::toLocalPath(folder);
-    // Listed again by the rule the command line follows, and by the names' bytes: the file list's
-    // names, decoded by Qt, would not open a name that is not valid UTF-8.
+    // Listed by the rule the command line follows, and by the names' bytes: names decoded by Qt would
+    // not open a name that is not valid UTF-8.
     QStringList names;
     if (!localfiles::listFiles(localFolder, modMain::isSessionLogName, &names, &listError.description)) {
         *error = QStringLiteral("Cannot read folder %1:\n%2.").arg(folder, listError.description);
@@ -51,8 +49,10 @@ std::optional<LogImporter::Request> LogImporter::folderRequest(const QString &fo
     }
     modMain::sortSessionLogNames(names);
     QStringList files;
+    files.reserve(names.size());
+    const QDir dir(localFolder);
     for (const QString &name : std::as_const(names))
-        files.append(QDir(localFolder).filePath(name));
+        files.append(dir.filePath(name));
     if (files.isEmpty()) {
         *error = QStringLiteral("There are no chat logs (client_chat_log_*.txt) in %1.").arg(folder);
         return std::nullopt;
@@ -86,7 +86,7 @@ void LogImporter::showProgress()
         progress_->showNow();
 }
 
-void LogImporter::start(const Request &request)
+void LogImporter::start(const Request &request, modMain::ChatOrder order)
 {
     request_ = request;
     emit started();
@@ -105,7 +105,7 @@ void LogImporter::start(const Request &request)
         emit finished();
     });
     const bool follow = !request.logPath.isEmpty();
-    watcher_->setFuture(QtConcurrent::run(windowWorkers(), [files = request.files, follow, counters] {
+    watcher_->setFuture(QtConcurrent::run(windowWorkers(), [files = request.files, follow, counters, order] {
         modMain::LoadOptions options;
         options.cancel = &counters->cancel;
         options.progress = [&counters](qint64 done, qint64 total) {
@@ -113,16 +113,26 @@ void LogImporter::start(const Request &request)
             counters->total.store(total, std::memory_order_relaxed);
         };
         Outcome outcome;
-        // The follower starts where the load stopped, in the very file it read.
-        modMain::LogFileRead fileRead;
-        if (follow)
-            fileRead = [&outcome](QFile &file, const QString &path) { outcome.follower.emplace(path, file); };
+        QList<QByteArray> heads; // the first bytes of each file, which tell its encoding
+        heads.reserve(files.size());
+        modMain::LogFileRead fileRead = [&](QFile &file, const QString &path) {
+            // Read here, where the file is open, rather than by opening thousands of files again.
+            const qint64 at = file.pos();
+            if (file.seek(0))
+                heads.append(file.read(4));
+            file.seek(at);
+            // The follower starts where the load stopped, in the very file it read.
+            if (follow)
+                outcome.follower.emplace(path, file);
+        };
         // Only regular files are read: a FIFO in their place would hang the load.
         outcome.result =
             modMain::loadChatLogs(files, options, &outcome.failedPath, localfiles::openRegularFile, fileRead);
         if (outcome.result.status == modMain::LoadStatus::Loaded && !counters->cancel.load()) {
             modMain::summarizeChats(outcome.summaries, outcome.result.log.ChatLog);
-            outcome.encoding = LogStatus::encodingOf(files);
+            outcome.rows = modMain::orderedChatNames(outcome.result.log, outcome.summaries, order);
+            outcome.rowsOrder = order;
+            outcome.encoding = LogStatus::encodingOf(heads);
         }
         return outcome;
     }));

@@ -39,6 +39,9 @@ public:
         // Of a loaded log: what the list of chats tells of each chat, and the files' encoding.
         QList<modMain::ChatSummary> summaries;
         QString encoding;
+        // Its chat names in the order of the list of chats, as orderedChatNames gives them.
+        QStringList rows;
+        modMain::ChatOrder rowsOrder = modMain::ChatOrder::Appearance;
     };
 
     // The progress dialogs, when they come, are window's.
@@ -57,9 +60,9 @@ public:
     bool isRunning() const { return watcher_ != nullptr; }
     // Brings the running import's progress dialog up at once.
     void showProgress();
-    // Starts reading request on a worker thread; finished() follows. One import runs at a time: call
-    // only while none is running.
-    void start(const Request &request);
+    // Starts reading request on a worker thread, its chats put in order; finished() follows. One import
+    // runs at a time: call only while none is running.
+    void start(const Request &request, modMain::ChatOrder order);
     // The outcome of the import that has just finished; once, from the slot of finished().
     Outcome takeOutcome();
 

@@ -1,10 +1,8 @@
 #include "LogStatus.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QLocale>
 
-#include "LocalFiles.h"
 #include "TextCodec.h"
 
 namespace {
@@ -35,15 +33,10 @@ QString counted(qsizetype n, const char *one, const char *many)
 
 } // namespace
 
-QString LogStatus::encodingOf(const QStringList &files)
+QString LogStatus::encodingOf(const QList<QByteArray> &heads)
 {
     QString result;
-    for (const QString &path : files) {
-        QFile file;
-        QString error;
-        QByteArray head;
-        if (localfiles::openRegularFile(file, path, &error))
-            head = file.read(4);
+    for (const QByteArray &head : heads) {
         qsizetype mark = 0;
         const QString name = nameOf(modMain::detectEncoding(head, &mark));
         if (!result.isEmpty() && result != name)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -16,9 +18,10 @@ public:
     void showCounts(qsizetype lines, qsizetype chats);
     void showFollowing(bool following);
 
-    // The encoding of the log files as the status bar names it: each file's byte-order mark, or the
-    // log encoding without one; "mixed encodings" when they differ. Reads the first bytes of each file.
-    static QString encodingOf(const QStringList &files);
+    // The encoding of log files as the status bar names it, from heads, the first bytes of each file
+    // (four will do): each file's byte-order mark, or the log encoding without one; "mixed encodings"
+    // when they differ.
+    static QString encodingOf(const QList<QByteArray> &heads);
 
 private:
     void show();

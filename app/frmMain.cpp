@@ -61,6 +61,11 @@ bool namesFolder(const QString &folder)
 }
 } // namespace
 
+struct frmMain::ListedImport {
+    LogImporter::Outcome outcome;
+    std::shared_ptr<modMain::LoadedChatLog> log;
+};
+
 frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
 {
     setWindowTitle(kProgramName);
@@ -117,6 +122,7 @@ void frmMain::connectRooms()
     // Re-read when opened, so that logs imported by another window of the program show too.
     connect(mnuFile_RecentLogs, &QMenu::aboutToShow, this, [this] { fillRecentLogs(recentlogs::load()); });
     connect(importer_, &LogImporter::finished, this, &frmMain::finishImport);
+    connect(chatList_, &ChatListFilter::listed, this, &frmMain::takeListedLog);
     connect(follow_, &FollowSession::followingChanged, this, &frmMain::followingChanged);
     connect(follow_, &FollowSession::recordsRead, this, &frmMain::addFollowedRecords);
     connect(importer_, &LogImporter::started, search_, &SearchDock::stopSearch);
@@ -247,7 +253,7 @@ void frmMain::cmdImportFile_Click()
 void frmMain::importLog(const QString &path)
 {
     if (!refuseWhileImporting())
-        importer_->start(LogImporter::fileRequest(path));
+        importer_->start(LogImporter::fileRequest(path), chatList_->order());
 }
 
 void frmMain::mnuFile_OpenAllLogs_Click()
@@ -262,7 +268,7 @@ void frmMain::openAllLogs(const QString &folder)
     QString error;
     const std::optional<LogImporter::Request> request = LogImporter::folderRequest(folder, &error);
     if (request)
-        importer_->start(*request);
+        importer_->start(*request, chatList_->order());
     else
         showMessageBox(this, error, BoxStyle::Warning, QStringLiteral("Error"));
 }
@@ -274,7 +280,7 @@ QThreadPool *frmMain::workerPool()
 
 bool frmMain::isBusy() const
 {
-    return importer_->isRunning() || textJob_ || exporter_->isRunning();
+    return importer_->isRunning() || listing_ || textJob_ || exporter_->isRunning();
 }
 
 bool frmMain::refuseWhileImporting()
@@ -325,14 +331,26 @@ void frmMain::finishImport()
         return;
     }
 
+    // The chats are listed first, a slice of rows at a time for a long list; the log takes the place of
+    // the one on view once they are all in. An import that ends meanwhile wins.
+    if (listing_)
+        releaseInWorker(std::move(listing_->log));
+    listing_ = std::make_unique<ListedImport>(ListedImport{std::move(outcome), std::move(loaded)});
+    chatList_->showLog(listing_->log, std::move(listing_->outcome.summaries),
+                       std::move(listing_->outcome.rows), listing_->outcome.rowsOrder);
+}
+
+void frmMain::takeListedLog()
+{
+    const std::unique_ptr<ListedImport> listed = std::move(listing_);
+    LogImporter::Outcome &outcome = listed->outcome;
+    const LogImporter::Request &request = outcome.request;
     // A chat text still being built is of the log going out. Following goes with the log it was reading.
     dropTextJob(true);
     follow_->setFollower(std::move(outcome.follower));
     mnuOptionsFollowLog->setEnabled(follow_->canFollow());
-    releaseInWorker(std::exchange(state_.log, std::move(loaded)));
+    releaseInWorker(std::exchange(state_.log, std::move(listed->log)));
     search_->logReplaced(); // rows of the log gone out must not show
-    chatList_->showLog(
-        std::move(outcome.summaries)); // no choice of chat: the view stays until the user picks one
     status_->showLog(request.name, state_.log->ChatLog.size(), state_.log->ChatNames.size(),
                      outcome.encoding);
     cmdAddMergedChat->setEnabled(true);

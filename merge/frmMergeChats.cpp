@@ -41,6 +41,9 @@ void frmMergeChats::createControls()
     lstChatNames = new QListWidget(this);
     lstChatNames->setObjectName(QStringLiteral("lstChatNames"));
     lstChatNames->setSelectionMode(QAbstractItemView::MultiSelection);
+    // Every row is one line of text: the lists take the first row's size for all rather than measure
+    // each of thousands of names.
+    lstChatNames->setUniformItemSizes(true);
     // A long list is narrowed to the names holding the filter's text; a hidden row is never added by ">>".
     twips::setGeometry(lstChatNames, 120, 720, 2655, 1845);
     txtChatFilter = new ChatFilterBox(lstChatNames, this, true);
@@ -56,6 +59,7 @@ void frmMergeChats::createControls()
     lstMergedChatNames = new QListWidget(this);
     lstMergedChatNames->setObjectName(QStringLiteral("lstMergedChatNames"));
     lstMergedChatNames->setSelectionMode(QAbstractItemView::MultiSelection);
+    lstMergedChatNames->setUniformItemSizes(true);
     twips::setGeometry(lstMergedChatNames, 3600, 360, 2655, 2205);
 
     // Neither button is a default button, so Enter never applies by accident.

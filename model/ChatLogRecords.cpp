@@ -177,19 +177,25 @@ ChatLine ChatLogRecords::last() const
 
 quint32 ChatLogRecords::addChatName(const QString &name)
 {
-    const auto found = nameIndex_.constFind(name);
-    if (found != nameIndex_.cend())
-        return *found;
-    const auto index = quint32(names_.size());
-    names_.append(name);
-    nameIndex_.insert(name, index);
-    return index;
+    // One lookup a name: the slot of a new one comes back 0, since slots hold the index plus one.
+    quint32 &slot = nameIndex_[name];
+    if (slot == 0) {
+        names_.append(name);
+        slot = quint32(names_.size());
+    }
+    return slot - 1;
 }
 
 qsizetype ChatLogRecords::chatIndex(const QString &name) const
 {
     const auto found = nameIndex_.constFind(name);
-    return found != nameIndex_.cend() ? qsizetype(*found) : -1;
+    return found != nameIndex_.cend() ? qsizetype(*found) - 1 : -1;
+}
+
+void ChatLogRecords::reserveNames(qsizetype names)
+{
+    names_.reserve(names);
+    nameIndex_.reserve(names);
 }
 
 template <typename Text>

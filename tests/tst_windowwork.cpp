@@ -11,6 +11,8 @@
 #include <QTest>
 
 #include <cstdio>
+#include <functional>
+#include <utility>
 
 #include "ChatLogFolder.h"
 #include "RecentLogs.h"
@@ -89,6 +91,7 @@ private slots:
     void init() { recentlogs::save({}); }
     void cancelledImportLeavesEverythingAsItWas();
     void secondImportIsRefusedWhileOneRuns();
+    void longListOfChatsFillsOverTurns();
     void closingDuringAnImport();
     void largeChatTextComesFromAWorker();
     void newerChoiceOfChatWins();
@@ -164,6 +167,53 @@ void tst_WindowWork::secondImportIsRefusedWhileOneRuns()
     QCOMPARE(w.window.windowTitle(), QStringLiteral("client_chat_log_a.txt - Evenfall Chat Log Reader"));
     QVERIFY(!shownProgress(w));
     QVERIFY(!w.window.isBusy());
+}
+
+void tst_WindowWork::longListOfChatsFillsOverTurns()
+{
+    // More chats than the list takes in one turn of the event loop.
+    QTemporaryDir dir;
+    QByteArray many = kHeader;
+    QStringList names;
+    for (int i = 0; i < 45000; ++i) {
+        names.append(QStringLiteral("Chatter%1").arg(i));
+        many += "[06/14/2005 21:03:17] " + names.last().toLatin1() + " tells you: hi\r\n";
+    }
+    writeFile(dir.filePath(QStringLiteral("client_chat_log_a.txt")), many);
+    writeFile(dir.filePath(QStringLiteral("client_chat_log_b.txt")), logOf("Orrik"));
+    WindowDriver w;
+    w.import(dir.path(), QStringLiteral("client_chat_log_b.txt"));
+    auto *list = w.get<QListWidget>("lstChatNames");
+    int partial = 0;    // turns that ended with some of the rows in
+    bool early = false; // whether the window took the log in before its last row
+    bool orrikWhileFilling = false;
+    std::function<void()> meanwhile;
+    connect(list->model(), &QAbstractItemModel::rowsInserted, this, [&] {
+        if (list->count() == names.size())
+            return;
+        ++partial;
+        early = early || !w.window.isBusy() || w.window.state().log->ChatNames.size() == names.size();
+        orrikWhileFilling =
+            orrikWhileFilling || w.window.state().log->ChatNames == QStringList{QStringLiteral("Orrik")};
+        if (meanwhile)
+            QMetaObject::invokeMethod(this, std::exchange(meanwhile, nullptr), Qt::QueuedConnection);
+    });
+    w.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    QVERIFY(partial > 0);
+    QVERIFY(!early);
+    QVERIFY(orrikWhileFilling);
+    QCOMPARE(w.chatRows(), names);
+    QCOMPARE(w.window.state().log->ChatNames, names);
+    QCOMPARE(w.window.windowTitle(), QStringLiteral("client_chat_log_a.txt - Evenfall Chat Log Reader"));
+
+    // An import started while the rows come in wins, with no row of the other left.
+    meanwhile = [&] { w.window.openLog(dir.filePath(QStringLiteral("client_chat_log_b.txt"))); };
+    w.import(dir.path(), QStringLiteral("client_chat_log_a.txt"));
+    w.waitUntilIdle();
+    QVERIFY(!meanwhile);
+    QCOMPARE(w.chatRows(), QStringList{QStringLiteral("Orrik")});
+    QCOMPARE(w.window.state().log->ChatNames, QStringList{QStringLiteral("Orrik")});
+    QCOMPARE(w.window.windowTitle(), QStringLiteral("client_chat_log_b.txt - Evenfall Chat Log Reader"));
 }
 
 void tst_WindowWork::closingDuringAnImport()
@@ -378,6 +428,16 @@ void tst_WindowWork::loadingSeveralLogs()
     QCOMPARE(joined.log.ChatLog.size(), 4);
     QCOMPARE(joined.log.ChatLog[3].Text, QStringLiteral(" [Trade: X] y"));
     QCOMPARE(modMain::loadChatLogs({empty, empty}).status, modMain::LoadStatus::NoLines);
+    // Many small logs, read several at once, join in their order all the same.
+    QStringList many, manyNames;
+    for (int i = 0; i < 64; ++i) {
+        many.append(dir.filePath(QStringLiteral("m%1.txt").arg(i)));
+        manyNames.append(QStringLiteral("Chatter%1").arg(i));
+        writeFile(many.last(), logOf(manyNames.last().toLatin1(), i % 3));
+    }
+    for (int i = 0; i < 64; i += 3)
+        manyNames.removeOne(QStringLiteral("Chatter%1").arg(i)); // no lines: no chat
+    QCOMPARE(modMain::loadChatLogs(many).log.ChatNames, manyNames);
 
     // Progress runs over all files, up to their whole size.
     qint64 last = 0, total = 0;

@@ -26,6 +26,9 @@ public:
     // Points the list at folder and re-reads it. An empty folder gives an empty list. A folder that
     // does not exist or cannot be read leaves the list unchanged and returns the error.
     bool setPath(const QString &folder, Error *error);
+    // Whether local, the folder as the file system names it, is a folder that can be listed; if not,
+    // false with the error that setPath gives for folder.
+    static bool canList(const QString &local, const QString &folder, Error *error);
 
     QString path() const { return path_; }
     const QStringList &items() const { return items_; }

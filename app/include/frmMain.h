@@ -64,7 +64,7 @@ public:
     // does: in name order, which is the order of the sessions. All or nothing, like an import.
     void openAllLogs(const QString &folder);
 
-    // True while an import, a chat text or an export is under way on a worker thread.
+    // True while an import (its list of chats filling included), a chat text or an export is under way.
     bool isBusy() const;
 
     // The threads that the windows' work runs on: a pool of their own, since Qt's painting borrows
@@ -142,6 +142,7 @@ private:
     void connectRooms();
     // The import has ended: its outcome is reported, or the log it read is swapped in.
     void finishImport();
+    void takeListedLog();
     // After an import: the single chat on view, rebuilt from the new log on page 1 with its row
     // selected when the log has it; otherwise an empty view without page controls.
     void showChatOfNewLog();
@@ -186,6 +187,8 @@ private:
     ChatFinder *finder_ = nullptr;
     SearchDock *search_ = nullptr;
     ChatListFilter *chatList_ = nullptr;
+    struct ListedImport;
+    std::unique_ptr<ListedImport> listing_; // an import whose chats are being listed
     ChatExporter *exporter_ = nullptr;
     FolderBoxCheck *folderCheck_ = nullptr;
     std::unique_ptr<LogStatus> status_;

@@ -31,8 +31,10 @@ using LogFileRead = std::function<void(QFile &file, const QString &path)>;
 // in order of first appearance across them. A file without records adds nothing; NoLines only when
 // none has any. All or nothing, as LoadChatLog: the first file that cannot be opened or read, or that
 // does not fit into memory, fails the whole load, and *failedPath (when given) names it. Progress counts
-// the bytes of all files together; cancel is looked at between and within files. fileRead, when given,
-// is called after each file that was read without failure, records or not.
+// the bytes of all files together; cancel is looked at between and within files. Small files are read
+// several at once on the machine's cores: open may be called from other threads, and fileRead, when
+// given, is called from the thread that read the file, one call at a time, after each file that was read
+// without failure, records or not.
 LoadResult loadChatLogs(const QStringList &paths, const LoadOptions &options = {},
                         QString *failedPath = nullptr, const OpenLogFile &open = {},
                         const LogFileRead &fileRead = {});

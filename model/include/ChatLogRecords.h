@@ -151,6 +151,9 @@ public:
     quint32 addChatName(const QString &name);
     // The index of name in the table; -1 when no record has had it.
     qsizetype chatIndex(const QString &name) const;
+    // Room for this many chat names in all, when about known (logs joined one after another), so that
+    // the table does not grow step by step.
+    void reserveNames(qsizetype names);
 
     // Adds a record from its parts, for readers that parse lines themselves; chat must index the table.
     // The WideText flag is ignored: how the text is kept is decided here.
@@ -177,8 +180,8 @@ private:
     QList<qsizetype> starts_; // the index of each segment's first record
     qsizetype size_ = 0;
     QStringList names_;
-    QHash<QString, quint32> nameIndex_;
-    qsizetype reservedRecords_ = 0; // for the next segment
+    QHash<QString, quint32> nameIndex_; // a name's index in names_, plus one
+    qsizetype reservedRecords_ = 0;     // for the next segment
     qsizetype reservedText_ = 0;
 };
 
