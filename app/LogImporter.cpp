@@ -144,3 +144,22 @@ LogImporter::Outcome LogImporter::takeOutcome()
     outcome_.reset();
     return outcome;
 }
+
+QString LogImporter::problemOf(const Outcome &outcome)
+{
+    const Request &request = outcome.request;
+    const QString failed =
+        request.shownPath.isEmpty() ? QDir::toNativeSeparators(outcome.failedPath) : request.shownPath;
+    switch (outcome.cancelled ? modMain::LoadStatus::Cancelled : outcome.result.status) {
+    case modMain::LoadStatus::FileError:
+        return QStringLiteral("Cannot read file %1:\n%2.").arg(failed, outcome.result.errorText);
+    case modMain::LoadStatus::NoLines:
+        return QStringLiteral("Errors found withing chat log, unable to load.");
+    case modMain::LoadStatus::OutOfMemory:
+        return QStringLiteral("There is not enough memory to load file %1.").arg(failed);
+    case modMain::LoadStatus::Cancelled:
+    case modMain::LoadStatus::Loaded:
+        break;
+    }
+    return QString();
+}

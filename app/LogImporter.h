@@ -57,6 +57,10 @@ public:
     // listed or holds no logs.
     static std::optional<Request> folderRequest(const QString &folder, QString *error);
 
+    // What the user is told of an import that failed (a single file named as the user gave it, one of a
+    // folder as the file system names it); empty for one that loaded or was cancelled.
+    static QString problemOf(const Outcome &outcome);
+
     bool isRunning() const { return watcher_ != nullptr; }
     // Brings the running import's progress dialog up at once.
     void showProgress();

@@ -28,12 +28,12 @@
 #include "FollowSession.h"
 #include "FormTeardown.h"
 #include "LocalFiles.h"
+#include "LogChoice.h"
 #include "LogDrops.h"
 #include "LogImporter.h"
 #include "LogStatus.h"
 #include "MessageBoxes.h"
 #include "PlatformPaths.h"
-#include "RecentLogs.h"
 #include "SearchDock.h"
 #include "TextCodec.h"
 #include "Twips.h"
@@ -42,13 +42,8 @@
 #include "frmAbout.h"
 #include "frmGoToPage.h"
 #include "frmMergeChats.h"
-#include "modRegistryTools.h"
 
 namespace {
-
-const QString kGameKey = QStringLiteral("SOFTWARE\\KestrelGames\\Evenfall");
-const QString kBrowseFilter =
-    QStringLiteral("Evenfall Chat Logs (client_chat_log_*.txt)|client_chat_log_*.txt|All Files (*.*)|*.*");
 
 // Chat text is built on the GUI thread, at once and without a progress dialog, for a log of at most
 // this many records: a few milliseconds of work. Larger logs are read through on a worker thread.
@@ -86,9 +81,10 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     chatList_ = new ChatListFilter({lstChatNames, txtChatFilter, mnuOptions_SortChats_Items}, state_, this);
     exporter_ = new ChatExporter(this);
     folderCheck_ = new FolderBoxCheck(txtFileLocation, namesFolder);
+    choice_ = new LogChoice(this, {txtFileLocation, cmbFileName, flstFileName, cdgMainDialogs}, folderCheck_);
     status_ = std::make_unique<LogStatus>(lblLogStatus);
     connectRooms();
-    fillRecentLogs(recentlogs::load());
+    fillRecentLogs(LogChoice::recentLogs());
     Form_Load();
     layoutReady_ = true;
     restoreSetup();
@@ -120,7 +116,12 @@ void frmMain::connectRooms()
     auto *drops = new LogDrops(this, {txtChat->viewport(), txtFileLocation, cmbFileName->lineEdit()});
     connect(drops, &LogDrops::logDropped, this, &frmMain::openLog);
     // Re-read when opened, so that logs imported by another window of the program show too.
-    connect(mnuFile_RecentLogs, &QMenu::aboutToShow, this, [this] { fillRecentLogs(recentlogs::load()); });
+    connect(mnuFile_RecentLogs, &QMenu::aboutToShow, this,
+            [this] { fillRecentLogs(LogChoice::recentLogs()); });
+    connect(choice_, &LogChoice::recentLogsChanged, this,
+            [this](const QStringList &logs) { fillRecentLogs(logs); });
+    connect(choice_, &LogChoice::errorTrapped, this, &frmMain::showErrorTrap);
+    connect(choice_, &LogChoice::openWanted, this, &frmMain::openLog);
     connect(importer_, &LogImporter::finished, this, &frmMain::finishImport);
     connect(chatList_, &ChatListFilter::listed, this, &frmMain::takeListedLog);
     connect(follow_, &FollowSession::followingChanged, this, &frmMain::followingChanged);
@@ -172,82 +173,35 @@ void frmMain::mnuFile_Exit_Click()
 
 bool frmMain::RefreshFileList(const QString &folder, FileListBox::Error *error)
 {
-    if (!flstFileName->setPath(folder, error))
-        return false;
-    cmbFileName->clear();
-    cmbFileName->clearEditText();
-    cmbFileName->addItems(flstFileName->items());
-    if (cmbFileName->count() > 0)
-        cmbFileName->setEditText(cmbFileName->itemText(0));
-    return true;
-}
-
-void frmMain::refreshFileList(const QString &folder, const QString &where)
-{
-    folderCheck_->checked(folder);
-    FileListBox::Error error;
-    if (!RefreshFileList(folder, &error))
-        showErrorTrap(error.number, error.description, where);
+    return choice_->refreshFileList(folder, error);
 }
 
 void frmMain::txtFileLocation_Change()
 {
-    refreshFileList(txtFileLocation->text(), QStringLiteral("txtFileLocation_Change"));
+    choice_->refresh(txtFileLocation->text(), QStringLiteral("txtFileLocation_Change"));
 }
 
 void frmMain::cmdBrowsPath_Click()
 {
-    cdgMainDialogs->filter = kBrowseFilter;
-    cdgMainDialogs->initDir = txtFileLocation->text();
-    cdgMainDialogs->showOpen();
-    // A cancelled dialog still hands back the path chosen last (or nothing), as the original does.
-    const QString path = cdgMainDialogs->fileName;
-    const qsizetype cut = platformpaths::lastSeparator(path);
-    const QString folder = path.left(cut + 1);
-    const QString fileName = path.mid(cut + 1);
-    txtFileLocation->setText(folder);
-    // Refreshed again even when the folder box already showed this folder. A folder that vanished
-    // meanwhile is reported like the folder box's own errors.
-    refreshFileList(folder, QStringLiteral("cmdBrowsPath_Click"));
-    cmbFileName->setEditText(fileName);
-}
-
-void frmMain::changeDirToGameFolder(const QString &subFolder)
-{
-    QString value;
-    if (!modRegistryTools::ReadRegistryValue(modRegistryTools::RootKey::LocalMachine, kGameKey, QString(),
-                                             value)) {
-        statusBar()->showMessage(QStringLiteral("No Evenfall installation was found in ") +
-                                     modRegistryTools::registryPlace(),
-                                 kStatusMessageMs);
-        return;
-    }
-    txtFileLocation->setText(value + subFolder);
+    choice_->browse();
 }
 
 void frmMain::cmdChangeDirToLogs_Click()
 {
-    changeDirToGameFolder(QStringLiteral("\\Logs\\"));
+    choice_->changeDirToGameFolder(QStringLiteral("\\Logs\\"));
 }
 
 void frmMain::cmdChangeDirToLogs_Old_Click()
 {
-    changeDirToGameFolder(QStringLiteral("\\Logs_Old\\"));
+    choice_->changeDirToGameFolder(QStringLiteral("\\Logs_Old\\"));
 }
 
 void frmMain::cmdImportFile_Click()
 {
     if (refuseWhileImporting())
         return;
-    if (cmbFileName->count() <= 0) {
-        showMessageBox(this, QStringLiteral("No valid chat log chosen, unable to load."), BoxStyle::Warning,
-                       QStringLiteral("Error"));
-        return;
-    }
-    if (cmbFileName->currentText().isEmpty())
-        cmbFileName->setEditText(cmbFileName->itemText(0));
-    const QString folder = txtFileLocation->text();
-    importLog(modMain::AddTrailingBackslash(folder) + cmbFileName->currentText());
+    if (const std::optional<QString> path = choice_->chosenLog())
+        importLog(*path);
 }
 
 void frmMain::importLog(const QString &path)
@@ -301,30 +255,15 @@ void frmMain::emitIdleIfDone()
 void frmMain::finishImport()
 {
     LogImporter::Outcome outcome = importer_->takeOutcome();
-    const LogImporter::Request &request = outcome.request;
     auto loaded = std::make_shared<modMain::LoadedChatLog>(std::move(outcome.result.log));
     if (outcome.cancelled || outcome.result.status != modMain::LoadStatus::Loaded)
         releaseInWorker(std::move(loaded));
-    // A single file is named as the user gave it; one of a folder as the file system names it.
-    const QString failed =
-        request.shownPath.isEmpty() ? QDir::toNativeSeparators(outcome.failedPath) : request.shownPath;
-    QString problem;
-    switch (outcome.cancelled ? modMain::LoadStatus::Cancelled : outcome.result.status) {
-    case modMain::LoadStatus::FileError:
-        problem = QStringLiteral("Cannot read file %1:\n%2.").arg(failed, outcome.result.errorText);
-        break;
-    case modMain::LoadStatus::NoLines:
-        problem = QStringLiteral("Errors found withing chat log, unable to load.");
-        break;
-    case modMain::LoadStatus::OutOfMemory:
-        problem = QStringLiteral("There is not enough memory to load file %1.").arg(failed);
-        break;
-    case modMain::LoadStatus::Cancelled: // the user chose to stop: nothing to report, nothing changed
+    if (outcome.cancelled || outcome.result.status == modMain::LoadStatus::Cancelled) {
+        // The user chose to stop: nothing to report, nothing changed.
         emitIdleIfDone();
         return;
-    case modMain::LoadStatus::Loaded:
-        break;
     }
+    const QString problem = LogImporter::problemOf(outcome);
     if (!problem.isEmpty()) {
         showMessageBox(this, problem, BoxStyle::Warning, QStringLiteral("Error"));
         emitIdleIfDone();
@@ -359,11 +298,8 @@ void frmMain::takeListedLog()
     state_.logPath = request.logPath;
     state_.logFiles = request.files;
     setWindowTitle(request.title);
-    if (!request.logPath.isEmpty()) {
-        const QStringList recent = recentlogs::withLogFirst(recentlogs::load(), request.logPath);
-        recentlogs::save(recent);
-        fillRecentLogs(recent);
-    }
+    if (!request.logPath.isEmpty())
+        choice_->logImported(request.logPath);
     showChatOfNewLog();
     emitIdleIfDone();
 }
@@ -387,31 +323,14 @@ void frmMain::openLog(const QString &path)
 {
     if (refuseWhileImporting())
         return; // the folder box and the combo stay with the import under way
-    const QFileInfo file(path);
-    // A folder that is not there would only add the folder box's own error to the import's.
-    if (file.absoluteDir().exists()) {
-        txtFileLocation->setText(QDir::toNativeSeparators(file.absolutePath()));
-        cmbFileName->setEditText(file.fileName());
-    }
-    importLog(file.absoluteFilePath());
+    choice_->showLog(path);
+    importLog(QFileInfo(path).absoluteFilePath());
 }
 
 void frmMain::mnuFile_RecentLogs_Click(QAction *action)
 {
-    if (refuseWhileImporting())
-        return;
-    const QString path = action->data().toString();
-    if (!QFileInfo::exists(path)) {
-        const QStringList recent = recentlogs::withoutLog(recentlogs::load(), path);
-        recentlogs::save(recent);
-        fillRecentLogs(recent);
-        showMessageBox(this,
-                       QStringLiteral("The log %1 no longer exists. It has been removed from Recent Logs.")
-                           .arg(QDir::toNativeSeparators(path)),
-                       BoxStyle::Warning, kProgramName);
-        return;
-    }
-    openLog(path);
+    if (!refuseWhileImporting())
+        choice_->recentChosen(action);
 }
 
 void frmMain::cmdClearList_Click()

@@ -16,6 +16,7 @@ class ChatPageView;
 class ChatTextJob;
 class FollowSession;
 class FolderBoxCheck;
+class LogChoice;
 class LogImporter;
 class LogStatus;
 class QAction;
@@ -161,9 +162,6 @@ private:
 
     // The message of a handler's error trap: "<description> occured during <where>".
     void showErrorTrap(int number, const QString &description, const QString &where);
-    // RefreshFileList with its error shown as the error trap of the handler where.
-    void refreshFileList(const QString &folder, const QString &where);
-    void changeDirToGameFolder(const QString &subFolder);
     // Shows page (from 1) of the chat on view, with its page controls.
     void showPage(int page);
 
@@ -191,5 +189,6 @@ private:
     std::unique_ptr<ListedImport> listing_; // an import whose chats are being listed
     ChatExporter *exporter_ = nullptr;
     FolderBoxCheck *folderCheck_ = nullptr;
+    LogChoice *choice_ = nullptr;
     std::unique_ptr<LogStatus> status_;
 };
