@@ -16,59 +16,35 @@ public:
     void expect(qint64 /*bytes*/) {}
     bool empty() const { return counts_.isEmpty(); }
 
-    void addLine(QStringView line, qint64 /*number*/)
-    {
-        const detail::LineShape shape = detail::shapeOfLine(line, &dates_);
-        const quint32 chat = shape.kind == LineKind::Public ? publicChat() : intern(shape.chatName);
-        count(chat, shape.kind, shape.timeStamp);
-    }
-
+    void addLine(QStringView line, qint64 /*number*/) { count(detail::shapeOfLine(line, &chats_.dates)); }
     void addBytes(QByteArrayView line, qint64 /*number*/)
     {
-        const detail::ByteLineShape shape = detail::shapeOfBytes(line, &dates_);
-        const quint32 chat =
-            shape.kind == LineKind::Public
-                ? publicChat()
-                : byteNames_.intern(shape.chatName, [this](QStringView name) { return intern(name); });
-        count(chat, shape.kind, shape.timeStamp);
+        count(detail::shapeOfBytes(line, &chats_.dates));
     }
 
-    const QStringList &names() const { return names_.names(); }
+    const QStringList &names() const { return chats_.names(); }
     QList<ChatCount> &counts() { return counts_; }
 
 private:
-    quint32 intern(QStringView name)
+    template <typename Shape> void count(const Shape &shape)
     {
-        const quint32 index = names_.intern(name);
-        if (index == quint32(counts_.size()))
+        const quint32 chat = chats_.of(shape);
+        if (chat == quint32(counts_.size()))
             counts_.append(ChatCount());
-        return index;
-    }
-    quint32 publicChat()
-    {
-        if (publicIndex_ < 0)
-            publicIndex_ = qint64(intern(kPublicChatName));
-        return quint32(publicIndex_);
-    }
-    void count(quint32 chat, LineKind kind, double timeStamp)
-    {
         ChatCount &counted = counts_[chat];
         ++counted.lines;
-        counted.channel |= kind == LineKind::Channel;
-        counted.tell |= kind == LineKind::Tell;
-        counted.publicChat |= kind == LineKind::Public;
-        if (timeStamp != 0.0) {
+        counted.channel |= shape.kind == LineKind::Channel;
+        counted.tell |= shape.kind == LineKind::Tell;
+        counted.publicChat |= shape.kind == LineKind::Public;
+        if (shape.timeStamp != 0.0) {
             if (counted.first == 0.0)
-                counted.first = timeStamp;
-            counted.last = timeStamp;
+                counted.first = shape.timeStamp;
+            counted.last = shape.timeStamp;
         }
     }
 
-    ChatNameTable names_;
-    detail::ByteNameIndex byteNames_;
+    detail::LineChats chats_;
     QList<ChatCount> counts_;
-    DateCache dates_;
-    qint64 publicIndex_ = -1;
 };
 
 // The counts of the parts in file order, each part's chats found by name among those before it.

@@ -75,40 +75,44 @@ private:
     qint64 recent_[kRecent];
 };
 
+// The chat of each line as an index into a name table of its own, the names in order of first
+// appearance: "Public/Global" too joins the table where its first line stands.
+class LineChats {
+public:
+    quint32 of(const LineShape &shape)
+    {
+        return shape.kind == LineKind::Public ? publicChat() : names_.intern(shape.chatName);
+    }
+    quint32 of(const ByteLineShape &shape)
+    {
+        return shape.kind == LineKind::Public
+                   ? publicChat()
+                   : bytes_.intern(shape.chatName, [this](QStringView name) { return names_.intern(name); });
+    }
+    const QStringList &names() const { return names_.names(); }
+
+    DateCache dates; // of the lines of the same log or part
+
+private:
+    quint32 publicChat()
+    {
+        if (public_ < 0)
+            public_ = qint64(names_.intern(kPublicChatName));
+        return quint32(public_);
+    }
+
+    ChatNameTable names_;
+    ByteNameIndex bytes_;
+    qint64 public_ = -1;
+};
+
 // Builds the records of one log, or of one part of a file, apart from any loaded one, so that a failed
 // load changes nothing.
 class LogBuilder {
 public:
-    void addLine(QStringView line, qint64 /*number*/)
-    {
-        const LineShape shape = shapeOfLine(line, &dates_);
-        // Names are listed in order of first appearance: "Public/Global" too joins the table where its
-        // first line stands.
-        quint32 chat = 0;
-        if (shape.kind == LineKind::Public) {
-            if (publicIndex_ < 0)
-                publicIndex_ = qint64(intern(kPublicChatName));
-            chat = quint32(publicIndex_);
-        } else {
-            chat = intern(shape.chatName);
-        }
-        records_.appendRecord(chat, shape.timeStamp, flagsOf(shape), line.sliced(shape.textStart));
-    }
-
+    void addLine(QStringView line, qint64 /*number*/) { add(line, shapeOfLine(line, &chats_.dates)); }
     // The same for the bytes of a line in windows-1252 (or ASCII): its text is kept as it stands.
-    void addBytes(QByteArrayView line, qint64 /*number*/)
-    {
-        const ByteLineShape shape = shapeOfBytes(line, &dates_);
-        quint32 chat = 0;
-        if (shape.kind == LineKind::Public) {
-            if (publicIndex_ < 0)
-                publicIndex_ = qint64(intern(kPublicChatName));
-            chat = quint32(publicIndex_);
-        } else {
-            chat = byteNames_.intern(shape.chatName, [this](QStringView name) { return intern(name); });
-        }
-        records_.appendRecord(chat, shape.timeStamp, flagsOf(shape), line.sliced(shape.textStart));
-    }
+    void addBytes(QByteArrayView line, qint64 /*number*/) { add(line, shapeOfBytes(line, &chats_.dates)); }
 
     // The bytes about to be read, when known: a line takes a few dozen of them and its text fewer.
     void expect(qint64 bytes)
@@ -126,27 +130,20 @@ public:
 private:
     static constexpr qint64 kBytesPerRecord = 48;
 
-    template <typename View> static quint8 flagsOf(const BasicLineShape<View> &shape)
+    template <typename View> void add(View line, const BasicLineShape<View> &shape)
     {
-        return (shape.kind == LineKind::Channel ? ChatLogRecords::Channel : 0) |
-               (shape.kind == LineKind::Tell ? ChatLogRecords::Tell : 0) |
-               (shape.isGameFeedback ? ChatLogRecords::GameFeedback : 0);
-    }
-
-    quint32 intern(QStringView name)
-    {
-        const quint32 index = names_.intern(name);
+        const quint32 chat = chats_.of(shape);
         // The records keep the table's string: the two share its characters.
-        if (index == quint32(records_.chatNames().size()))
-            records_.addChatName(names_.names()[index]);
-        return index;
+        if (chat == quint32(records_.chatNames().size()))
+            records_.addChatName(chats_.names()[chat]);
+        const quint8 flags = (shape.kind == LineKind::Channel ? ChatLogRecords::Channel : 0) |
+                             (shape.kind == LineKind::Tell ? ChatLogRecords::Tell : 0) |
+                             (shape.isGameFeedback ? ChatLogRecords::GameFeedback : 0);
+        records_.appendRecord(chat, shape.timeStamp, flags, line.sliced(shape.textStart));
     }
 
     ChatLogRecords records_;
-    DateCache dates_;
-    ChatNameTable names_;
-    ByteNameIndex byteNames_;
-    qint64 publicIndex_ = -1;
+    LineChats chats_;
 };
 
 // One pass over a device from where it stands: the bytes read, told to the progress callback after
