@@ -17,6 +17,8 @@ PartPlan planParts(QIODevice &device, const LoadOptions &options)
     if (handle < 0)
         return {};
     const qint64 size = device.size() - device.pos();
+    if (options.parts <= 0 && size < kPartsFrom)
+        return {}; // a small log, one of many a folder may hold: no need to ask for the cores
     const int cores = std::max(QThread::idealThreadCount(), 1);
     qint64 parts = options.parts;
     if (parts <= 0)

@@ -8,6 +8,8 @@
 
 namespace modMain::detail {
 
+inline constexpr qsizetype kSmallBuffer = qsizetype(64) << 10;
+
 // Maps the pages of a buffer that is about to be written, step bytes (a power of two) at a time. A page
 // first met by a write costs a fault of its own, and on fresh memory faults are most of what a load
 // and a chat's text spend; one call for many pages costs a fraction of that. Called before writing
@@ -18,6 +20,9 @@ inline void writeAhead(const void *base, qsizetype from, qsizetype to, qsizetype
                        qsizetype step = qsizetype(1) << 20)
 {
 #ifdef Q_OS_LINUX
+    // A buffer of a few pages (a small log's) faults them in for less than a call to map them.
+    if (capacity <= kSmallBuffer)
+        return;
     const auto kStep = quintptr(step);
     const auto b = quintptr(base);
     const quintptr window = (b + quintptr(to)) & ~(kStep - 1);
