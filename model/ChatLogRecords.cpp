@@ -17,9 +17,11 @@ namespace {
 // record starts another.
 constexpr qsizetype kMaxSegmentText = std::numeric_limits<quint32>::max();
 
-// Every this many records, the pages of the columns' next records are mapped, in steps of this size.
+// The columns grow by this many records at a time, and then the pages of those records are mapped, in
+// steps of this size.
 constexpr qsizetype kColumnBatch = 1024;
 constexpr qsizetype kColumnStep = qsizetype(1) << 17;
+constexpr qsizetype kTextBatch = qsizetype(64) << 10;
 
 constexpr quint8 kRecordFlags =
     ChatLogRecords::Channel | ChatLogRecords::Tell | ChatLogRecords::GameFeedback | ChatLogRecords::System;
@@ -55,7 +57,7 @@ bool ChatLogRecords::Segment::prepare(qsizetype start, qsizetype size)
     if (texts_.capacity() >= start + size) {
         detail::writeAhead(texts_.constData(), start, start + size, texts_.capacity());
         // The columns in smaller steps: they keep their room after the load, mapped or not.
-        const qsizetype n = chats_.size();
+        const qsizetype n = count_;
         if (n % kColumnBatch == 0 && chats_.capacity() > n) {
             const qsizetype to = n + kColumnBatch;
             detail::writeAhead(chats_.constData(), n * 4, to * 4, chats_.capacity() * 4, kColumnStep);
@@ -69,42 +71,70 @@ bool ChatLogRecords::Segment::prepare(qsizetype start, qsizetype size)
 
 void ChatLogRecords::Segment::addColumns(quint32 chat, double timeStamp, quint8 flags)
 {
-    chats_.append(chat);
-    flags_.append(char(flags));
-    stamps_.append(timeStamp);
-    textEnds_.append(quint32(texts_.size()));
+    // Four appends a record cost more than the record's parsing; the columns are written in place.
+    if (count_ == chats_.size())
+        growColumns();
+    chats_.data()[count_] = chat;
+    flags_.data()[count_] = char(flags);
+    stamps_.data()[count_] = timeStamp;
+    textEnds_.data()[count_] = quint32(textsUsed_);
+    ++count_;
+}
+
+void ChatLogRecords::Segment::growColumns()
+{
+    const qsizetype to = count_ + kColumnBatch;
+    chats_.resize(to);
+    flags_.resize(to);
+    stamps_.resize(to);
+    textEnds_.resize(to);
+}
+
+// Where a text of size bytes goes when it starts at start, the texts grown for it when needed.
+char *ChatLogRecords::Segment::textRoom(qsizetype start, qsizetype size)
+{
+    const qsizetype need = start + size;
+    if (need > texts_.size()) {
+        // Within the room reserved, a batch of bytes at a time; beyond it, the array's own growth.
+        const qsizetype to = need <= texts_.capacity()
+                                 ? std::max(need, std::min(start + kTextBatch, texts_.capacity()))
+                                 : need;
+        texts_.resize(to);
+    }
+    return texts_.data() + start;
 }
 
 bool ChatLogRecords::Segment::appendWindows1252(quint32 chat, double timeStamp, quint8 flags,
                                                 QByteArrayView text)
 {
-    const qsizetype start = texts_.size();
+    const qsizetype start = textsUsed_;
     if (!prepare(start, text.size()))
         return false;
-    texts_.resize(start + text.size());
-    std::memcpy(texts_.data() + start, text.data(), size_t(text.size()));
+    std::memcpy(textRoom(start, text.size()), text.data(), size_t(text.size()));
+    textsUsed_ = start + text.size();
     addColumns(chat, timeStamp, flags & kRecordFlags);
     return true;
 }
 
 bool ChatLogRecords::Segment::append(quint32 chat, double timeStamp, quint8 flags, QStringView text)
 {
-    const qsizetype start = texts_.size();
+    const qsizetype start = textsUsed_;
     // Room for the narrow form; the UTF-8 one may need more, should the text need it.
     if (!prepare(start, text.size()))
         return false;
     flags &= kRecordFlags;
-    texts_.resize(start + text.size());
-    const qsizetype narrowed = detail::narrowWindows1252(text.utf16(), text.size(), texts_.data() + start);
+    const qsizetype narrowed =
+        detail::narrowWindows1252(text.utf16(), text.size(), textRoom(start, text.size()));
+    textsUsed_ = start + text.size();
     if (narrowed < text.size()) {
         const quint32 units = quint32(text.size());
         const qsizetype bytes = qsizetype(sizeof units) + detail::utf8SizeOf(text.utf16(), text.size());
         if (start + bytes > kMaxSegmentText) {
-            texts_.resize(start);
+            textsUsed_ = start;
             return false;
         }
-        texts_.resize(start + bytes);
-        char *to = texts_.data() + start;
+        char *to = textRoom(start, bytes);
+        textsUsed_ = start + bytes;
         std::memcpy(to, &units, sizeof units);
         detail::writeUtf8(text.utf16(), text.size(), to + sizeof units);
         flags |= WideText;
@@ -115,11 +145,8 @@ bool ChatLogRecords::Segment::append(quint32 chat, double timeStamp, quint8 flag
 
 void ChatLogRecords::Segment::removeLast()
 {
-    chats_.removeLast();
-    flags_.chop(1);
-    stamps_.removeLast();
-    textEnds_.removeLast();
-    texts_.resize(textEnds_.isEmpty() ? 0 : qsizetype(textEnds_.last()));
+    --count_;
+    textsUsed_ = count_ == 0 ? 0 : qsizetype(textEnds_[count_ - 1]);
 }
 
 void ChatLogRecords::Segment::reserve(qsizetype records, qsizetype textBytes)
@@ -136,7 +163,12 @@ void ChatLogRecords::Segment::squeeze()
     // A byte array shrinks where it stands. A list would be copied into a smaller block, taking its
     // size twice meanwhile, so the lists keep their room: room never written takes no memory, only
     // addresses.
+    chats_.resize(count_);
+    stamps_.resize(count_);
+    textEnds_.resize(count_);
+    flags_.resize(count_);
     flags_.squeeze();
+    texts_.resize(textsUsed_);
     texts_.squeeze();
 }
 
@@ -261,8 +293,9 @@ void ChatLogRecords::append(ChatLogRecords &&other)
     }
     for (Segment &segment : other.segments_) {
         if (!same) {
-            for (quint32 &chat : segment.chats_)
-                chat = renumbered[chat];
+            quint32 *chats = segment.chats_.data();
+            for (qsizetype i = 0; i < segment.count_; ++i)
+                chats[i] = renumbered[chats[i]];
         }
         starts_.append(size_);
         size_ += segment.size();
@@ -362,8 +395,7 @@ void LoadedChatLog::removeChatName(const QString &name)
 void ChatLogRecords::reserve(qsizetype records, qsizetype textBytes)
 {
     if (!segments_.isEmpty()) {
-        segments_.last().reserve(segments_.last().size() + records,
-                                 segments_.last().texts_.size() + textBytes);
+        segments_.last().reserve(segments_.last().size() + records, segments_.last().textsUsed_ + textBytes);
         return;
     }
     reservedRecords_ = records;

@@ -36,7 +36,7 @@ public:
     // segments in file order.
     class Segment {
     public:
-        qsizetype size() const { return chats_.size(); }
+        qsizetype size() const { return count_; }
         quint32 chat(qsizetype i) const { return chats_[i]; }
         quint8 flags(qsizetype i) const { return quint8(flags_[i]); }
         double timeStamp(qsizetype i) const { return stamps_[i]; }
@@ -55,7 +55,7 @@ public:
         // The bytes the texts are kept in, one after another: record i's run from textStart(i) to
         // textEnd(i), in windows-1252, or when its flags have WideText as UTF-8 after its length in UTF-16
         // units (four bytes).
-        QByteArrayView textBytes() const { return texts_; }
+        QByteArrayView textBytes() const { return QByteArrayView(texts_.constData(), textsUsed_); }
         qsizetype textStart(qsizetype i) const { return i == 0 ? 0 : qsizetype(textEnds_[i - 1]); }
         qsizetype textEnd(qsizetype i) const { return qsizetype(textEnds_[i]); }
 
@@ -65,10 +65,16 @@ public:
         bool appendWindows1252(quint32 chat, double timeStamp, quint8 flags, QByteArrayView text);
         bool prepare(qsizetype start, qsizetype size);
         void addColumns(quint32 chat, double timeStamp, quint8 flags);
+        void growColumns();
+        char *textRoom(qsizetype start, qsizetype size);
         void removeLast();
         void reserve(qsizetype records, qsizetype textBytes);
         void squeeze();
 
+        // The columns and the texts grow a batch at a time: beyond the records they hold, and beyond the
+        // bytes of their texts, is room.
+        qsizetype count_ = 0;
+        qsizetype textsUsed_ = 0;
         QList<quint32> chats_;
         QByteArray flags_;
         QList<double> stamps_;
