@@ -12,6 +12,10 @@ constexpr QStringView kFeedbackTexts[] = {
     u"You have received",
 };
 
+// Views made once: one made from a literal where it is used measures the literal every time.
+constexpr QStringView kTell = u"tell";
+constexpr QStringView kTells = u"tells";
+
 template <typename View> View trimSpaces(View s)
 {
     qsizetype b = 0, e = s.size();
@@ -50,7 +54,7 @@ template <typename View> void shapeAfterTimestamp(View line, BasicLineShape<View
     const qsizetype s2 = s1 >= 0 ? findChar(trimmed, u' ', s1 + 1) : -1;
     if (s2 >= 0) {
         const View token1 = trimmed.sliced(s1 + 1, s2 - s1 - 1);
-        if (isText(token1, u"tell")) {
+        if (isText(token1, kTell)) {
             const qsizetype s3 = findChar(trimmed, u' ', s2 + 1);
             const View token2 = trimmed.sliced(s2 + 1, (s3 >= 0 ? s3 : trimmed.size()) - s2 - 1);
             if (!token2.isEmpty()) { // a tell to nobody is read as a public line
@@ -58,7 +62,7 @@ template <typename View> void shapeAfterTimestamp(View line, BasicLineShape<View
                 shape.chatName = token2.chopped(1);
                 return;
             }
-        } else if (isText(token1, u"tells")) {
+        } else if (isText(token1, kTells)) {
             shape.kind = LineKind::Tell;
             shape.chatName = trimmed.first(s1);
             return;
