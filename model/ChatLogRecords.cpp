@@ -50,7 +50,7 @@ QString ChatLogRecords::Segment::text(qsizetype i) const
 
 // Makes room for a text of up to size bytes after start in the texts, and for one more record in the
 // columns, with the pages about to be written mapped ahead; false when the segment cannot index it.
-bool ChatLogRecords::Segment::prepare(qsizetype start, qsizetype size)
+Q_ALWAYS_INLINE bool ChatLogRecords::Segment::prepare(qsizetype start, qsizetype size)
 {
     if (start + size > kMaxSegmentText)
         return false;
@@ -69,7 +69,7 @@ bool ChatLogRecords::Segment::prepare(qsizetype start, qsizetype size)
     return true;
 }
 
-void ChatLogRecords::Segment::addColumns(quint32 chat, double timeStamp, quint8 flags)
+Q_ALWAYS_INLINE void ChatLogRecords::Segment::addColumns(quint32 chat, double timeStamp, quint8 flags)
 {
     // Four appends a record cost more than the record's parsing; the columns are written in place.
     if (count_ == chats_.size())
@@ -81,7 +81,7 @@ void ChatLogRecords::Segment::addColumns(quint32 chat, double timeStamp, quint8 
     ++count_;
 }
 
-void ChatLogRecords::Segment::growColumns()
+Q_NEVER_INLINE void ChatLogRecords::Segment::growColumns()
 {
     const qsizetype to = count_ + kColumnBatch;
     chats_.resize(to);
@@ -91,7 +91,7 @@ void ChatLogRecords::Segment::growColumns()
 }
 
 // Where a text of size bytes goes when it starts at start, the texts grown for it when needed.
-char *ChatLogRecords::Segment::textRoom(qsizetype start, qsizetype size)
+Q_ALWAYS_INLINE char *ChatLogRecords::Segment::textRoom(qsizetype start, qsizetype size)
 {
     const qsizetype need = start + size;
     if (need > texts_.size()) {

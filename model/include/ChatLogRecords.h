@@ -63,10 +63,11 @@ public:
         friend class ChatLogRecords;
         bool append(quint32 chat, double timeStamp, quint8 flags, QStringView text);
         bool appendWindows1252(quint32 chat, double timeStamp, quint8 flags, QByteArrayView text);
-        bool prepare(qsizetype start, qsizetype size);
-        void addColumns(quint32 chat, double timeStamp, quint8 flags);
+        // The steps of every append, made part of it where they are defined: calls would cost more.
+        inline bool prepare(qsizetype start, qsizetype size);
+        inline void addColumns(quint32 chat, double timeStamp, quint8 flags);
+        inline char *textRoom(qsizetype start, qsizetype size);
         void growColumns();
-        char *textRoom(qsizetype start, qsizetype size);
         void removeLast();
         void reserve(qsizetype records, qsizetype textBytes);
         void squeeze();
