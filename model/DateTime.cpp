@@ -279,6 +279,25 @@ bool parseTimestamp(QStringView text, double *days, DateCache *cache)
     return true;
 }
 
+namespace {
+
+// The forms other than the common one, read as decoded text: rare, and kept out of the common way's
+// call so that every line does not pay for its buffer.
+Q_NEVER_INLINE bool parseOtherForm(QByteArrayView text, double *days, DateCache *cache)
+{
+    // Every character of a timestamp is ASCII: a byte above it is a character that no form holds.
+    QVarLengthArray<char16_t, 64> wide(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text.data()[i]);
+        if (byte > 0x7F)
+            return false;
+        wide[i] = byte;
+    }
+    return parseTimestamp(QStringView(wide.data(), wide.size()), days, cache);
+}
+
+} // namespace
+
 bool parseTimestamp(QByteArrayView text, double *days, DateCache *cache)
 {
     if (text.size() == 19) {
@@ -300,15 +319,7 @@ bool parseTimestamp(QByteArrayView text, double *days, DateCache *cache)
             return true;
         }
     }
-    // Every character of a timestamp is ASCII: a byte above it is a character that no form holds.
-    QVarLengthArray<char16_t, 64> wide(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text.data()[i]);
-        if (byte > 0x7F)
-            return false;
-        wide[i] = byte;
-    }
-    return parseTimestamp(QStringView(wide.data(), wide.size()), days, cache);
+    return parseOtherForm(text, days, cache);
 }
 
 void TimestampFormatter::formatTo(double days, char16_t *out)
