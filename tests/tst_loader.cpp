@@ -264,6 +264,23 @@ void tst_Loader::recordsOutliveTheLoadAndDetach()
     kept.clear();
     QVERIFY(kept.isEmpty() && kept.chatNames().isEmpty());
     QCOMPARE(grown[0].Text, QStringLiteral(" first"));
+
+    // The columns and texts keep room beyond their records: a record taken back and another written
+    // in its place, or thousands more, change nothing in a copy taken before.
+    const modMain::ChatLogRecords snapshot = grown;
+    grown.removeLast();
+    extra.Text = QStringLiteral(" replaced \u4E2D");
+    grown.append(extra);
+    for (int i = 0; i < 3000; ++i) {
+        extra.Text = QStringLiteral(" line %1").arg(i);
+        grown.append(extra);
+    }
+    QCOMPARE(snapshot.size(), 3);
+    QCOMPARE(snapshot.last().Text, QStringLiteral(" second and more"));
+    QCOMPARE(grown.size(), 3003);
+    QCOMPARE(grown[2].Text, QStringLiteral(" replaced \u4E2D"));
+    QCOMPARE(grown[1502].Text, QStringLiteral(" line 1499"));
+    QCOMPARE(grown.last().Text, QStringLiteral(" line 2999"));
 }
 
 void tst_Loader::largeFileMatchesLineByLineParse()
