@@ -1,6 +1,8 @@
 #include "ChatPageView.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -48,6 +50,19 @@ void ChatPageView::updateControls(int page, int pageCount)
     controls_.previousPage->setEnabled(back);
     controls_.nextPage->setEnabled(on);
     controls_.lastPage->setEnabled(on);
+}
+
+int ChatPageView::grow(QString &text, int page, int &pageCount, const QString &added, qsizetype replaced)
+{
+    const bool wasAtEnd = atEnd(page, pageCount);
+    std::optional<modMain::PageSpan> shown;
+    if (replaced > 0)
+        text.chop(replaced);
+    else
+        shown = modMain::PageRange(text, page);
+    text += added;
+    pageCount = int(modMain::PageCount(text));
+    return showGrown(text, page, shown, pageCount, wasAtEnd);
 }
 
 int ChatPageView::showGrown(const QString &text, int shownPage, std::optional<modMain::PageSpan> shown,
@@ -123,6 +138,17 @@ QString ChatPageView::text(const QString &lineEnd) const
 QString ChatPageView::selectedText() const
 {
     return controls_.text->textCursor().selectedText();
+}
+
+void ChatPageView::copyPage() const
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+#ifdef Q_OS_WIN
+    clipboard->setText(text(QStringLiteral("\r\n")));
+#else
+    clipboard->setText(text(QStringLiteral("\n")));
+#endif
 }
 
 bool ChatPageView::pageEdited() const

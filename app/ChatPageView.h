@@ -44,20 +44,21 @@ public:
     // before the last; Go to Page whenever there are pages to go to. The label reads "Page" while no
     // page is on view (page 0).
     void updateControls(int page, int pageCount);
-    // Shows text after lines came at its end while shownPage was on view, shown being that page's span
-    // then; without shown the text's last lines were replaced. The page stays, or with atEnd (the end of
-    // the text was in sight) the view goes to the new end. When only the page on view grew at its end,
-    // the new text goes after what is shown and what the user typed into the page stays; otherwise the
-    // page is shown anew, keeping the horizontal scroll and, on the same page, the vertical one.
-    // Returns the page now on view.
-    int showGrown(const QString &text, int shownPage, std::optional<modMain::PageSpan> shown, int pageCount,
-                  bool atEnd);
+    // Adds lines at the end of text while page (of pageCount) is on view, after taking its last replaced
+    // characters off (lines whose end had not been written yet), and sets pageCount. The page stays, or
+    // when the end of the text was in sight the view goes to the new end. When only the page on view
+    // grew at its end, the new text goes after what is shown and what the user typed into the page
+    // stays; otherwise the page is shown anew, keeping the horizontal scroll and, on the same page, the
+    // vertical one. Returns the page now on view.
+    int grow(QString &text, int page, int &pageCount, const QString &added, qsizetype replaced);
 
     // Whether the end of the text is in sight: the last page is shown and its last line is visible.
     bool atEnd(int page, int pageCount) const;
     // The page on view as it stands, the user's edits included, with lineEnd between its lines.
     QString text(const QString &lineEnd) const;
     QString selectedText() const;
+    // Puts the page on view, as it stands, on the clipboard as plain text in the system's own line ends.
+    void copyPage() const;
     // Whether the user has typed into the page, which then no longer matches the text it was built from.
     bool pageEdited() const;
     // The offset in pageText (the page as built) of the selection's end, or of its start with !end.
@@ -68,6 +69,9 @@ public:
     QRect selectionOnScreen() const;
 
 private:
+    // grow's showing: shown is the span of shownPage before, none when the text's end was replaced.
+    int showGrown(const QString &text, int shownPage, std::optional<modMain::PageSpan> shown, int pageCount,
+                  bool atEnd);
     void showPageKeepingScroll(const QString &text, int page, int pageCount, bool samePage, bool atEnd);
     void growPage(QStringView added, bool atEnd);
 

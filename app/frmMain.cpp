@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -527,13 +526,7 @@ void frmMain::cmdAddMergedChat_Click()
 
 void frmMain::cmdCopyToClipboard_Click()
 {
-    QClipboard *clipboard = QApplication::clipboard();
-    clipboard->clear();
-#ifdef Q_OS_WIN
-    clipboard->setText(pages_->text(QStringLiteral("\r\n")));
-#else
-    clipboard->setText(pages_->text(QStringLiteral("\n"))); // plain text in the system's own line ends
-#endif
+    pages_->copyPage();
 }
 
 void frmMain::cmdSaveLogToFile_Click()
@@ -620,15 +613,6 @@ void frmMain::addFollowedRecords(const modMain::FollowRead &read)
     // Rare: the import read a last line before its end was written, and the line went on. Its lines end
     // the text; they go.
     const bool rewritten = !dropped.isEmpty() && ChatText.endsWith(dropped);
-    if (added.isEmpty() && !rewritten)
-        return;
-    const bool atEnd = pages_->atEnd(CurrentPage, PageCount);
-    std::optional<modMain::PageSpan> shown;
-    if (rewritten)
-        ChatText.chop(dropped.size());
-    else
-        shown = modMain::PageRange(ChatText, CurrentPage);
-    ChatText += added;
-    PageCount = int(modMain::PageCount(ChatText));
-    CurrentPage = pages_->showGrown(ChatText, CurrentPage, shown, PageCount, atEnd);
+    if (!added.isEmpty() || rewritten)
+        CurrentPage = pages_->grow(ChatText, CurrentPage, PageCount, added, rewritten ? dropped.size() : 0);
 }
