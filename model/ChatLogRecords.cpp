@@ -73,7 +73,7 @@ Q_ALWAYS_INLINE void ChatLogRecords::Segment::addColumns(quint32 chat, double ti
 {
     // Four appends a record cost more than the record's parsing; the columns are written in place.
     if (count_ == chats_.size())
-        growColumns();
+        growColumns(1);
     chats_.data()[count_] = chat;
     flags_.data()[count_] = char(flags);
     stamps_.data()[count_] = timeStamp;
@@ -81,9 +81,9 @@ Q_ALWAYS_INLINE void ChatLogRecords::Segment::addColumns(quint32 chat, double ti
     ++count_;
 }
 
-Q_NEVER_INLINE void ChatLogRecords::Segment::growColumns()
+Q_NEVER_INLINE void ChatLogRecords::Segment::growColumns(qsizetype records)
 {
-    const qsizetype to = count_ + kColumnBatch;
+    const qsizetype to = count_ + std::max(records, kColumnBatch);
     chats_.resize(to);
     flags_.resize(to);
     stamps_.resize(to);
@@ -114,6 +114,46 @@ bool ChatLogRecords::Segment::appendWindows1252(quint32 chat, double timeStamp, 
     textsUsed_ = start + text.size();
     addColumns(chat, timeStamp, flags & kRecordFlags);
     return true;
+}
+
+// Adds as many of records[0, n) as the segment can index, with room made and the columns made its own
+// once for them all; returns how many.
+qsizetype ChatLogRecords::Segment::appendBatch(const ByteRecord *records, qsizetype n)
+{
+    const qsizetype start = textsUsed_;
+    qsizetype k = 0, end = start;
+    for (; k < n && end + records[k].windows1252.size() <= kMaxSegmentText; ++k)
+        end += records[k].windows1252.size();
+    if (k == 0)
+        return 0;
+    if (count_ + k > chats_.size())
+        growColumns(k);
+    textRoom(start, end - start);
+    char *const texts = texts_.data();
+    detail::writeAhead(texts_.constData(), start, end, texts_.capacity());
+    detail::writeAhead(chats_.constData(), count_ * 4, (count_ + k) * 4, chats_.capacity() * 4, kColumnStep);
+    detail::writeAhead(textEnds_.constData(), count_ * 4, (count_ + k) * 4, textEnds_.capacity() * 4,
+                       kColumnStep);
+    detail::writeAhead(stamps_.constData(), count_ * 8, (count_ + k) * 8, stamps_.capacity() * 8,
+                       kColumnStep);
+    detail::writeAhead(flags_.constData(), count_, count_ + k, flags_.capacity(), kColumnStep);
+    quint32 *chats = chats_.data() + count_;
+    char *flags = flags_.data() + count_;
+    double *stamps = stamps_.data() + count_;
+    quint32 *ends = textEnds_.data() + count_;
+    qsizetype at = start;
+    for (qsizetype i = 0; i < k; ++i) {
+        const ByteRecord &record = records[i];
+        std::memcpy(texts + at, record.windows1252.data(), size_t(record.windows1252.size()));
+        at += record.windows1252.size();
+        chats[i] = record.chat;
+        flags[i] = char(record.flags & kRecordFlags);
+        stamps[i] = record.timeStamp;
+        ends[i] = quint32(at);
+    }
+    count_ += k;
+    textsUsed_ = at;
+    return k;
 }
 
 bool ChatLogRecords::Segment::append(quint32 chat, double timeStamp, quint8 flags, QStringView text)
@@ -261,6 +301,22 @@ void ChatLogRecords::appendRecord(quint32 chat, double timeStamp, quint8 flags, 
 void ChatLogRecords::appendRecord(quint32 chat, double timeStamp, quint8 flags, QByteArrayView windows1252)
 {
     appendTo(chat, timeStamp, flags, windows1252);
+}
+
+void ChatLogRecords::appendRecords(const ByteRecord *records, qsizetype n)
+{
+    while (n > 0) {
+        const qsizetype taken = segments_.isEmpty() ? 0 : segments_.last().appendBatch(records, n);
+        if (taken > 0) {
+            size_ += taken;
+        } else {
+            // A first segment, or the last is full: the next record starts one.
+            appendRecord(records->chat, records->timeStamp, records->flags, records->windows1252);
+        }
+        const qsizetype done = std::max<qsizetype>(taken, 1);
+        records += done;
+        n -= done;
+    }
 }
 
 void ChatLogRecords::append(const ChatLine &record)

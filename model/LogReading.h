@@ -5,10 +5,12 @@
 #include <QIODevice>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <type_traits>
 
 #include "ChatNameTable.h"
 #include "CodePage1252.h"
@@ -111,8 +113,16 @@ private:
 class LogBuilder {
 public:
     void addLine(QStringView line, qint64 /*number*/) { add(line, shapeOfLine(line, &chats_.dates)); }
-    // The same for the bytes of a line in windows-1252 (or ASCII): its text is kept as it stands.
+    // The same for the bytes of a line in windows-1252 (or ASCII): its text is kept as it stands. The
+    // line must stay as it is until linesRead().
     void addBytes(QByteArrayView line, qint64 /*number*/) { add(line, shapeOfBytes(line, &chats_.dates)); }
+    // The lines given so far are all read: their records are added now, in batches being cheaper than
+    // one by one, before the bytes they were read into are reused.
+    void linesRead()
+    {
+        records_.appendRecords(pending_.data(), pendingCount_);
+        pendingCount_ = 0;
+    }
 
     // The bytes about to be read, when known: a line takes a few dozen of them and its text fewer.
     void expect(qint64 bytes)
@@ -120,9 +130,10 @@ public:
         if (bytes > 0)
             records_.reserve(qsizetype(bytes / kBytesPerRecord), qsizetype(bytes));
     }
-    bool empty() const { return records_.isEmpty(); }
+    bool empty() const { return records_.isEmpty() && pendingCount_ == 0; }
     ChatLogRecords take()
     {
+        linesRead();
         records_.squeeze();
         return std::move(records_);
     }
@@ -139,10 +150,21 @@ private:
         const quint8 flags = (shape.kind == LineKind::Channel ? ChatLogRecords::Channel : 0) |
                              (shape.kind == LineKind::Tell ? ChatLogRecords::Tell : 0) |
                              (shape.isGameFeedback ? ChatLogRecords::GameFeedback : 0);
-        records_.appendRecord(chat, shape.timeStamp, flags, line.sliced(shape.textStart));
+        if constexpr (std::is_same_v<View, QByteArrayView>) {
+            pending_[pendingCount_++] = {line.sliced(shape.textStart), shape.timeStamp, chat, flags};
+            if (pendingCount_ == kPending)
+                linesRead();
+        } else {
+            linesRead(); // the records stay in the order of their lines
+            records_.appendRecord(chat, shape.timeStamp, flags, line.sliced(shape.textStart));
+        }
     }
 
+    static constexpr qsizetype kPending = 256;
+
     ChatLogRecords records_;
+    std::array<ChatLogRecords::ByteRecord, kPending> pending_;
+    qsizetype pendingCount_ = 0;
     LineChats chats_;
 };
 
@@ -313,6 +335,8 @@ LoadResult splitLines(Source &source, qsizetype readSize, const LogEncoding *enc
         }
         char *bytes = pendingBytes.data();
         const qsizetype used = splitter.feed(static_cast<const char *>(bytes), pendingSize, atEnd, byteLine);
+        if constexpr (requires { sink.linesRead(); })
+            sink.linesRead(); // before the bytes of those lines move
         if (used > 0) {
             std::memmove(bytes, bytes + used, size_t(pendingSize - used));
             pendingSize -= used;
