@@ -54,8 +54,12 @@ public:
                                                  static_cast<unsigned char>(name.back()) * 3) %
                                                     kRecent;
         const qint64 known = recent_[slot];
-        if (known >= 0 && QByteArrayView(keys_[known]) == name)
-            return values_[known];
+        if (known >= 0) {
+            const QByteArray &key = keys_.at(known);
+            if (key.size() == name.size() &&
+                std::memcmp(key.constData(), name.data(), size_t(name.size())) == 0)
+                return values_.at(known);
+        }
         auto it = index_.constFind(QByteArray::fromRawData(name.data(), name.size()));
         if (it == index_.cend()) {
             QString decoded(name.size(), Qt::Uninitialized);
@@ -65,7 +69,7 @@ public:
             it = index_.insert(keys_.last(), quint32(keys_.size() - 1));
         }
         recent_[slot] = *it;
-        return values_[*it];
+        return values_.at(*it);
     }
 
 private:
