@@ -81,6 +81,7 @@ private slots:
     void decoding();
     void unreadableFiles();
     void recordsOutliveTheLoadAndDetach();
+    void largeFileMatchesLineByLineParse_data();
     void largeFileMatchesLineByLineParse();
     void recordsDoNotDependOnReadSize_data();
     void recordsDoNotDependOnReadSize();
@@ -283,9 +284,19 @@ void tst_Loader::recordsOutliveTheLoadAndDetach()
     QCOMPARE(grown.last().Text, QStringLiteral(" line 2999"));
 }
 
+void tst_Loader::largeFileMatchesLineByLineParse_data()
+{
+    QTest::addColumn<bool>("utf8");
+    QTest::newRow("windows-1252") << false;
+    // Lines beyond ASCII are decoded one by one, between the others that go as bytes: the records
+    // keep the order of their lines.
+    QTest::newRow("UTF-8 mark") << true;
+}
+
 void tst_Loader::largeFileMatchesLineByLineParse()
 {
     // Several read chunks of mixed lines and line ends, including line ends split between chunks.
+    QFETCH(bool, utf8);
     QRandomGenerator rng(42);
     const QStringList shapes = {
         QStringLiteral("[06/14/2005 21:03:17] Veyla: anyone selling ore? café"),
@@ -299,14 +310,14 @@ void tst_Loader::largeFileMatchesLineByLineParse()
         QStringLiteral("   "),
     };
     const char *ends[] = {"\r\n", "\n", "\r"};
-    QByteArray bytes = kHeader;
+    QByteArray bytes = (utf8 ? QByteArray("\xEF\xBB\xBF") : QByteArray()) + kHeader;
     QStringList lines;
     while (bytes.size() < 3 * 1024 * 1024 + 100) {
         QString line = shapes[rng.bounded(shapes.size())];
         if (rng.bounded(50) == 0)
             line = QString(rng.bounded(1, 70000), u'w'); // longer than any chunk boundary distance
         lines.append(line);
-        bytes += modMain::encodeAnsi(line);
+        bytes += utf8 ? line.toUtf8() : modMain::encodeAnsi(line);
         // Put a CR LF exactly across the first chunk boundary.
         const int end = bytes.size() == (1 << 20) - 1 ? 0 : rng.bounded(3);
         bytes += ends[end];
