@@ -56,8 +56,9 @@ public:
         const qint64 known = recent_[slot];
         if (known >= 0) {
             const QByteArray &key = keys_.at(known);
+            // An empty name's view may have no bytes to point at, which memcmp must not be given.
             if (key.size() == name.size() &&
-                std::memcmp(key.constData(), name.data(), size_t(name.size())) == 0)
+                (name.isEmpty() || std::memcmp(key.constData(), name.data(), size_t(name.size())) == 0))
                 return values_.at(known);
         }
         auto it = index_.constFind(QByteArray::fromRawData(name.data(), name.size()));
