@@ -107,13 +107,8 @@ Q_ALWAYS_INLINE char *ChatLogRecords::Segment::textRoom(qsizetype start, qsizety
 bool ChatLogRecords::Segment::appendWindows1252(quint32 chat, double timeStamp, quint8 flags,
                                                 QByteArrayView text)
 {
-    const qsizetype start = textsUsed_;
-    if (!prepare(start, text.size()))
-        return false;
-    std::memcpy(textRoom(start, text.size()), text.data(), size_t(text.size()));
-    textsUsed_ = start + text.size();
-    addColumns(chat, timeStamp, flags & kRecordFlags);
-    return true;
+    const ByteRecord record{text, timeStamp, chat, flags};
+    return appendBatch(&record, 1) == 1;
 }
 
 // Adds as many of records[0, n) as the segment can index, with room made and the columns made its own
